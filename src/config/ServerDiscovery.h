@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// Looks up the folder of the server's default instance where the platform records it. Gives
+// false (and leaves `folder` alone) when nothing is recorded; true with the folder, possibly
+// empty, when the record exists. Windows: the registry; elsewhere: the FIREBIRD environment
+// variable, then the standard installation folders.
+bool FindDefaultInstance(QString &folder);

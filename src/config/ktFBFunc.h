@@ -1,0 +1,59 @@
+#pragma once
+
+#include "text/LineDocument.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// The parameter shown and edited: its name, its value in the document (empty without an active
+// line) and its catalogue default.
+struct TParvexItem {
+    QString ConfigKey;
+    QString ConfigValue;
+    QString DefaultValue;
+};
+
+struct TParamCatalogRow {
+    const char *Name;
+    const char *Default;
+};
+
+struct TAliasCatalogRow {
+    const char *Key;
+    const char *Description;
+    const char *FileName;
+};
+
+// The server parameters the program knows, in list order, with the server's defaults.
+extern const std::array<TParamCatalogRow, 37> ParamCatalog;
+
+// The suite's database aliases, in list order; row 0 is the security database.
+extern const std::array<TAliasCatalogRow, 8> AliasCatalog;
+
+// The catalogue's parameter names, in order.
+QStringList ParamCatalogNames();
+// The catalogue's alias keys, in order.
+QStringList AliasCatalogKeys();
+
+// The alias of the suite's security database, which the other aliases refer to.
+QString SecurityAlias();
+
+// Rewrites every active "name = value" line as name=value (the whole text after the first "="
+// is the value). Comment lines, lines without "=" and lines with an empty name or value stay.
+void NormalizeLines(TLineDocument &document);
+
+// Turns the first commented-out assignment of exactly `key` ("#key = value", possibly behind
+// blanks and further "#") into the active line key=value. Nothing else changes.
+void ActivateCommentedKey(TLineDocument &document, const QString &key);
+
+// Sets `key` to `value` so that a parameter present only as a commented-out default takes that
+// line's place; an empty value removes the active line.
+void SetConfigValue(TLineDocument &document, const QString &key, const QString &value);
+
+// Appends the alias line key=path and, for an alias other than the security database while the
+// security database has a line, the block that names it.
+void AddAlias(TLineDocument &document, const QString &key, const QString &path);
+
+// Appends "{", "SecurityDatabase=<security alias>", "}".
+void AddSecurityBlock(TLineDocument &document);
