@@ -1,1 +1,426 @@
-int main() { return 0; }
+// The main window: start-up, pages, raw text views, Load, Save and Close, interface texts.
+
+#include "WindowFixture.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+const QByteArray Settings = QByteArray("\xEF\xBB\xBF") + CrLfLines({
+    u"[GERMAN]"_qs,
+    u"MainWinTitle=Firebird-Konfiguration"_qs,
+    u"CloseBtn=Schließen"_qs,
+    u"LoadBtn=Laden"_qs,
+    u"EditBtn=Bearbeiten"_qs,
+    u"AliasEditBtn=Ordner zuweisen"_qs,
+    u"FolderDialogDescr=Server-Ordner wählen"_qs,
+    u"DbFolderDialogDescr=Datenbank-Ordner wählen"_qs,
+    u"FirebirdNotFound=Kein Server gefunden"_qs,
+    u"FileName=Datei"_qs,
+    u"AliasKeyLabel=Alias-Name"_qs,
+});
+
+const QByteArray ConfigFile = "# Server settings\n"
+                              "#DefaultDbCachePages = 2048\n"
+                              "RemoteServicePort = 3051\n"
+                              "AuthServer = Srp\n";
+
+const QByteArray AliasFile = "# Aliases\n"
+                             "hv = /data/hv.db\n"
+                             "{\n"
+                             "    SecurityDatabase = hv_sec\n"
+                             "}\n";
+
+} // namespace
+
+class TestParvexDlg : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsWithoutServer();
+    void startsWithServerFolder();
+    void missingAliasFileDisablesUpdateOnly();
+    void undecodableConfigShowsErrorAndOpens();
+    void unreadableConfigShowsErrorAndKeepsLoad();
+    void emptyRecordedFolderKeepsLoad();
+    void pageSwitchMovesButtons();
+    void rawTextTakenOverOnListTab();
+    void modifiedEditorNotLostOnPageSwitch();
+    void saveWritesFlaggedDocumentsInTheirEncoding();
+    void saveWithoutChangesWritesNothing();
+    void closeWritesNothing();
+    void loadSecondFolder();
+    void fallbackTextsWithoutLanguageSection();
+    void saveFailureShowsErrorAndKeepsFlag();
+};
+
+void TestParvexDlg::startsWithoutServer()
+{
+    TWindowFixture fixture;
+    fixture.WriteSettings(Settings);
+    TParvexDlg &window = fixture.Open(std::nullopt);
+
+    QCOMPARE(fixture.Dialogs.Messages.size(), 1);
+    QCOMPARE(fixture.Dialogs.Messages[0].Text, u"Kein Server gefunden"_qs);
+    QCOMPARE(fixture.Dialogs.Messages[0].Kind, TMsgKind::Information);
+    QCOMPARE(fixture.Dialogs.Messages[0].Buttons, TMsgButtons(TMsgButton::OK));
+    QVERIFY(fixture.Dialogs.Errors.isEmpty());
+
+    QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItemCount(), 0);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItemCount(), 0);
+    QVERIFY(fixture.Control<QPlainTextEdit>("edtAliasFile")->toPlainText().isEmpty());
+    QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
+    QVERIFY(!fixture.Control<QToolButton>("ResetBtn")->isEnabled());
+
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    QVERIFY(fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText().isEmpty());
+    QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
+    QCOMPARE(window.windowTitle(), u"Firebird-Konfiguration"_qs);
+}
+
+void TestParvexDlg::startsWithServerFolder()
+{
+    TWindowFixture fixture;
+    fixture.WriteSettings(Settings);
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+
+    QVERIFY(fixture.Dialogs.Messages.isEmpty());
+    QVERIFY(fixture.Dialogs.Errors.isEmpty());
+    QVERIFY(!fixture.Control<QToolButton>("LoadBtn")->isVisible());
+    QCOMPARE(window.FirebirdFolder(), fixture.ServerFolder() + u'/');
+    QCOMPARE(window.CurPage(), 0);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+
+    auto *params = fixture.Control<QTreeWidget>("ParvexList");
+    QCOMPARE(params->topLevelItemCount(), 37);
+    QCOMPARE(params->topLevelItem(14)->text(0), u"RemoteServicePort"_qs);
+    QCOMPARE(params->topLevelItem(14)->text(1), u"3051"_qs);
+    QCOMPARE(params->topLevelItem(2)->text(1), QString());
+    auto *aliases = fixture.Control<QTreeWidget>("FBAliasList");
+    QCOMPARE(aliases->topLevelItemCount(), 8);
+    QCOMPARE(aliases->topLevelItem(1)->text(2), u"/data/hv.db"_qs);
+    QCOMPARE(aliases->headerItem()->text(0), u"Alias-Name"_qs);
+
+    // The alias view was refilled from the normalised document when page 0 became current; the
+    // configuration view still shows the file as read.
+    QCOMPARE(fixture.Control<QPlainTextEdit>("edtAliasFile")->toPlainText(),
+             u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_qs);
+    QCOMPARE(fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText(),
+             QString::fromLatin1(ConfigFile).chopped(1));
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
+             u" Datei : "_qs + fixture.ServerFolder() + u"/firebird.conf"_qs);
+    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(1),
+             u" Datei : "_qs + fixture.ServerFolder() + u"/databases.conf"_qs);
+    QVERIFY(fixture.Control<QToolButton>("EditBtn")->isEnabled());
+}
+
+void TestParvexDlg::missingAliasFileDisablesUpdateOnly()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.Open(fixture.ServerFolder() + u'/');
+
+    auto *edit = fixture.Control<QToolButton>("EditBtn");
+    QVERIFY(!edit->isEnabled());
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItemCount(), 8);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(0)->text(2), QString());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    QVERIFY(edit->isEnabled());
+}
+
+void TestParvexDlg::undecodableConfigShowsErrorAndOpens()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, QByteArray("\xEF\xBB\xBF\xFF", 4));
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+
+    QCOMPARE(fixture.Dialogs.Errors,
+             QStringList(u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden."_qs));
+    QVERIFY(window.isVisible());
+    QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
+    QCOMPARE(window.CurPage(), 0);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+}
+
+void TestParvexDlg::unreadableConfigShowsErrorAndKeepsLoad()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    // A "firebird.conf" that is a folder exists but cannot be opened.
+    fixture.WriteServerFile(u"dir/firebird.conf/x"_qs, "x");
+    fixture.Open(fixture.ServerFolder() + u"/dir"_qs);
+
+    QCOMPARE(fixture.Dialogs.Errors.size(), 1);
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_qs + fixture.ServerFolder() + u"/dir/firebird.conf kann nicht geöffnet werden. "_qs),
+             qPrintable(fixture.Dialogs.Errors[0]));
+    QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
+}
+
+void TestParvexDlg::emptyRecordedFolderKeepsLoad()
+{
+    TWindowFixture fixture;
+    TParvexDlg &window = fixture.Open(QString());
+
+    QVERIFY(fixture.Dialogs.Messages.isEmpty());
+    QVERIFY(window.FirebirdFolder().isEmpty());
+    QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItemCount(), 0);
+}
+
+void TestParvexDlg::pageSwitchMovesButtons()
+{
+    TWindowFixture fixture;
+    fixture.WriteSettings(Settings);
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    auto *edit = fixture.Control<QToolButton>("EditBtn");
+    auto *reset = fixture.Control<QToolButton>("ResetBtn");
+    auto *search = fixture.Control<QToolButton>("SearchBtn");
+    auto *load = fixture.Control<QToolButton>("LoadBtn");
+    load->show();  // to read the folder picker's title through it
+
+    QCOMPARE(edit->parentWidget()->objectName(), u"pnlAliasList"_qs);
+    QCOMPARE(search->parentWidget()->objectName(), u"pnlAliasSearch"_qs);
+    QCOMPARE(edit->text(), u"Ordner zuweisen"_qs);
+    QVERIFY(!reset->isVisible());
+    load->click();
+
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    QCOMPARE(window.CurPage(), 1);
+    QCOMPARE(edit->parentWidget()->objectName(), u"pnlParamsList"_qs);
+    QCOMPARE(search->parentWidget()->objectName(), u"pnlConfigSearch"_qs);
+    QCOMPARE(edit->text(), u"Bearbeiten"_qs);
+    QVERIFY(reset->isVisible());
+    QVERIFY(edit->isVisible());
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
+    // The configuration view now shows the normalised document.
+    QVERIFY(fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText().contains(u"\nRemoteServicePort=3051\n"_qs));
+    load->click();
+
+    QCOMPARE(fixture.Dialogs.FolderTitles,
+             QStringList({u"Datenbank-Ordner wählen"_qs, u"Server-Ordner wählen"_qs}));
+    QCOMPARE(edit->focusPolicy(), Qt::NoFocus);
+}
+
+void TestParvexDlg::rawTextTakenOverOnListTab()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    auto *pcConfig = fixture.Control<QTabWidget>("pcConfig");
+    auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
+
+    pcConfig->setCurrentIndex(1);
+    editor->selectAll();
+    editor->insertPlainText(u"DefaultDbCachePages = 4096\nRemoteServicePort=3052"_qs);
+    QVERIFY(!window.ConfigChanged());
+    pcConfig->setCurrentIndex(0);
+
+    auto *params = fixture.Control<QTreeWidget>("ParvexList");
+    QCOMPARE(params->topLevelItem(2)->text(1), u"4096"_qs);
+    QCOMPARE(params->topLevelItem(14)->text(1), u"3052"_qs);
+    QCOMPARE(window.ConfigItems().Lines(), QStringList({u"DefaultDbCachePages=4096"_qs, u"RemoteServicePort=3052"_qs}));
+    QVERIFY(!editor->document()->isModified());
+    QVERIFY(window.ConfigChanged());
+    QVERIFY(!window.AliasChanged());
+
+    // The alias page the same way.
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
+    auto *pcAlias = fixture.Control<QTabWidget>("pcAlias");
+    pcAlias->setCurrentIndex(1);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->setPlainText(u"HV_SEC = /x/hv_sec.db"_qs);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->document()->setModified(true);
+    pcAlias->setCurrentIndex(0);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(0)->text(2), u"/x/hv_sec.db"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), QString());
+    QVERIFY(window.AliasChanged());
+}
+
+void TestParvexDlg::modifiedEditorNotLostOnPageSwitch()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    auto *pcMain = fixture.Control<QTabWidget>("pcMain");
+    pcMain->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(u"\nTcpNoNagle = 1"_qs);
+
+    pcMain->setCurrentIndex(0);
+    pcMain->setCurrentIndex(1);
+
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
+    QVERIFY(editor->toPlainText().endsWith(u"\nTcpNoNagle=1"_qs));
+    QCOMPARE(window.ConfigItems().Values(u"TcpNoNagle"), u"1"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_qs);
+    QVERIFY(window.ConfigChanged());
+}
+
+void TestParvexDlg::saveWritesFlaggedDocumentsInTheirEncoding()
+{
+    TWindowFixture fixture;
+    // UTF-16 big-endian with its mark, LF line ends.
+    QByteArray config("\xFE\xFF", 2);
+    for (QChar c : u"#Note\nTcpNoNagle = 0\n"_qs)
+        config += char(c.unicode() >> 8), config += char(c.unicode() & 0xFF);
+    fixture.WriteServerFile(u"firebird.conf"_qs, config);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    fixture.Open(fixture.ServerFolder());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(u"\nIpcName = Größe"_qs);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+
+    fixture.Control<QToolButton>("SaveBtn")->click();
+
+    QByteArray expected("\xFE\xFF", 2);
+    for (QChar c : u"#Note\r\nTcpNoNagle=0\r\nIpcName=Größe\r\n"_qs)
+        expected += char(c.unicode() >> 8), expected += char(c.unicode() & 0xFF);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), expected);
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_qs), AliasFile);
+    QVERIFY(fixture.Dialogs.Errors.isEmpty());
+}
+
+void TestParvexDlg::saveWithoutChangesWritesNothing()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    fixture.Open(fixture.ServerFolder());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QToolButton>("SaveBtn")->click();
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_qs), AliasFile);
+}
+
+void TestParvexDlg::closeWritesNothing()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"x = y\n"_qs);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
+    QVERIFY(window.AliasChanged());
+
+    fixture.Control<QToolButton>("CloseBtn")->click();
+
+    QVERIFY(!window.isVisible());
+    QVERIFY(fixture.Dialogs.Messages.isEmpty());
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_qs), AliasFile);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
+}
+
+void TestParvexDlg::loadSecondFolder()
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    fixture.WriteServerFile(u"second/firebird.conf"_qs, "TcpNoNagle = 1\n");
+    TParvexDlg &window = fixture.Open(std::nullopt);
+    const QString second = fixture.ServerFolder() + u"/second"_qs;
+
+    fixture.Dialogs.FolderAnswers = {fixture.ServerFolder(), std::nullopt, second};
+    auto *load = fixture.Control<QToolButton>("LoadBtn");
+    load->click();
+    QCOMPARE(window.CurPage(), 1);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+    QCOMPARE(fixture.Control<QToolButton>("EditBtn")->parentWidget()->objectName(), u"pnlParamsList"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), u"/data/hv.db"_qs);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"a = b\n"_qs);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
+    QVERIFY(window.AliasChanged());
+
+    load->click();  // cancelled: nothing changes
+    QCOMPARE(window.FirebirdFolder(), fixture.ServerFolder() + u'/');
+
+    load->click();
+    QCOMPARE(window.FirebirdFolder(), second + u'/');
+    QCOMPARE(window.ConfigItems().Lines(), QStringList(u"TcpNoNagle=1"_qs));
+    QCOMPARE(window.AliasList().Count(), 0);
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), QString());
+    QVERIFY(window.AliasChanged());
+    QVERIFY(!window.ConfigChanged());
+}
+
+void TestParvexDlg::fallbackTextsWithoutLanguageSection()
+{
+    TWindowFixture fixture;
+    fixture.WriteSettings("[ENGLISH]\r\nCloseBtn=Quit\r\n");
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    TParvexDlg &window = fixture.Open(std::nullopt);
+
+    QCOMPARE(fixture.Dialogs.Messages.size(), 1);
+    QCOMPARE(fixture.Dialogs.Messages[0].Text, QString());
+    QCOMPARE(window.windowTitle(), QString());
+    const struct {
+        const char *Name;
+        const char16_t *Caption;
+    } captions[] = {{"CloseBtn", u"Close"}, {"LoadBtn", u"Load"}, {"SaveBtn", u"Save"},
+                    {"EditBtn", u"Update"}, {"ResetBtn", u"Reset"}, {"SearchBtn", u"Search"}};
+    for (const auto &caption : captions)
+        QCOMPARE(fixture.Control<QToolButton>(caption.Name)->text(), QString::fromUtf16(caption.Caption));
+    auto *pcMain = fixture.Control<QTabWidget>("pcMain");
+    QCOMPARE(pcMain->tabText(0), u"Alias Configuration"_qs);
+    QCOMPARE(pcMain->tabText(1), u"Server Configuration"_qs);
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(0), u"Config Parameters"_qs);
+    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(0), u"Halvora Aliase"_qs);
+    auto *params = fixture.Control<QTreeWidget>("ParvexList")->headerItem();
+    QCOMPARE(QStringList({params->text(0), params->text(1), params->text(2)}),
+             QStringList({u"Property"_qs, u"Value"_qs, u"Default"_qs}));
+    auto *aliases = fixture.Control<QTreeWidget>("FBAliasList")->headerItem();
+    QCOMPARE(QStringList({aliases->text(0), aliases->text(1), aliases->text(2)}),
+             QStringList({u"Alias"_qs, u"Description"_qs, u"Path"_qs}));
+
+    fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
+    fixture.Control<QToolButton>("LoadBtn")->click();
+    QCOMPARE(fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_qs));
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
+             u" File : "_qs + fixture.ServerFolder() + u"/firebird.conf"_qs);
+    QCOMPARE(fixture.Control<QToolButton>("EditBtn")->text(), u"Edit"_qs);
+}
+
+void TestParvexDlg::saveFailureShowsErrorAndKeepsFlag()
+{
+    TWindowFixture fixture;
+    const QString config = fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1\n"_qs);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+
+    fixture.Control<QToolButton>("SaveBtn")->click();
+
+    QCOMPARE(fixture.Dialogs.Errors.size(), 1);
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei \""_qs + config + u"\" kann nicht erstellt werden. "_qs),
+             qPrintable(fixture.Dialogs.Errors[0]));
+    QVERIFY(fixture.Dialogs.Errors[0].endsWith(u'.'));
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
+    QVERIFY(window.ConfigChanged());
+}
+
+QTEST_MAIN(TestParvexDlg)
+#include "tst_ParvexDlg.moc"

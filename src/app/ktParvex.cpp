@@ -1,0 +1,653 @@
+#include "ktParvex.h"
+
+#include "Platform.h"
+#include "dialogs/ktParvexItemEdit.h"
+#include "text/Errors.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int PanelHeight = 31;
+constexpr int HelpBoxWidth = 250;
+const QString Language = QStringLiteral("GERMAN");
+
+template <class T>
+T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QToolButton *MakeToolButton(QWidget *parent, const char *name, int width, int height)
+{
+    auto *button = Named(new QToolButton(parent), name);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setFixedSize(width, height);
+    return button;
+}
+
+QWidget *MakePanel(QWidget *parent, const char *name)
+{
+    auto *panel = Named(new QWidget(parent), name);
+    panel->setFixedHeight(PanelHeight);
+    return panel;
+}
+
+QTreeWidget *MakeReportList(QWidget *parent, const char *name)
+{
+    auto *list = Named(new QTreeWidget(parent), name);
+    list->setColumnCount(3);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->header()->setSectionsClickable(false);
+    list->header()->setSectionsMovable(false);
+    // The selection stays as visible as with the focus.
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    list->setPalette(palette);
+    return list;
+}
+
+QPlainTextEdit *MakeRawTextEditor(QWidget *parent, const char *name)
+{
+    auto *editor = Named(new QPlainTextEdit(parent), name);
+    editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return editor;
+}
+
+// A panel on top and the page's main control below it.
+QWidget *MakePage(QWidget *parent, const char *name, QWidget *panel, QWidget *content)
+{
+    auto *page = Named(new QWidget(parent), name);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    panel->setParent(page);
+    content->setParent(page);
+    layout->addWidget(panel);
+    layout->addWidget(content, 1);
+    return page;
+}
+
+// The editor's text as lines: the inverse of joining lines with line breaks.
+QStringList EditorLines(const QPlainTextEdit *editor)
+{
+    const QString text = editor->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(u'\n');
+}
+
+QTreeWidgetItem *SelectedRow(const QTreeWidget *list)
+{
+    const QList<QTreeWidgetItem *> rows = list->selectedItems();
+    return rows.isEmpty() ? nullptr : rows.constFirst();
+}
+
+} // namespace
+
+TParvexDlg::TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer,
+                       QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint),
+      FDialogs(dialogs),
+      FFindServer(std::move(findServer)),
+      FSettingsPath(settingsPath),
+      FFolderPicker(dialogs)
+{
+    setObjectName(QStringLiteral("ParvexDlg"));
+    CreateControls();
+    ConnectEvents();
+    resize(784, 553);
+    FormCreate();
+}
+
+TParvexDlg::~TParvexDlg() = default;
+
+void TParvexDlg::CreateControls()
+{
+    pnlToolbar = Named(new QWidget(this), "pnlToolbar");
+    pnlToolbar->setFixedHeight(29);
+    auto *toolbarLayout = new QHBoxLayout(pnlToolbar);
+    toolbarLayout->setContentsMargins(1, 2, 1, 2);
+    toolbarLayout->setSpacing(2);
+    CloseBtn = MakeToolButton(pnlToolbar, "CloseBtn", 75, 25);
+    LoadBtn = MakeToolButton(pnlToolbar, "LoadBtn", 150, 25);
+    SaveBtn = MakeToolButton(pnlToolbar, "SaveBtn", 150, 25);
+    toolbarLayout->addWidget(CloseBtn);
+    toolbarLayout->addWidget(LoadBtn);
+    toolbarLayout->addWidget(SaveBtn);
+    toolbarLayout->addStretch(1);
+
+    pcMain = Named(new QTabWidget(this), "pcMain");
+    tsAliasConf = CreateAliasPage();
+    tsFirebirdConf = CreateConfigPage();
+    pcMain->addTab(tsAliasConf, QStringLiteral("Databases.conf"));
+    pcMain->addTab(tsFirebirdConf, QStringLiteral("Firebird.conf"));
+    pcMain->setCurrentIndex(1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(3);
+    layout->addWidget(pnlToolbar);
+    layout->addWidget(pcMain, 1);
+
+    EditBtn = MakeToolButton(pnlParamsList, "EditBtn", 75, 25);
+    EditBtn->move(5, 3);
+    EditBtn->setEnabled(false);
+    ResetBtn = MakeToolButton(pnlParamsList, "ResetBtn", 75, 25);
+    ResetBtn->move(90, 3);
+    ResetBtn->setEnabled(false);
+    SearchBtn = MakeToolButton(pnlConfigSearch, "SearchBtn", 75, 21);
+    SearchBtn->move(5, 5);
+}
+
+QWidget *TParvexDlg::CreateAliasPage()
+{
+    auto *page = Named(new QWidget, "tsAliasConf");
+    pcAlias = Named(new QTabWidget(page), "pcAlias");
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pcAlias);
+
+    pnlAliasList = MakePanel(nullptr, "pnlAliasList");
+    FBAliasList = MakeReportList(nullptr, "FBAliasList");
+    FBAliasList->setColumnWidth(0, 200);
+    FBAliasList->setColumnWidth(1, 198);
+    FBAliasList->header()->setStretchLastSection(true);
+    tsAliasList = MakePage(pcAlias, "tsAliasList", pnlAliasList, FBAliasList);
+
+    pnlAliasSearch = MakePanel(nullptr, "pnlAliasSearch");
+    edtAliasFile = MakeRawTextEditor(nullptr, "edtAliasFile");
+    tsAliasFile = MakePage(pcAlias, "tsAliasFile", pnlAliasSearch, edtAliasFile);
+
+    pcAlias->addTab(tsAliasList, QStringLiteral("Halvora Datenbanken"));
+    pcAlias->addTab(tsAliasFile, QString());
+    return page;
+}
+
+QWidget *TParvexDlg::CreateConfigPage()
+{
+    auto *page = Named(new QWidget, "tsFirebirdConf");
+    pcConfig = Named(new QTabWidget(page), "pcConfig");
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pcConfig);
+
+    pnlParamsList = MakePanel(nullptr, "pnlParamsList");
+    ConfigSplitter = Named(new QSplitter(Qt::Horizontal), "ConfigSplitter");
+    ParvexList = MakeReportList(ConfigSplitter, "ParvexList");
+    for (int column = 0; column < 3; ++column)
+        ParvexList->setColumnWidth(column, 180);
+    ItemComment = Named(new QPlainTextEdit(ConfigSplitter), "ItemComment");
+    ItemComment->setReadOnly(true);
+    ItemComment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette tooltipColours = ItemComment->palette();
+    tooltipColours.setColor(QPalette::Base, tooltipColours.color(QPalette::ToolTipBase));
+    tooltipColours.setColor(QPalette::Text, tooltipColours.color(QPalette::ToolTipText));
+    ItemComment->setPalette(tooltipColours);
+    ConfigSplitter->addWidget(ParvexList);
+    ConfigSplitter->addWidget(ItemComment);
+    ConfigSplitter->setStretchFactor(0, 1);
+    ConfigSplitter->setStretchFactor(1, 0);
+    ConfigSplitter->setSizes({784 - HelpBoxWidth, HelpBoxWidth});
+    tsConfigList = MakePage(pcConfig, "tsConfigList", pnlParamsList, ConfigSplitter);
+
+    pnlConfigSearch = MakePanel(nullptr, "pnlConfigSearch");
+    edtConfigFile = MakeRawTextEditor(nullptr, "edtConfigFile");
+    tsConfigFile = MakePage(pcConfig, "tsConfigFile", pnlConfigSearch, edtConfigFile);
+
+    pcConfig->addTab(tsConfigList, QStringLiteral("Parameterliste"));
+    pcConfig->addTab(tsConfigFile, QString());
+    return page;
+}
+
+void TParvexDlg::ConnectEvents()
+{
+    connect(pcMain, &QTabWidget::currentChanged, this, [this](int index) { Guarded([=, this] { pcMainChange(index); }); });
+    connect(pcConfig, &QTabWidget::currentChanged, this, [this](int index) { Guarded([=, this] { pcConfigChange(index); }); });
+    connect(pcAlias, &QTabWidget::currentChanged, this, [this](int index) { Guarded([=, this] { pcAliasChange(index); }); });
+    connect(CloseBtn, &QToolButton::clicked, this, [this] { Guarded([this] { CloseBtnClick(); }); });
+    connect(LoadBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoadBtnClick(); }); });
+    connect(SaveBtn, &QToolButton::clicked, this, [this] { Guarded([this] { SaveBtnClick(); }); });
+    connect(EditBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EditBtnClick(); }); });
+    connect(ResetBtn, &QToolButton::clicked, this, [this] { Guarded([this] { ResetBtnClick(); }); });
+    connect(ParvexList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected, const QItemSelection &deselected) {
+                Guarded([&, this] { ParvexListSelectionChanged(selected, deselected); });
+            });
+    ParvexList->viewport()->installEventFilter(this);
+    FBAliasList->viewport()->installEventFilter(this);
+    FBAliasList->installEventFilter(this);
+}
+
+bool TParvexDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick
+        && (watched == ParvexList->viewport() || watched == FBAliasList->viewport())) {
+        Guarded([this] { ParvexListDblClick(); });
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && watched == FBAliasList) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Guarded([this] { FBAliasListKeyDown(13); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TParvexDlg::Guarded(const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const ETessaroError &error) {
+        FDialogs.ShowErrorBox(ErrorBoxText(error.Message()));
+    } catch (const std::exception &error) {
+        FDialogs.ShowErrorBox(ErrorBoxText(QString::fromLocal8Bit(error.what())));
+    }
+}
+
+void TParvexDlg::FormCreate()
+{
+    // Each step stands on its own: a failing one is reported and the window still opens in a
+    // consistent state.
+    Guarded([this] { FComments = std::make_unique<TSettingsFile>(FSettingsPath); });
+    if (!FComments)
+        FComments = std::make_unique<TSettingsFile>(QString());
+    Guarded([this] { SetLang(Language); });
+    Guarded([this] {
+        QString folder;
+        if (!FFindServer(folder)) {
+            FDialogs.ShowMessageBox(Text(QStringLiteral("FirebirdNotFound"), QString()),
+                                    TMsgKind::Information, TMsgButton::OK);
+            return;
+        }
+        if (folder.isEmpty())
+            return;  // recorded without a folder: the user still needs Load
+        SetFirebirdFolder(folder);
+        LoadBtn->hide();
+    });
+    Guarded([this] {
+        const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig), mainBlocker(pcMain);
+        pcAlias->setCurrentIndex(0);
+        pcConfig->setCurrentIndex(0);
+        SetCurPage(0);
+        pcMain->setCurrentIndex(0);
+    });
+}
+
+void TParvexDlg::showEvent(QShowEvent *event)
+{
+    if (!FShownOnce) {
+        FShownOnce = true;
+        if (const QScreen *display = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(display->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+void TParvexDlg::closeEvent(QCloseEvent *event)
+{
+    // Closing ends the program; nothing is saved and nothing is asked.
+    event->accept();
+}
+
+QString TParvexDlg::Text(const QString &key, const QString &fallback) const
+{
+    return FComments->ReadString(FLang, key, fallback);
+}
+
+void TParvexDlg::SetLang(const QString &section)
+{
+    FLang = section;
+    const auto text = [this](const char *key, const char *fallback) {
+        return Text(QLatin1String(key), QLatin1String(fallback));
+    };
+    setWindowTitle(text("MainWinTitle", ""));
+    CloseBtn->setText(text("CloseBtn", "Close"));
+    LoadBtn->setText(text("LoadBtn", "Load"));
+    SaveBtn->setText(text("SaveBtn", "Save"));
+    EditBtn->setText(text("EditBtn", "Edit"));
+    ResetBtn->setText(text("ResetBtn", "Reset"));
+    SearchBtn->setText(text("SearchBtn", "Search"));
+    pcMain->setTabText(1, text("tsFirebirdConf", "Server Configuration"));
+    pcMain->setTabText(0, text("tsAliasConf", "Alias Configuration"));
+    pcConfig->setTabText(0, text("tsConfigList", "Config Parameters"));
+    pcAlias->setTabText(0, text("tsAliasList", "Halvora Aliase"));
+    QTreeWidgetItem *configHeader = ParvexList->headerItem();
+    configHeader->setText(0, text("ConfigKeyLabel", "Property"));
+    configHeader->setText(1, text("ConfigValueLabel", "Value"));
+    configHeader->setText(2, text("ConfigDefaultLabel", "Default"));
+    QTreeWidgetItem *aliasHeader = FBAliasList->headerItem();
+    aliasHeader->setText(0, text("AliasKeyLabel", "Alias"));
+    aliasHeader->setText(1, text("AliasDescrLabel", "Description"));
+    aliasHeader->setText(2, text("AliasFileLabel", "Path"));
+}
+
+void TParvexDlg::SetCurPage(int page)
+{
+    FCurPage = page;
+    ResetBtn->setVisible(page == 1);
+    if (page == 0) {
+        TakeOverAliasEditor();
+        const QSignalBlocker blocker(pcAlias);
+        pcAlias->setCurrentIndex(0);
+        SearchBtn->setParent(pnlAliasSearch);
+        EditBtn->setParent(pnlAliasList);
+        EditBtn->setText(Text(QStringLiteral("AliasEditBtn"), QStringLiteral("Update")));
+        FFolderPicker.Title = Text(QStringLiteral("DbFolderDialogDescr"),
+                                   QStringLiteral("Choice Folder of Firebird Databases"));
+        EditBtn->setEnabled(FAliasList.Count() > 0);
+        FillEditor(edtAliasFile, FAliasList);
+    } else if (page == 1) {
+        TakeOverConfigEditor();
+        const QSignalBlocker blocker(pcConfig);
+        pcConfig->setCurrentIndex(0);
+        SearchBtn->setParent(pnlConfigSearch);
+        EditBtn->setParent(pnlParamsList);
+        EditBtn->setText(Text(QStringLiteral("EditBtn"), QStringLiteral("Edit")));
+        EditBtn->setEnabled(FConfigItems.Count() > 0);
+        FFolderPicker.Title = Text(QStringLiteral("FolderDialogDescr"),
+                                   QStringLiteral("Choice Folder Of Firebird Installation"));
+        FillEditor(edtConfigFile, FConfigItems);
+    } else {
+        return;
+    }
+    // A new parent hides a widget until it is shown again.
+    EditBtn->move(5, 3);
+    EditBtn->show();
+    SearchBtn->move(5, 5);
+    SearchBtn->show();
+}
+
+void TParvexDlg::SetFirebirdFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return;
+    FFirebirdFolder = folder.endsWith(FolderSeparator()) ? folder : folder + FolderSeparator();
+    SetConfigFileName(FFirebirdFolder + QStringLiteral("firebird.conf"));
+    SetAliasFileName(FFirebirdFolder + QStringLiteral("databases.conf"));
+}
+
+void TParvexDlg::SetConfigFileName(const QString &fileName)
+{
+    FConfigFileName = fileName;
+    pcConfig->setTabText(1, QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")), fileName));
+    LoadConfigurationFile(fileName, FConfigItems, edtConfigFile);
+    FillConfigList(FConfigItems);
+    EditBtn->setEnabled(FConfigItems.Count() > 0);
+}
+
+void TParvexDlg::SetAliasFileName(const QString &fileName)
+{
+    FAliasFileName = fileName;
+    pcAlias->setTabText(1, QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")), fileName));
+    LoadConfigurationFile(fileName, FAliasList, edtAliasFile);
+    FillAliasList(FAliasList);
+}
+
+void TParvexDlg::LoadConfigurationFile(const QString &fileName, TLineDocument &document, QPlainTextEdit *editor)
+{
+    document.Clear();
+    editor->clear();
+    if (QFileInfo::exists(fileName)) {
+        document.LoadFromFile(fileName);
+        FillEditor(editor, document);
+        NormalizeLines(document);
+    }
+    editor->document()->setModified(false);
+}
+
+void TParvexDlg::FillEditor(QPlainTextEdit *editor, const TLineDocument &document)
+{
+    editor->setPlainText(document.Lines().join(u'\n'));
+    editor->document()->setModified(false);
+}
+
+void TParvexDlg::TakeOverEditor(QPlainTextEdit *editor, TLineDocument &document)
+{
+    document.Clear();
+    document.AddStrings(EditorLines(editor));
+    NormalizeLines(document);
+    editor->document()->setModified(false);
+}
+
+void TParvexDlg::TakeOverConfigEditor()
+{
+    if (!edtConfigFile->document()->isModified())
+        return;
+    TakeOverEditor(edtConfigFile, FConfigItems);
+    FillConfigList(FConfigItems);
+    // What the user typed is a change like any other, so Save writes it.
+    FConfigChanged = true;
+}
+
+void TParvexDlg::TakeOverAliasEditor()
+{
+    if (!edtAliasFile->document()->isModified())
+        return;
+    TakeOverEditor(edtAliasFile, FAliasList);
+    FillAliasList(FAliasList);
+    FAliasChanged = true;
+}
+
+void TParvexDlg::pcMainChange(int index)
+{
+    SetCurPage(index);
+}
+
+void TParvexDlg::pcConfigChange(int index)
+{
+    if (index == 0)
+        TakeOverConfigEditor();
+}
+
+void TParvexDlg::pcAliasChange(int index)
+{
+    if (index == 0)
+        TakeOverAliasEditor();
+}
+
+void TParvexDlg::CloseBtnClick()
+{
+    close();
+}
+
+void TParvexDlg::LoadBtnClick()
+{
+    if (!FFolderPicker.Execute())
+        return;
+    SetCurPage(1);
+    SetFirebirdFolder(FFolderPicker.Directory);
+}
+
+void TParvexDlg::SaveBtnClick()
+{
+    if (FConfigChanged)
+        FConfigItems.SaveToFile(FConfigFileName);
+    if (FAliasChanged)
+        FAliasList.SaveToFile(FAliasFileName);
+}
+
+void TParvexDlg::EditBtnClick()
+{
+    if (FCurPage == 0)
+        UpdateAliasesCommand();
+    else if (FCurPage == 1)
+        EditConfigItemCommand();
+}
+
+void TParvexDlg::ParvexListDblClick()
+{
+    if (EditBtn->isEnabled())
+        EditBtnClick();
+}
+
+void TParvexDlg::FBAliasListKeyDown(int key)
+{
+    if (key == 13 && EditBtn->isEnabled())
+        EditBtnClick();
+}
+
+// ---- Parameter list ------------------------------------------------------------------------
+
+void TParvexDlg::FillConfigList(const TLineDocument &document)
+{
+    const QStringList values = document.ValuesOf(ParamCatalogNames());
+    ParvexList->setUpdatesEnabled(false);
+    {
+        const QSignalBlocker blocker(ParvexList->selectionModel());
+        ParvexList->clear();
+    }
+    for (std::size_t row = 0; row < ParamCatalog.size(); ++row) {
+        new QTreeWidgetItem(ParvexList, {QString::fromLatin1(ParamCatalog[row].Name), values[row],
+                                         QString::fromLatin1(ParamCatalog[row].Default)});
+    }
+    ParvexList->setUpdatesEnabled(true);
+    ParvexList->setCurrentItem(ParvexList->topLevelItem(0));
+}
+
+void TParvexDlg::ParvexListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    // Like a list view's own notification: first the row that lost the selection, then the new one.
+    for (const QModelIndex &index : deselected.indexes())
+        if (index.column() == 0)
+            ParvexListSelectItem(ParvexList->topLevelItem(index.row()), false);
+    for (const QModelIndex &index : selected.indexes())
+        if (index.column() == 0)
+            ParvexListSelectItem(ParvexList->topLevelItem(index.row()), true);
+}
+
+void TParvexDlg::ParvexListSelectItem(QTreeWidgetItem *item, bool /*selected*/)
+{
+    if (!item)
+        return;
+    ItemComment->clear();
+    ShowItemComment(ItemComment, item->text(0));
+    FCurItem = {item->text(0), item->text(1), item->text(2)};
+    ResetBtn->setEnabled(!FCurItem.ConfigValue.isEmpty());
+}
+
+void TParvexDlg::ShowItemComment(QPlainTextEdit *box, const QString &name)
+{
+    static const QString LineBreak = QStringLiteral("\\n");
+    QString rest = Text(name, QString());
+    QStringList lines;
+    for (qsizetype at = rest.indexOf(LineBreak); at >= 0; at = rest.indexOf(LineBreak)) {
+        lines << rest.left(at);
+        rest.remove(0, at + LineBreak.size());
+    }
+    if (!rest.isEmpty() || lines.isEmpty())
+        lines << rest;
+    box->setPlainText(lines.join(u'\n'));
+}
+
+void TParvexDlg::EditConfigItemCommand()
+{
+    QTreeWidgetItem *row = SelectedRow(ParvexList);
+    if (FCurItem.ConfigKey.isEmpty() || !row)
+        return;
+    if (!EditConfigItem(FCurItem, *FComments, FLang, this))
+        return;
+    SetConfigValue(FConfigItems, FCurItem.ConfigKey, FCurItem.ConfigValue);
+    FillEditor(edtConfigFile, FConfigItems);
+    row->setText(1, FCurItem.ConfigValue);
+    FConfigChanged = true;
+}
+
+void TParvexDlg::ResetBtnClick()
+{
+    QTreeWidgetItem *row = SelectedRow(ParvexList);
+    if (FCurItem.ConfigValue.isEmpty() || !row)
+        return;
+    FCurItem.ConfigValue = FCurItem.DefaultValue;
+    FConfigItems.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
+    row->setText(1, FCurItem.DefaultValue);
+    FillEditor(edtConfigFile, FConfigItems);
+    FConfigChanged = true;
+}
+
+// ---- Alias list ----------------------------------------------------------------------------
+
+void TParvexDlg::FillAliasList(const TLineDocument &document)
+{
+    const QStringList paths = document.ValuesOf(AliasCatalogKeys());
+    FBAliasList->setUpdatesEnabled(false);
+    FBAliasList->clear();
+    for (std::size_t row = 0; row < AliasCatalog.size(); ++row) {
+        new QTreeWidgetItem(FBAliasList, {QString::fromLatin1(AliasCatalog[row].Key),
+                                          QString::fromUtf8(AliasCatalog[row].Description), paths[row]});
+    }
+    FBAliasList->setUpdatesEnabled(true);
+    FBAliasList->setCurrentItem(FBAliasList->topLevelItem(0));
+}
+
+void TParvexDlg::UpdateAliasesCommand()
+{
+    if (!FFolderPicker.Execute())
+        return;
+    QString folder = FFolderPicker.Directory;
+    if (!folder.endsWith(FolderSeparator()))
+        folder += FolderSeparator();
+    const int answer = FDialogs.ShowMessageBox(
+        Text(QStringLiteral("MsgAliasChoice"), QStringLiteral("Set selected or all Aliases")),
+        TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+    if (answer == mrYes) {
+        if (QTreeWidgetItem *row = SelectedRow(FBAliasList))
+            AssignAliasFolder(folder, row->text(0), FBAliasList->indexOfTopLevelItem(row));
+    } else if (answer == mrAll) {
+        AssignAllAliasFolders(folder);
+    }
+    FillEditor(edtAliasFile, FAliasList);
+    FAliasChanged = true;
+}
+
+void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
+{
+    const QString current = FAliasList.Values(key);
+    QString path;
+    if (!current.isEmpty()) {
+        path = folder + DatabaseFileName(current);
+        FAliasList.SetValues(key, path);
+    } else {
+        path = folder + QString::fromLatin1(AliasCatalog[std::size_t(index)].FileName);
+        // A line left empty by hand gets the path in place; a second line would stay hidden.
+        if (FAliasList.IndexOfName(key) >= 0)
+            FAliasList.SetValues(key, path);
+        else
+            AddAlias(FAliasList, key, path);
+    }
+    FBAliasList->topLevelItem(index)->setText(2, path);
+}
+
+void TParvexDlg::AssignAllAliasFolders(const QString &folder)
+{
+    for (int index = 0; index < FBAliasList->topLevelItemCount(); ++index)
+        AssignAliasFolder(folder, FBAliasList->topLevelItem(index)->text(0), index);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "config/ktFBFunc.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TSettingsFile;
+
+// The small modal dialog in which the user types a new value for one server parameter.
+class TParvexItemEditDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TParvexItemEditDlg(QWidget *owner);
+
+    void LoadTexts(const TSettingsFile &reader, const QString &language);
+    void ShowItem(const TParvexItem &item);
+    QString Value() const;
+
+private:
+    QLabel *lblConfigKeyLabel;
+    QLabel *lblConfigKey;
+    QLabel *lblConfigDefaultLabel;
+    QLabel *lblDefaultValue;
+    QLabel *lblConfigValueLabel;
+    QLineEdit *edtConfigValue;
+    QPushButton *OkBtn;
+    QPushButton *CancelBtn;
+};
+
+// Shows the dialog for `item` over `owner`; on OK the typed value (as typed) goes into
+// item.ConfigValue and the result is true. The dialog is destroyed in every case.
+bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language,
+                    QWidget *owner);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/StdDialogs.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Standard dialogs answered from a script, recording what was shown.
+class TScriptedDialogs : public TStdDialogs {
+public:
+    struct TShownMessage {
+        QString Text;
+        TMsgKind Kind;
+        TMsgButtons Buttons;
+    };
+
+    int ShowMessageBox(const QString &text, TMsgKind kind, TMsgButtons buttons) override;
+    void ShowErrorBox(const QString &text) override;
+    std::optional<QString> BrowseForFolder(const QString &title) override;
+
+    // Answers for the next message boxes, in order; an empty script answers mrOk.
+    QList<int> MessageAnswers;
+    // Answers for the next folder pickers, in order; nullopt cancels, an empty script cancels.
+    QList<std::optional<QString>> FolderAnswers;
+
+    QList<TShownMessage> Messages;
+    QStringList Errors;
+    QStringList FolderTitles;
+};

@@ -1,0 +1,68 @@
+#include "WindowFixture.h"
+
+#include "dialogs/ktParvexItemEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+TWindowFixture::TWindowFixture() = default;
+
+QString TWindowFixture::WriteServerFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = QDir(FServer.path()).filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write fixture %s", qPrintable(path));
+    return path;
+}
+
+QByteArray TWindowFixture::ReadServerFile(const QString &name) const
+{
+    QFile file(QDir(FServer.path()).filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TWindowFixture::WriteSettings(const QByteArray &bytes)
+{
+    QFile file(QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write settings fixture");
+}
+
+TParvexDlg &TWindowFixture::Open(std::optional<QString> serverFolder)
+{
+    auto lookup = [serverFolder](QString &folder) {
+        if (!serverFolder)
+            return false;
+        folder = *serverFolder;
+        return true;
+    };
+    FWindow = std::make_unique<TParvexDlg>(
+        Dialogs, QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")), lookup);
+    FWindow->show();
+    return *FWindow;
+}
+
+void AnswerEditDialog(const QString &value, bool pressOk)
+{
+    QTimer::singleShot(0, [value, pressOk] {
+        auto *dialog = qobject_cast<TParvexItemEditDlg *>(QApplication::activeModalWidget());
+        if (!dialog)
+            qFatal("the edit dialog is not shown");
+        dialog->findChild<QLineEdit *>(QStringLiteral("edtConfigValue"))->setText(value);
+        dialog->findChild<QPushButton *>(pressOk ? QStringLiteral("OkBtn") : QStringLiteral("CancelBtn"))->click();
+    });
+}
+
+QByteArray CrLfLines(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += line.toUtf8() + "\r\n";
+    return bytes;
+}

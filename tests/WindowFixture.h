@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ScriptedDialogs.h"
+#include "app/ktParvex.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <optional>
+
+// A server folder, a settings file and a main window on them, with scripted dialogs.
+class TWindowFixture {
+public:
+    TWindowFixture();
+
+    // Writes `bytes` to `name` inside the server folder (or a sub-folder path).
+    QString WriteServerFile(const QString &name, const QByteArray &bytes);
+    QByteArray ReadServerFile(const QString &name) const;
+    QString ServerFolder() const { return FServer.path(); }
+    // Writes the settings file beside the "program".
+    void WriteSettings(const QByteArray &bytes);
+
+    // Opens the window; `serverFolder` is what the server lookup finds (nullopt: nothing).
+    TParvexDlg &Open(std::optional<QString> serverFolder);
+    TParvexDlg &Window() { return *FWindow; }
+
+    template <class T>
+    T *Control(const char *name) const
+    {
+        return FWindow->findChild<T *>(QLatin1String(name));
+    }
+
+    TScriptedDialogs Dialogs;
+
+private:
+    QTemporaryDir FServer;
+    QTemporaryDir FProgram;
+    std::unique_ptr<TParvexDlg> FWindow;
+};
+
+// Answers the next edit dialog: types `value` and presses OK, or presses Cancel.
+void AnswerEditDialog(const QString &value, bool pressOk = true);
+
+// Bytes of a text whose lines each end in CR LF.
+QByteArray CrLfLines(const QStringList &lines);
