@@ -1,1 +1,195 @@
-int main() { return 0; }
+// The alias page: list, and pointing one or all aliases at a folder of database files.
+
+#include "WindowFixture.h"
+
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+const QByteArray AliasFile = "# Aliases\n"
+                             "HV = /old/main.fdb\n"
+                             "pq_items=\n"
+                             "employee = /srv/employee.fdb\n";
+
+const QStringList LoadedLines = {u"# Aliases"_qs, u"HV=/old/main.fdb"_qs, u"pq_items="_qs,
+                                 u"employee=/srv/employee.fdb"_qs};
+
+struct TOpenAliasPage {
+    TWindowFixture Fixture;
+    QTreeWidget *List;
+
+    explicit TOpenAliasPage(const QByteArray &aliases = AliasFile)
+    {
+        Fixture.WriteServerFile(u"databases.conf"_qs, aliases);
+        Fixture.Open(Fixture.ServerFolder());
+        List = Fixture.Control<QTreeWidget>("FBAliasList");
+    }
+
+    // Runs Update with the folder picked and the answer given to the question.
+    void Update(int row, const QString &folder, int answer)
+    {
+        List->setCurrentItem(List->topLevelItem(row));
+        Fixture.Dialogs.FolderAnswers = {folder};
+        Fixture.Dialogs.MessageAnswers = {answer};
+        Fixture.Control<QToolButton>("EditBtn")->click();
+    }
+
+    QStringList Paths() const
+    {
+        QStringList paths;
+        for (int row = 0; row < List->topLevelItemCount(); ++row)
+            paths << List->topLevelItem(row)->text(2);
+        return paths;
+    }
+};
+
+} // namespace
+
+class TestAliasFolders : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listShowsCatalogueAndPaths();
+    void assign_data();
+    void assign();
+    void allOnFileWithoutAliases();
+    void cancelledPickerChangesNothing();
+    void yesWithoutSelectedRowAssignsNothing();
+    void enterAndDoubleClickRunUpdate();
+};
+
+void TestAliasFolders::listShowsCatalogueAndPaths()
+{
+    TOpenAliasPage page;
+    QCOMPARE(page.List->topLevelItemCount(), 8);
+    QCOMPARE(page.List->topLevelItem(0)->text(0), u"hv_sec"_qs);
+    QCOMPARE(page.List->topLevelItem(0)->text(1), u"Anmelde-Datenbank"_qs);
+    QCOMPARE(page.List->topLevelItem(7)->text(0), u"pq_pics"_qs);
+    QCOMPARE(page.List->topLevelItem(7)->text(1), u"Bestandteil-Abbildungen"_qs);
+    // An alias written in upper case is found.
+    QCOMPARE(page.Paths(), QStringList({QString(), u"/old/main.fdb"_qs, QString(), QString(), QString(),
+                                        QString(), QString(), QString()}));
+    QCOMPARE(page.List->columnWidth(0), 200);
+    QCOMPARE(page.List->columnWidth(1), 198);
+    QCOMPARE(page.List->selectedItems(), QList<QTreeWidgetItem *>({page.List->topLevelItem(0)}));
+}
+
+void TestAliasFolders::assign_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("shownPath");
+
+    QTest::newRow("Yes, no line, no security alias: only the alias line")
+        << 2 << u"/srv/db"_qs << mrYes << LoadedLines + QStringList(u"hv_media=/srv/db/hv_media.db"_qs)
+        << u"/srv/db/hv_media.db"_qs;
+    QTest::newRow("Yes on the security alias: never a block")
+        << 0 << u"/srv/db"_qs << mrYes << LoadedLines + QStringList(u"hv_sec=/srv/db/hv_sec.db"_qs)
+        << u"/srv/db/hv_sec.db"_qs;
+    QTest::newRow("Yes on an existing path keeps its file name and spelling of the line")
+        << 1 << u"/srv/db"_qs << mrYes
+        << QStringList({u"# Aliases"_qs, u"hv=/srv/db/main.fdb"_qs, u"pq_items="_qs, u"employee=/srv/employee.fdb"_qs})
+        << u"/srv/db/main.fdb"_qs;
+    QTest::newRow("Yes on a line left empty: set in place")
+        << 4 << u"/srv/db"_qs << mrYes
+        << QStringList({u"# Aliases"_qs, u"HV=/old/main.fdb"_qs, u"pq_items=/srv/db/pq_items.db"_qs,
+                        u"employee=/srv/employee.fdb"_qs})
+        << u"/srv/db/pq_items.db"_qs;
+    QTest::newRow("root folder gives one separator")
+        << 2 << u"/"_qs << mrYes << LoadedLines + QStringList(u"hv_media=/hv_media.db"_qs) << u"/hv_media.db"_qs;
+    QTest::newRow("folder with its separator gives one separator")
+        << 2 << u"/srv/db/"_qs << mrYes << LoadedLines + QStringList(u"hv_media=/srv/db/hv_media.db"_qs)
+        << u"/srv/db/hv_media.db"_qs;
+    QTest::newRow("No assigns nothing") << 2 << u"/srv/db"_qs << mrNo << LoadedLines << QString();
+    QTest::newRow("closed box assigns nothing") << 2 << u"/srv/db"_qs << mrCancel << LoadedLines << QString();
+}
+
+void TestAliasFolders::assign()
+{
+    QFETCH(int, row);
+    QFETCH(QString, folder);
+    QFETCH(int, answer);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, shownPath);
+
+    TOpenAliasPage page;
+    page.Update(row, folder, answer);
+
+    TParvexDlg &window = page.Fixture.Window();
+    QCOMPARE(page.Fixture.Dialogs.Messages.size(), 1);
+    QCOMPARE(page.Fixture.Dialogs.Messages[0].Text, u"Set selected or all Aliases"_qs);
+    QCOMPARE(page.Fixture.Dialogs.Messages[0].Kind, TMsgKind::Confirmation);
+    QCOMPARE(page.Fixture.Dialogs.Messages[0].Buttons, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+    QCOMPARE(page.Fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_qs));
+    QCOMPARE(window.AliasList().Lines(), lines);
+    QCOMPARE(page.List->topLevelItem(row)->text(2), shownPath.isNull() ? window.AliasList().Values(page.List->topLevelItem(row)->text(0)) : shownPath);
+    QCOMPARE(page.Fixture.Control<QPlainTextEdit>("edtAliasFile")->toPlainText(), lines.join(u'\n'));
+    // The flag rises whatever the answer, so Save writes the normalised file.
+    QVERIFY(window.AliasChanged());
+    QVERIFY(!window.ConfigChanged());
+
+    page.Fixture.Control<QToolButton>("SaveBtn")->click();
+    QCOMPARE(page.Fixture.ReadServerFile(u"databases.conf"_qs), CrLfLines(lines));
+}
+
+void TestAliasFolders::allOnFileWithoutAliases()
+{
+    TOpenAliasPage page("# none of ours\nemployee = /srv/employee.fdb\n");
+    page.Update(3, u"/srv/db"_qs, mrAll);
+
+    QStringList expected = {u"# none of ours"_qs, u"employee=/srv/employee.fdb"_qs, u"hv_sec=/srv/db/hv_sec.db"_qs};
+    for (const char *key : {"hv", "hv_media", "hv_mkt", "pq_items", "pq_stock", "pq_rates", "pq_pics"}) {
+        const QString alias = QLatin1String(key);
+        expected << alias + u"=/srv/db/"_qs + alias + u".db"_qs << u"{"_qs << u"SecurityDatabase=hv_sec"_qs << u"}"_qs;
+    }
+    QCOMPARE(page.Fixture.Window().AliasList().Lines(), expected);
+    QCOMPARE(page.Paths(), QStringList({u"/srv/db/hv_sec.db"_qs, u"/srv/db/hv.db"_qs, u"/srv/db/hv_media.db"_qs,
+                                        u"/srv/db/hv_mkt.db"_qs, u"/srv/db/pq_items.db"_qs, u"/srv/db/pq_stock.db"_qs,
+                                        u"/srv/db/pq_rates.db"_qs, u"/srv/db/pq_pics.db"_qs}));
+}
+
+void TestAliasFolders::cancelledPickerChangesNothing()
+{
+    TOpenAliasPage page;
+    page.List->setCurrentItem(page.List->topLevelItem(2));
+    page.Fixture.Control<QToolButton>("EditBtn")->click();  // the script cancels the picker
+    QCOMPARE(page.Fixture.Dialogs.FolderTitles.size(), 1);
+    QVERIFY(page.Fixture.Dialogs.Messages.isEmpty());
+    QCOMPARE(page.Fixture.Window().AliasList().Lines(), LoadedLines);
+    QVERIFY(!page.Fixture.Window().AliasChanged());
+}
+
+void TestAliasFolders::yesWithoutSelectedRowAssignsNothing()
+{
+    TOpenAliasPage page;
+    page.Fixture.Dialogs.FolderAnswers = {u"/srv/db"_qs};
+    page.Fixture.Dialogs.MessageAnswers = {mrYes};
+    page.List->clearSelection();
+    page.Fixture.Control<QToolButton>("EditBtn")->click();
+    QCOMPARE(page.Fixture.Window().AliasList().Lines(), LoadedLines);
+    QCOMPARE(page.Paths()[2], QString());
+    QVERIFY(page.Fixture.Window().AliasChanged());
+}
+
+void TestAliasFolders::enterAndDoubleClickRunUpdate()
+{
+    TOpenAliasPage page;
+    page.List->setCurrentItem(page.List->topLevelItem(2));
+    page.Fixture.Dialogs.FolderAnswers = {u"/a"_qs, u"/b"_qs};
+    page.Fixture.Dialogs.MessageAnswers = {mrYes, mrYes};
+    QTest::keyClick(page.List, Qt::Key_Return);
+    QCOMPARE(page.Paths()[2], u"/a/hv_media.db"_qs);
+    QTest::mouseDClick(page.List->viewport(), Qt::LeftButton, {},
+                       page.List->visualItemRect(page.List->topLevelItem(2)).center());
+    QCOMPARE(page.Paths()[2], u"/b/hv_media.db"_qs);
+    QCOMPARE(page.Fixture.Window().AliasList().Values(u"hv_media"), u"/b/hv_media.db"_qs);
+}
+
+QTEST_MAIN(TestAliasFolders)
+#include "tst_AliasFolders.moc"

@@ -1,1 +1,342 @@
-int main() { return 0; }
+// The parameter page: list, help text, the edit dialog, Edit and Reset, and what Save writes.
+
+#include "WindowFixture.h"
+#include "dialogs/ktParvexItemEdit.h"
+#include "text/SettingsFile.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+// Windows-1252 without a mark, LF line ends: Save must keep the code page and write CR LF.
+const QByteArray ConfigFile = "# Server configuration \xF6\xDF\n"
+                              "#\n"
+                              "#DefaultDbCachePages = 2048\n"
+                              "#RemoteServicePort = 3050\n"
+                              "RemoteServicePort = 3051\n"
+                              "RootDirectory = /opt/fb\n"
+                              "TcpNoNagle\t=\t1\n";
+
+const QStringList LoadedLines = {
+    u"# Server configuration öß"_qs, u"#"_qs,         u"#DefaultDbCachePages = 2048"_qs,
+    u"#RemoteServicePort = 3050"_qs,  u"RemoteServicePort=3051"_qs, u"RootDirectory=/opt/fb"_qs,
+    u"TcpNoNagle=1"_qs};
+
+QStringList Replaced(QStringList lines, int index, const QString &line)
+{
+    if (line.isNull())
+        lines.removeAt(index);
+    else
+        lines[index] = line;
+    return lines;
+}
+
+QByteArray Windows1252CrLf(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += line.toLatin1() + "\r\n";  // the fixtures hold no character where the two differ
+    return bytes;
+}
+
+struct TOpenParameterPage {
+    TWindowFixture Fixture;
+    QTreeWidget *List;
+
+    explicit TOpenParameterPage(const QByteArray &settings = QByteArray())
+    {
+        if (!settings.isEmpty())
+            Fixture.WriteSettings(settings);
+        Fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+        Fixture.Open(Fixture.ServerFolder());
+        Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+        List = Fixture.Control<QTreeWidget>("ParvexList");
+    }
+
+    QTreeWidgetItem *Select(const QString &name)
+    {
+        QTreeWidgetItem *row = List->findItems(name, Qt::MatchExactly).value(0);
+        List->setCurrentItem(row);
+        return row;
+    }
+};
+
+} // namespace
+
+class TestParamEdit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listShowsCatalogueAndValues();
+    void selectionShowsHelpAndEnablesReset_data();
+    void selectionShowsHelpAndEnablesReset();
+    void commands_data();
+    void commands();
+    void cancelledEditChangesNothing();
+    void nothingWithoutSelectedRow();
+    void doubleClickActsByCurrentPage();
+    void dialogLayoutAndTexts();
+    void dialogAnswers_data();
+    void dialogAnswers();
+};
+
+void TestParamEdit::listShowsCatalogueAndValues()
+{
+    TOpenParameterPage page;
+    QCOMPARE(page.List->topLevelItemCount(), 37);
+    QCOMPARE(page.List->topLevelItem(0)->text(0), u"RootDirectory"_qs);
+    QCOMPARE(page.List->topLevelItem(0)->text(1), u"/opt/fb"_qs);
+    QCOMPARE(page.List->topLevelItem(2)->text(0), u"DefaultDbCachePages"_qs);
+    QCOMPARE(page.List->topLevelItem(2)->text(1), QString());
+    QCOMPARE(page.List->topLevelItem(2)->text(2), u"2048"_qs);
+    QCOMPARE(page.List->topLevelItem(36)->text(0), u"ServerMode"_qs);
+    QCOMPARE(page.List->columnWidth(0), 180);
+    QCOMPARE(page.List->columnWidth(1), 180);
+    // After filling, the first row is selected and current.
+    QCOMPARE(page.List->selectedItems(), QList<QTreeWidgetItem *>({page.List->topLevelItem(0)}));
+    QCOMPARE(page.List->currentItem(), page.List->topLevelItem(0));
+    QVERIFY(page.Fixture.Control<QToolButton>("ResetBtn")->isEnabled());
+}
+
+void TestParamEdit::selectionShowsHelpAndEnablesReset_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("help");
+    QTest::addColumn<bool>("resetEnabled");
+    QTest::newRow("two lines, trailing break") << u"TcpNoNagle"_qs << u"Line one\nLine two"_qs << true;
+    QTest::newRow("break twice gives an empty line") << u"RemoteServicePort"_qs << u"a\n\nb"_qs << true;
+    QTest::newRow("no help text") << u"DefaultDbCachePages"_qs << QString() << false;
+    QTest::newRow("only a break") << u"LockSignal"_qs << QString() << false;
+}
+
+void TestParamEdit::selectionShowsHelpAndEnablesReset()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, help);
+    QFETCH(bool, resetEnabled);
+    TOpenParameterPage page("[GERMAN]\r\nTcpNoNagle=Line one\\nLine two\\n\r\n"
+                            "RemoteServicePort=a\\n\\nb\r\nLockSignal=\\n\r\n");
+    page.Select(name);
+    QCOMPARE(page.Fixture.Control<QPlainTextEdit>("ItemComment")->toPlainText(), help);
+    QCOMPARE(page.Fixture.Control<QToolButton>("ResetBtn")->isEnabled(), resetEnabled);
+}
+
+void TestParamEdit::commands_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("command");  // "edit" with the typed value, or "reset"
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shownValue");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("commented default edited: that very line turns active")
+        << u"DefaultDbCachePages"_qs << u"edit"_qs << u"4096"_qs << u"4096"_qs
+        << Replaced(LoadedLines, 2, u"DefaultDbCachePages=4096"_qs);
+    QTest::newRow("commented default edited to empty: the line goes")
+        << u"DefaultDbCachePages"_qs << u"edit"_qs << QString() << QString()
+        << Replaced(LoadedLines, 2, QString());
+    QTest::newRow("active line edited in place, commented default kept")
+        << u"RemoteServicePort"_qs << u"edit"_qs << u"3052"_qs << u"3052"_qs
+        << Replaced(LoadedLines, 4, u"RemoteServicePort=3052"_qs);
+    QTest::newRow("active line edited to empty")
+        << u"TcpNoNagle"_qs << u"edit"_qs << QString() << QString() << Replaced(LoadedLines, 6, QString());
+    QTest::newRow("value taken as typed")
+        << u"RootDirectory"_qs << u"edit"_qs << u" /srv/fb = x "_qs << u" /srv/fb = x "_qs
+        << Replaced(LoadedLines, 5, u"RootDirectory= /srv/fb = x "_qs);
+    QTest::newRow("absent parameter appended")
+        << u"LockSignal"_qs << u"edit"_qs << u"16"_qs << u"16"_qs << LoadedLines + QStringList(u"LockSignal=16"_qs);
+    QTest::newRow("reset to the default in place")
+        << u"RemoteServicePort"_qs << u"reset"_qs << QString() << u"3050"_qs
+        << Replaced(LoadedLines, 4, u"RemoteServicePort=3050"_qs);
+    QTest::newRow("reset with an empty default removes the line")
+        << u"RootDirectory"_qs << u"reset"_qs << QString() << QString() << Replaced(LoadedLines, 5, QString());
+}
+
+void TestParamEdit::commands()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, command);
+    QFETCH(QString, value);
+    QFETCH(QString, shownValue);
+    QFETCH(QStringList, lines);
+
+    TOpenParameterPage page;
+    QTreeWidgetItem *row = page.Select(name);
+    if (command == u"edit") {
+        AnswerEditDialog(value);
+        page.Fixture.Control<QToolButton>("EditBtn")->click();
+    } else {
+        page.Fixture.Control<QToolButton>("ResetBtn")->click();
+    }
+
+    TParvexDlg &window = page.Fixture.Window();
+    QCOMPARE(window.ConfigItems().Lines(), lines);
+    QCOMPARE(row->text(1), shownValue);
+    QCOMPARE(page.Fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText(), lines.join(u'\n'));
+    QVERIFY(window.ConfigChanged());
+    QVERIFY(!window.AliasChanged());
+
+    page.Fixture.Control<QToolButton>("SaveBtn")->click();
+    QVERIFY(page.Fixture.Dialogs.Errors.isEmpty());
+    QCOMPARE(page.Fixture.ReadServerFile(u"firebird.conf"_qs), Windows1252CrLf(lines));
+    QVERIFY(!QFileInfo::exists(page.Fixture.ServerFolder() + u"/databases.conf"_qs));
+}
+
+void TestParamEdit::cancelledEditChangesNothing()
+{
+    TOpenParameterPage page;
+    QTreeWidgetItem *row = page.Select(u"TcpNoNagle"_qs);
+    AnswerEditDialog(u"0"_qs, false);
+    page.Fixture.Control<QToolButton>("EditBtn")->click();
+    QCOMPARE(row->text(1), u"1"_qs);
+    QCOMPARE(page.Fixture.Window().ConfigItems().Lines(), LoadedLines);
+    QVERIFY(!page.Fixture.Window().ConfigChanged());
+
+    // Reset twice: the second finds nothing to reset when the default is empty.
+    page.Select(u"RootDirectory"_qs);
+    auto *reset = page.Fixture.Control<QToolButton>("ResetBtn");
+    reset->click();
+    reset->click();
+    QCOMPARE(page.Fixture.Window().ConfigItems().Lines(), Replaced(LoadedLines, 5, QString()));
+}
+
+void TestParamEdit::nothingWithoutSelectedRow()
+{
+    TOpenParameterPage page;
+    page.Select(u"TcpNoNagle"_qs);
+    page.List->clearSelection();
+    QVERIFY(page.List->selectedItems().isEmpty());
+
+    bool dialogShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            dialogShown = true;
+            dialog->close();
+        }
+    });
+    page.Fixture.Control<QToolButton>("EditBtn")->click();
+    page.Fixture.Control<QToolButton>("ResetBtn")->click();
+    QApplication::processEvents();
+
+    QVERIFY(!dialogShown);
+    QCOMPARE(page.Fixture.Window().ConfigItems().Lines(), LoadedLines);
+    QVERIFY(!page.Fixture.Window().ConfigChanged());
+}
+
+void TestParamEdit::doubleClickActsByCurrentPage()
+{
+    TOpenParameterPage page;
+    QTreeWidgetItem *row = page.Select(u"TcpNoNagle"_qs);
+    AnswerEditDialog(u"0"_qs);
+    QTest::mouseDClick(page.List->viewport(), Qt::LeftButton, {}, page.List->visualItemRect(row).center());
+    QCOMPARE(row->text(1), u"0"_qs);
+
+    // After Load the parameter page is current while the alias tab is shown: a double click in
+    // the alias list edits the current parameter.
+    page.Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
+    page.Fixture.Dialogs.FolderAnswers = {page.Fixture.ServerFolder()};
+    page.Fixture.Control<QToolButton>("LoadBtn")->show();
+    page.Fixture.Control<QToolButton>("LoadBtn")->click();
+    QCOMPARE(page.Fixture.Window().CurPage(), 1);
+    page.Select(u"TcpNoNagle"_qs);
+    auto *aliases = page.Fixture.Control<QTreeWidget>("FBAliasList");
+    AnswerEditDialog(u"7"_qs);
+    QTest::mouseDClick(aliases->viewport(), Qt::LeftButton, {}, aliases->visualItemRect(aliases->topLevelItem(0)).center());
+    QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"TcpNoNagle"), u"7"_qs);
+    QVERIFY(page.Fixture.Dialogs.FolderTitles.size() == 1);
+}
+
+void TestParamEdit::dialogLayoutAndTexts()
+{
+    QTemporaryDir folder;
+    QFile ini(folder.filePath(u"Tessaro.ini"_qs));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("\xEF\xBB\xBF[GERMAN]\r\nEditWinTitle=Parameter ändern\r\nOkBtn=OK\r\nConfigValueLabel=Wert\r\n");
+    ini.close();
+    const TSettingsFile reader(ini.fileName());
+
+    TParvexItemEditDlg dialog(nullptr);
+    dialog.LoadTexts(reader, u"GERMAN"_qs);
+    dialog.ShowItem({u"DefaultDbCachePages"_qs, u"4096"_qs, u"2048"_qs});
+
+    QCOMPARE(dialog.objectName(), u"ParvexItemEditDlg"_qs);
+    QCOMPARE(dialog.size(), QSize(580, 100));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QCOMPARE(dialog.windowTitle(), u"Parameter ändern"_qs);
+    const auto text = [&](const char *name) { return dialog.findChild<QWidget *>(QLatin1String(name))->property("text").toString(); };
+    QCOMPARE(text("OkBtn"), u"OK"_qs);
+    QCOMPARE(text("CancelBtn"), u"Cancel"_qs);
+    QCOMPARE(text("lblConfigKeyLabel"), u"Property"_qs);
+    QCOMPARE(text("lblConfigDefaultLabel"), u"Default"_qs);
+    QCOMPARE(text("lblConfigValueLabel"), u"Wert"_qs);
+    QCOMPARE(text("lblConfigKey"), u"DefaultDbCachePages"_qs);
+    QCOMPARE(text("lblDefaultValue"), u"2048"_qs);
+    QCOMPARE(text("edtConfigValue"), u"4096"_qs);
+    QCOMPARE(dialog.findChild<QWidget *>(u"edtConfigValue"_qs)->geometry(), QRect(118, 65, 356, 21));
+    QCOMPARE(dialog.findChild<QWidget *>(u"OkBtn"_qs)->geometry(), QRect(490, 6, 75, 25));
+
+    auto *ok = dialog.findChild<QPushButton *>(u"OkBtn"_qs);
+    auto *cancel = dialog.findChild<QPushButton *>(u"CancelBtn"_qs);
+    auto *edit = dialog.findChild<QLineEdit *>(u"edtConfigValue"_qs);
+    QVERIFY(ok->isDefault());
+    QCOMPARE(ok->nextInFocusChain(), cancel);
+    QCOMPARE(cancel->nextInFocusChain(), edit);
+}
+
+void TestParamEdit::dialogAnswers_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("OK unchanged") << u"ok"_qs << true << u"4096"_qs;
+    QTest::newRow("OK with an empty box") << u"clear"_qs << true << QString();
+    QTest::newRow("Enter") << u"enter"_qs << true << u"4096"_qs;
+    QTest::newRow("Escape") << u"escape"_qs << false << u"4096"_qs;
+    QTest::newRow("close box") << u"close"_qs << false << u"4096"_qs;
+}
+
+void TestParamEdit::dialogAnswers()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, accepted);
+    QFETCH(QString, value);
+
+    QTimer::singleShot(0, [action] {
+        auto *dialog = qobject_cast<TParvexItemEditDlg *>(QApplication::activeModalWidget());
+        if (!dialog)
+            qFatal("the edit dialog is not shown");
+        auto *edit = dialog->findChild<QLineEdit *>(u"edtConfigValue"_qs);
+        if (action == u"ok")
+            dialog->findChild<QPushButton *>(u"OkBtn"_qs)->click();
+        else if (action == u"clear")
+            edit->clear(), dialog->findChild<QPushButton *>(u"OkBtn"_qs)->click();
+        else if (action == u"enter")
+            QTest::keyClick(edit, Qt::Key_Return);
+        else if (action == u"escape")
+            QTest::keyClick(edit, Qt::Key_Escape);
+        else
+            dialog->close();
+    });
+    TParvexItem item{u"DefaultDbCachePages"_qs, u"4096"_qs, u"2048"_qs};
+    QCOMPARE(EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, nullptr), accepted);
+    QCOMPARE(item.ConfigValue, value);
+    QCOMPARE(item.ConfigKey, u"DefaultDbCachePages"_qs);
+    // The dialog is gone afterwards.
+    QApplication::processEvents();
+    QVERIFY(QApplication::topLevelWidgets().count() == 0
+            || !std::any_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
+                            [](QWidget *w) { return qobject_cast<TParvexItemEditDlg *>(w) != nullptr; }));
+}
+
+QTEST_MAIN(TestParamEdit)
+#include "tst_ParamEdit.moc"
