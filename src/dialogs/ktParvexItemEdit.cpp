@@ -36,25 +36,24 @@ TParvexItemEditDlg::TParvexItemEditDlg(QWidget *owner)
     setObjectName(QStringLiteral("ParvexItemEditDlg"));
     setFixedSize(580, 100);
 
+    // Created in tab order: OK, Cancel, then the value.
+    OkBtn = MakeButton(this, "OkBtn", 6);
+    OkBtn->setDefault(true);
+    CancelBtn = MakeButton(this, "CancelBtn", 36);
+    edtConfigValue = new QLineEdit(this);
+    edtConfigValue->setObjectName(QStringLiteral("edtConfigValue"));
+    edtConfigValue->setGeometry(118, 65, 356, 21);
+
+    connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    OkBtn->setFocus();
+
     lblConfigKeyLabel = MakeLabel(this, "lblConfigKeyLabel", 14, 10, 100);
     lblConfigKey = MakeLabel(this, "lblConfigKey", 120, 10, 350);
     lblConfigDefaultLabel = MakeLabel(this, "lblConfigDefaultLabel", 10, 35, 100);
     lblDefaultValue = MakeLabel(this, "lblDefaultValue", 120, 35, 350);
     lblConfigValueLabel = MakeLabel(this, "lblConfigValueLabel", 10, 65, 100);
-
-    edtConfigValue = new QLineEdit(this);
-    edtConfigValue->setObjectName(QStringLiteral("edtConfigValue"));
-    edtConfigValue->setGeometry(118, 65, 356, 21);
-
-    OkBtn = MakeButton(this, "OkBtn", 6);
-    OkBtn->setDefault(true);
-    CancelBtn = MakeButton(this, "CancelBtn", 36);
-    connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    setTabOrder(OkBtn, CancelBtn);
-    setTabOrder(CancelBtn, edtConfigValue);
-    OkBtn->setFocus();
 }
 
 void TParvexItemEditDlg::LoadTexts(const TSettingsFile &reader, const QString &language)
