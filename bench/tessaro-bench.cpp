@@ -1,1 +1,174 @@
-int main() { return 0; }
+// Times the way a configuration file takes through the program (load, normalise, look up the
+// catalogue, set one value, save) against merely copying its bytes, on files far larger than a
+// real firebird.conf, to show that the cost grows linearly with the file. The "set" command runs
+// that way once on a given file.
+
+#include "config/ktFBFunc.h"
+#include "text/Errors.h"
+#include "text/LineDocument.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int Repeats = 5;
+const std::vector<int> DefaultLineCounts{1'000, 100'000, 1'000'000};
+
+void PrintUsage()
+{
+    std::fputs("usage: tessaro-bench [LINES...]\n"
+               "       tessaro-bench set IN OUT KEY VALUE\n",
+               stderr);
+}
+
+// Laid out as the server ships its file: comment blocks around commented-out defaults, with every
+// tenth parameter active and blanks around its "=" so that normalising has work to do.
+QByteArray GeneratedConfig(int lineCount)
+{
+    const QStringList catalogue = ParamCatalogNames();
+    QByteArray text;
+    int lines = 0;
+    const auto addLine = [&](const QByteArray &line) {
+        if (lines == lineCount)
+            return;
+        text += line;
+        text += "\r\n";
+        ++lines;
+    };
+    for (int entry = 0; lines < lineCount; ++entry) {
+        // The catalogue's own names come first, once; later parameters are unknown to it.
+        QByteArray name = catalogue.at(entry % catalogue.size()).toLatin1();
+        if (entry >= catalogue.size())
+            name += QByteArray::number(entry / catalogue.size());
+        const QByteArray assignment = name + " = " + QByteArray::number(entry % 65536);
+
+        addLine("#");
+        addLine("# ----------------------------");
+        addLine("# " + name + " sets how the server behaves; see the release notes");
+        addLine("# for the details.");
+        addLine("#");
+        addLine("# Type: integer");
+        addLine("#");
+        addLine(entry % 10 == 9 ? assignment : "#" + assignment);
+        addLine("");
+    }
+    return text;
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void CopyBytes(const QString &from, const QString &to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(from));
+    WriteBytes(to, in.readAll());
+}
+
+void RunPipeline(const QString &from, const QString &to)
+{
+    TLineDocument document;
+    document.LoadFromFile(from);
+    NormalizeLines(document);
+    const QStringList names = ParamCatalogNames();
+    if (document.ValuesOf(names).size() != names.size())
+        qFatal("catalogue lookup lost values");
+    SetConfigValue(document, QStringLiteral("DefaultDbCachePages"), QStringLiteral("4096"));
+    document.SaveToFile(to);
+}
+
+double MedianMilliseconds(const std::function<void()> &run)
+{
+    std::vector<double> times;
+    for (int i = 0; i < Repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+int Benchmark(const std::vector<int> &lineCounts)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        qFatal("no temporary folder");
+
+    std::printf("%10s %12s %10s %12s %7s %12s\n", "lines", "bytes", "floor ms", "pipeline ms", "ratio",
+                "ns per line");
+    for (const int lineCount : lineCounts) {
+        const QString source = folder.filePath(QStringLiteral("firebird-%1.conf").arg(lineCount));
+        const QString target = folder.filePath(QStringLiteral("out.conf"));
+        const QByteArray bytes = GeneratedConfig(lineCount);
+        WriteBytes(source, bytes);
+
+        const double floor = MedianMilliseconds([&] { CopyBytes(source, target); });
+        const double pipeline = MedianMilliseconds([&] { RunPipeline(source, target); });
+        std::printf("%10d %12lld %10.2f %12.2f %7.2f %12.0f\n", lineCount, static_cast<long long>(bytes.size()),
+                    floor, pipeline, pipeline / floor, pipeline * 1e6 / lineCount);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+// A missing input gives an empty document; on failure nothing is written.
+int SetOnce(const QString &in, const QString &out, const QString &key, const QString &value)
+{
+    try {
+        TLineDocument document;
+        if (QFileInfo::exists(in))
+            document.LoadFromFile(in);
+        NormalizeLines(document);
+        SetConfigValue(document, key, value);
+        document.SaveToFile(out);
+        return 0;
+    } catch (const ETessaroError &error) {
+        std::fprintf(stderr, "%s\n", error.Message().toLocal8Bit().constData());
+        return 1;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments().mid(1);
+
+    if (!arguments.isEmpty() && arguments.first() == QStringLiteral("set")) {
+        if (arguments.size() != 5) {
+            PrintUsage();
+            return 2;
+        }
+        return SetOnce(arguments.at(1), arguments.at(2), arguments.at(3), arguments.at(4));
+    }
+
+    std::vector<int> lineCounts;
+    for (const QString &argument : arguments) {
+        bool ok = false;
+        const int lineCount = argument.toInt(&ok);
+        if (!ok || lineCount <= 0) {
+            PrintUsage();
+            return 2;
+        }
+        lineCounts.push_back(lineCount);
+    }
+    return Benchmark(lineCounts.empty() ? DefaultLineCounts : lineCounts);
+}

@@ -1,1 +1,339 @@
-int main() { return 0; }
+#include "config/ktFBFunc.h"
+
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+TLineDocument DocumentOf(const QStringList &lines)
+{
+    TLineDocument document;
+    document.AddStrings(lines);
+    return document;
+}
+
+const QString CachePages = QStringLiteral("DefaultDbCachePages");
+
+} // namespace
+
+class TestKtFBFunc : public QObject {
+    Q_OBJECT
+
+private slots:
+    void paramCatalogRows_data();
+    void paramCatalogRows();
+    void paramCatalogNames();
+    void aliasCatalogRows_data();
+    void aliasCatalogRows();
+    void aliasCatalogFileNamesFollowKeys();
+
+    void normalizeLines_data();
+    void normalizeLines();
+    void normalizeLinesLeavesNormalisedLinesUntouched();
+
+    void activateCommentedKey_data();
+    void activateCommentedKey();
+
+    void setConfigValue_data();
+    void setConfigValue();
+    void setConfigValueTwiceActivatesOnce();
+
+    void addAlias_data();
+    void addAlias();
+    void addSecurityBlock();
+    void addingEveryAliasBlocksAllButTheSecurityDatabase();
+};
+
+void TestKtFBFunc::paramCatalogRows_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("defaultValue");
+
+    QTest::newRow("first") << 0 << "RootDirectory" << "";
+    QTest::newRow("cache pages") << 2 << "DefaultDbCachePages" << "2048";
+    QTest::newRow("sort upper limit") << 4 << "SortMemUpperLimit" << "67108864";
+    QTest::newRow("service name") << 13 << "RemoteServiceName" << "gds_db";
+    QTest::newRow("service port") << 14 << "RemoteServicePort" << "3050";
+    QTest::newRow("bind address") << 18 << "RemoteBindAddress" << "";
+    QTest::newRow("ipc name") << 31 << "IpcName" << "FirebirdIPI";
+    QTest::newRow("pipe name") << 32 << "RemotePipeName" << "interbas";
+    QTest::newRow("last") << 36 << "ServerMode" << "";
+}
+
+void TestKtFBFunc::paramCatalogRows()
+{
+    QFETCH(int, row);
+    QFETCH(QString, name);
+    QFETCH(QString, defaultValue);
+
+    QCOMPARE(QString::fromUtf8(ParamCatalog.at(row).Name), name);
+    QCOMPARE(QString::fromUtf8(ParamCatalog.at(row).Default), defaultValue);
+}
+
+void TestKtFBFunc::paramCatalogNames()
+{
+    // The table's length is fixed by its type; a row left out would show up as an empty name.
+    const QStringList names = ParamCatalogNames();
+    QCOMPARE(names.size(), 37);
+    for (int i = 0; i < names.size(); ++i) {
+        QVERIFY(!names.at(i).isEmpty());
+        QCOMPARE(names.at(i), QString::fromUtf8(ParamCatalog.at(i).Name));
+    }
+
+    // The server ignores the letter case of names, so two rows must never name one parameter.
+    QSet<QString> folded;
+    for (const QString &name : names)
+        folded.insert(name.toLower());
+    QCOMPARE(folded.size(), names.size());
+}
+
+void TestKtFBFunc::aliasCatalogRows_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("description");
+
+    QTest::newRow("security database") << 0 << "hv_sec" << "Anmelde-Datenbank";
+    QTest::newRow("main database") << 1 << "hv" << "Stamm-Datenbank";
+    QTest::newRow("marketplace") << 3 << "hv_mkt" << "Marktplatz-Datenbank";
+    QTest::newRow("last") << 7 << "pq_pics" << "Bestandteil-Abbildungen";
+}
+
+void TestKtFBFunc::aliasCatalogRows()
+{
+    QFETCH(int, row);
+    QFETCH(QString, key);
+    QFETCH(QString, description);
+
+    QCOMPARE(QString::fromUtf8(AliasCatalog.at(row).Key), key);
+    QCOMPARE(QString::fromUtf8(AliasCatalog.at(row).Description), description);
+    QCOMPARE(AliasCatalogKeys().at(row), key);
+}
+
+void TestKtFBFunc::aliasCatalogFileNamesFollowKeys()
+{
+    QCOMPARE(SecurityAlias(), QStringLiteral("hv_sec"));
+    const QStringList keys = AliasCatalogKeys();
+    QCOMPARE(keys.size(), 8);
+    for (int i = 0; i < keys.size(); ++i) {
+        QCOMPARE(keys.at(i), QString::fromUtf8(AliasCatalog.at(i).Key));
+        QCOMPARE(QString::fromUtf8(AliasCatalog.at(i).FileName), keys.at(i) + QStringLiteral(".db"));
+    }
+}
+
+void TestKtFBFunc::normalizeLines_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+
+    const QString normalised = QStringLiteral("DefaultDbCachePages=4096");
+    QTest::newRow("blanks around =") << QStringList{"DefaultDbCachePages = 4096"} << QStringList{normalised};
+    QTest::newRow("tabs around =") << QStringList{"DefaultDbCachePages\t=\t4096"} << QStringList{normalised};
+    QTest::newRow("blanks at the end") << QStringList{"DefaultDbCachePages = 4096   "} << QStringList{normalised};
+    QTest::newRow("control characters trimmed")
+        << QStringList{QStringLiteral("\x01 DefaultDbCachePages =4096\x1f")} << QStringList{normalised};
+    QTest::newRow("already normalised") << QStringList{normalised} << QStringList{normalised};
+    QTest::newRow("comment line") << QStringList{"#DefaultDbCachePages = 2048"}
+                                  << QStringList{"#DefaultDbCachePages = 2048"};
+    QTest::newRow("lines without =") << QStringList{"", "{", "}", "   "} << QStringList{"", "{", "}", "   "};
+    QTest::newRow("indented comment loses its blanks")
+        << QStringList{"   #DefaultDbCachePages = 2048"} << QStringList{"#DefaultDbCachePages=2048"};
+    QTest::newRow("empty value") << QStringList{"DefaultDbCachePages =", "DefaultDbCachePages =   "}
+                                 << QStringList{"DefaultDbCachePages =", "DefaultDbCachePages =   "};
+    QTest::newRow("empty name") << QStringList{" = 4096"} << QStringList{" = 4096"};
+    QTest::newRow("trailing comment kept") << QStringList{"DefaultDbCachePages = 4096 # pages"}
+                                           << QStringList{"DefaultDbCachePages=4096 # pages"};
+    QTest::newRow("alias block line") << QStringList{"{", "    SecurityDatabase = hv_sec", "}"}
+                                      << QStringList{"{", "SecurityDatabase=hv_sec", "}"};
+    QTest::newRow("alias path") << QStringList{"hv = D:\\Data\\hv.db"} << QStringList{"hv=D:\\Data\\hv.db"};
+    QTest::newRow("value holding =") << QStringList{"P = a=b", "P = a = b ", "P==x"}
+                                     << QStringList{"P=a=b", "P=a = b", "P==x"};
+    QTest::newRow("only changed lines change")
+        << QStringList{"# head", "A = 1", "", "B=2", "#C = 3", "D = 4"}
+        << QStringList{"# head", "A=1", "", "B=2", "#C = 3", "D=4"};
+}
+
+void TestKtFBFunc::normalizeLines()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+
+    TLineDocument document = DocumentOf(before);
+    NormalizeLines(document);
+    QCOMPARE(document.Lines(), after);
+}
+
+void TestKtFBFunc::normalizeLinesLeavesNormalisedLinesUntouched()
+{
+    TLineDocument document = DocumentOf({"#A = 1", "B=2", "C = 3", "", "plain text"});
+    const QStringList before = document.Lines();
+
+    NormalizeLines(document);
+
+    // Sharing the same characters proves the line was not replaced, even by an equal copy.
+    QCOMPARE(document.Get(2), QStringLiteral("C=3"));
+    for (int i : {0, 1, 3, 4})
+        QVERIFY2(document.Lines().at(i).constData() == before.at(i).constData(), qPrintable(before.at(i)));
+}
+
+void TestKtFBFunc::activateCommentedKey_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("after");
+
+    QTest::newRow("commented default") << QStringList{"#DefaultDbCachePages = 2048"} << CachePages
+                                       << QStringList{"DefaultDbCachePages=2048"};
+    QTest::newRow("blanks before #") << QStringList{"   #DefaultDbCachePages = 2048"} << CachePages
+                                     << QStringList{"DefaultDbCachePages=2048"};
+    QTest::newRow("two #") << QStringList{"##DefaultDbCachePages = 2048"} << CachePages
+                           << QStringList{"DefaultDbCachePages=2048"};
+    QTest::newRow("tab and # mixed") << QStringList{"\t# #DefaultDbCachePages\t=\t2048"} << CachePages
+                                     << QStringList{"DefaultDbCachePages=2048"};
+    QTest::newRow("blank after #") << QStringList{"# DefaultDbCachePages = 2048"} << CachePages
+                                   << QStringList{"# DefaultDbCachePages = 2048"};
+    QTest::newRow("other letter case") << QStringList{"#defaultdbcachepages = 2048"} << CachePages
+                                       << QStringList{"#defaultdbcachepages = 2048"};
+    QTest::newRow("only the first of two")
+        << QStringList{"#DefaultDbCachePages = 2048", "#DefaultDbCachePages = 1024"} << CachePages
+        << QStringList{"DefaultDbCachePages=2048", "#DefaultDbCachePages = 1024"};
+    QTest::newRow("key alone") << QStringList{"#DefaultDbCachePages"} << CachePages
+                               << QStringList{"DefaultDbCachePages="};
+    QTest::newRow("key and =") << QStringList{"#DefaultDbCachePages ="} << CachePages
+                               << QStringList{"DefaultDbCachePages="};
+    QTest::newRow("trailing comment") << QStringList{"#DefaultDbCachePages = 2048 # pages"} << CachePages
+                                      << QStringList{"DefaultDbCachePages=2048 # pages"};
+    QTest::newRow("value holding =") << QStringList{"#P = a=b"} << "P" << QStringList{"P=a=b"};
+    QTest::newRow("no hit") << QStringList{"#Other = 1", "P=2"} << "P" << QStringList{"#Other = 1", "P=2"};
+
+    QTest::newRow("longer name is skipped, own line taken")
+        << QStringList{"#PQ = 5", "#P = 1"} << "P" << QStringList{"#PQ = 5", "P=1"};
+    QTest::newRow("longer name alone") << QStringList{"#PQ = 5"} << "P" << QStringList{"#PQ = 5"};
+    QTest::newRow("text before the #") << QStringList{"X = 1 #P = D", "#P = E"} << "P"
+                                       << QStringList{"X = 1 #P = D", "P=E"};
+    QTest::newRow("prose after the key") << QStringList{"#P sets the pages", "#P = 7"} << "P"
+                                         << QStringList{"#P sets the pages", "P=7"};
+    QTest::newRow("active line is no comment") << QStringList{"P = 1"} << "P" << QStringList{"P = 1"};
+}
+
+void TestKtFBFunc::activateCommentedKey()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, key);
+    QFETCH(QStringList, after);
+
+    TLineDocument document = DocumentOf(before);
+    ActivateCommentedKey(document, key);
+    QCOMPARE(document.Lines(), after);
+}
+
+void TestKtFBFunc::setConfigValue_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("after");
+
+    // Key P throughout; D is the commented-out default, V the new value.
+    QTest::newRow("active line") << QStringList{"a=1", "P=X", "b=2"} << "V" << QStringList{"a=1", "P=V", "b=2"};
+    QTest::newRow("commented line") << QStringList{"a=1", "#P = D", "b=2"} << "V"
+                                    << QStringList{"a=1", "P=V", "b=2"};
+    QTest::newRow("no line") << QStringList{"a=1"} << "V" << QStringList{"a=1", "P=V"};
+    QTest::newRow("active line, empty value") << QStringList{"a=1", "P=X", "b=2"} << ""
+                                              << QStringList{"a=1", "b=2"};
+    QTest::newRow("commented line, empty value") << QStringList{"a=1", "#P = D", "b=2"} << ""
+                                                 << QStringList{"a=1", "b=2"};
+    QTest::newRow("no line, empty value") << QStringList{"a=1"} << "" << QStringList{"a=1"};
+    QTest::newRow("other letter case") << QStringList{"p=X"} << "V" << QStringList{"P=V"};
+    QTest::newRow("active line wins over the comment") << QStringList{"#P = D", "P=X"} << "V"
+                                                       << QStringList{"#P = D", "P=V"};
+    QTest::newRow("empty active line before the comment") << QStringList{"P=", "#P = D"} << "V"
+                                                          << QStringList{"P=V", "#P = D"};
+    QTest::newRow("empty active line after the comment") << QStringList{"#P = D", "P="} << "V"
+                                                         << QStringList{"#P = D", "P=V"};
+    QTest::newRow("longer name's comment stays") << QStringList{"#PQ = 5"} << "V"
+                                                 << QStringList{"#PQ = 5", "P=V"};
+}
+
+void TestKtFBFunc::setConfigValue()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, value);
+    QFETCH(QStringList, after);
+
+    TLineDocument document = DocumentOf(before);
+    SetConfigValue(document, QStringLiteral("P"), value);
+    QCOMPARE(document.Lines(), after);
+}
+
+void TestKtFBFunc::setConfigValueTwiceActivatesOnce()
+{
+    TLineDocument document = DocumentOf({"#DefaultDbCachePages = 2048", "#DefaultDbCachePages = 1024"});
+
+    SetConfigValue(document, CachePages, QStringLiteral("8192"));
+    SetConfigValue(document, CachePages, QStringLiteral("8192"));
+
+    QCOMPARE(document.Lines(), QStringList({"DefaultDbCachePages=8192", "#DefaultDbCachePages = 1024"}));
+}
+
+void TestKtFBFunc::addAlias_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("after");
+
+    const QString path = QStringLiteral("D:\\Db\\x.db");
+    const QStringList block{"{", "SecurityDatabase=hv_sec", "}"};
+
+    QTest::newRow("no security line") << QStringList{"other=1"} << "hv" << QStringList{"other=1", "hv=" + path};
+    QTest::newRow("security line") << QStringList{"hv_sec=S"} << "hv"
+                                   << QStringList{"hv_sec=S", "hv=" + path} + block;
+    QTest::newRow("security line in upper case") << QStringList{"HV_SEC=S"} << "hv"
+                                                 << QStringList{"HV_SEC=S", "hv=" + path} + block;
+    QTest::newRow("security line commented out") << QStringList{"#hv_sec=S"} << "hv"
+                                                 << QStringList{"#hv_sec=S", "hv=" + path};
+    QTest::newRow("security line not normalised") << QStringList{"hv_sec = S"} << "hv"
+                                                  << QStringList{"hv_sec = S", "hv=" + path};
+    QTest::newRow("security alias itself, empty") << QStringList{} << "hv_sec" << QStringList{"hv_sec=" + path};
+    QTest::newRow("security alias itself, present") << QStringList{"hv_sec=S"} << "hv_sec"
+                                                    << QStringList{"hv_sec=S", "hv_sec=" + path};
+    // The key is compared with the security alias exactly, while its own new line is then found
+    // by the case-blind lookup.
+    QTest::newRow("security alias in upper case") << QStringList{} << "HV_SEC"
+                                                  << QStringList{"HV_SEC=" + path} + block;
+}
+
+void TestKtFBFunc::addAlias()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, key);
+    QFETCH(QStringList, after);
+
+    TLineDocument document = DocumentOf(before);
+    AddAlias(document, key, QStringLiteral("D:\\Db\\x.db"));
+    QCOMPARE(document.Lines(), after);
+}
+
+void TestKtFBFunc::addSecurityBlock()
+{
+    TLineDocument document = DocumentOf({"hv=x"});
+    AddSecurityBlock(document);
+    QCOMPARE(document.Lines(), QStringList({"hv=x", "{", "SecurityDatabase=hv_sec", "}"}));
+}
+
+void TestKtFBFunc::addingEveryAliasBlocksAllButTheSecurityDatabase()
+{
+    TLineDocument document;
+    for (const TAliasCatalogRow &row : AliasCatalog)
+        AddAlias(document, QString::fromUtf8(row.Key), "D:\\Db\\" + QString::fromUtf8(row.FileName));
+
+    QCOMPARE(document.Count(), 1 + 7 * 4);
+    QCOMPARE(document.Lines().mid(0, 9),
+             QStringList({"hv_sec=D:\\Db\\hv_sec.db", "hv=D:\\Db\\hv.db", "{", "SecurityDatabase=hv_sec", "}",
+                          "hv_media=D:\\Db\\hv_media.db", "{", "SecurityDatabase=hv_sec", "}"}));
+    QCOMPARE(document.Lines().mid(25),
+             QStringList({"pq_pics=D:\\Db\\pq_pics.db", "{", "SecurityDatabase=hv_sec", "}"}));
+}
+
+QTEST_GUILESS_MAIN(TestKtFBFunc)
+#include "tst_ktFBFunc.moc"

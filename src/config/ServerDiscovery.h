@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/Errors.h"
+
 #include <QString>
 
 // Looks up the folder of the server's default instance where the platform records it. Gives
@@ -7,3 +9,12 @@
 // empty, when the record exists. Windows: the registry; elsewhere: the FIREBIRD environment
 // variable, then the standard installation folders.
 bool FindDefaultInstance(QString &folder);
+
+// The registry record exists but holds something other than text under `valueName`.
+class ERegistryError : public ETessaroError {
+public:
+    explicit ERegistryError(const QString &valueName)
+        : ETessaroError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(valueName))
+    {
+    }
+};

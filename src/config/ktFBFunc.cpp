@@ -1,0 +1,175 @@
+#include "config/ktFBFunc.h"
+
+#include "text/ktStrings.h"
+
+#include <QStringBuilder>
+#include <QStringView>
+#include <optional>
+
+const std::array<TParamCatalogRow, 37> ParamCatalog = {{
+    {"RootDirectory", ""},
+    {"ExternalTablesDirs", ""},
+    {"DefaultDbCachePages", "2048"},
+    {"SortMemBlockSize", "1048576"},
+    {"SortMemUpperLimit", "67108864"},
+    {"OldParameterOrdering", "0"},
+    {"CompleteBooleanEvaluation", "0"},
+    {"DeadlockTimeout", "10"},
+    {"EventMemSize", "65536"},
+    {"MaxUnflushedWrites", "100"},
+    {"MaxUnflushedWriteTime", "5"},
+    {"ConnectionTimeout", "180"},
+    {"DummyPacketInterval", "60"},
+    {"RemoteServiceName", "gds_db"},
+    {"RemoteServicePort", "3050"},
+    {"RemoteAuxPort", "0"},
+    {"TcpRemoteBufferSize", "8192"},
+    {"TcpNoNagle", "0"},
+    {"RemoteBindAddress", ""},
+    {"LockMemSize", "262144"},
+    {"LockSemCount", "32"},
+    {"LockGrantOrder", "1"},
+    {"LockRequireSpins", "0"},
+    {"LockHashSlots", "101"},
+    {"CpuAffinityMask", "1"},
+    {"PrioritySwitchDelay", "100"},
+    {"DeadThreadsCollection", "50"},
+    {"PriorityBoost", "5"},
+    {"GuardianOption", "1"},
+    {"ProcessPriorityLevel", "0"},
+    {"IpcMapSize", "4096"},
+    {"IpcName", "FirebirdIPI"},
+    {"RemotePipeName", "interbas"},
+    {"CreateInternalWindow", "1"},
+    {"LockSignal", "16"},
+    {"RemoteFileOpenAbility", "0"},
+    {"ServerMode", ""},
+}};
+
+const std::array<TAliasCatalogRow, 8> AliasCatalog = {{
+    {"hv_sec", "Anmelde-Datenbank", "hv_sec.db"},
+    {"hv", "Stamm-Datenbank", "hv.db"},
+    {"hv_media", "Medien-Datenbank", "hv_media.db"},
+    {"hv_mkt", "Marktplatz-Datenbank", "hv_mkt.db"},
+    {"pq_items", "Objekte", "pq_items.db"},
+    {"pq_stock", "Bestandteile", "pq_stock.db"},
+    {"pq_rates", "Tarife", "pq_rates.db"},
+    {"pq_pics", "Bestandteil-Abbildungen", "pq_pics.db"},
+}};
+
+QStringList ParamCatalogNames()
+{
+    QStringList names;
+    names.reserve(qsizetype(ParamCatalog.size()));
+    for (const TParamCatalogRow &row : ParamCatalog)
+        names.append(QString::fromUtf8(row.Name));
+    return names;
+}
+
+QStringList AliasCatalogKeys()
+{
+    QStringList keys;
+    keys.reserve(qsizetype(AliasCatalog.size()));
+    for (const TAliasCatalogRow &row : AliasCatalog)
+        keys.append(QString::fromUtf8(row.Key));
+    return keys;
+}
+
+QString SecurityAlias()
+{
+    return QString::fromUtf8(AliasCatalog.front().Key);
+}
+
+namespace {
+
+bool IsBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// The value of `line` when it is the commented-out assignment of exactly `key`: blanks and "#"
+// characters ending in "#", the key, optional blanks, then "=" or the end of the line. Anything
+// else (a longer name, prose after the key, text before the "#") is not this key's default.
+std::optional<QStringView> CommentedValue(QStringView line, QStringView key)
+{
+    qsizetype start = 0;
+    while (start < line.size() && (line[start] == u'#' || IsBlank(line[start])))
+        ++start;
+    if (start == 0 || line[start - 1] != u'#')
+        return std::nullopt;
+
+    QStringView rest = line.mid(start);
+    if (!rest.startsWith(key))
+        return std::nullopt;
+    rest = rest.mid(key.size());
+
+    qsizetype separator = 0;
+    while (separator < rest.size() && IsBlank(rest[separator]))
+        ++separator;
+    if (separator == rest.size())
+        return QStringView();
+    if (rest[separator] != u'=')
+        return std::nullopt;
+    return Trim(rest.mid(separator + 1));
+}
+
+} // namespace
+
+void NormalizeLines(TLineDocument &document)
+{
+    const QStringList &lines = document.Lines();
+    const int count = document.Count();
+    for (int i = 0; i < count; ++i) {
+        const QString &line = lines.at(i);
+        if (line.isEmpty() || line.front() == u'#')
+            continue;
+        const qsizetype separator = line.indexOf(u'=');
+        if (separator < 0)
+            continue;
+        const QStringView name = Trim(QStringView(line).left(separator));
+        const QStringView value = Trim(QStringView(line).mid(separator + 1));
+        if (name.isEmpty() || value.isEmpty())
+            continue;
+        // Nearly every line of a large file is already in this form; leaving it alone keeps the
+        // pass free of copies.
+        if (name.size() + 1 + value.size() == line.size())
+            continue;
+        document.Put(i, name % u'=' % value);
+    }
+}
+
+void ActivateCommentedKey(TLineDocument &document, const QString &key)
+{
+    const QStringList &lines = document.Lines();
+    const int count = document.Count();
+    for (int i = 0; i < count; ++i) {
+        if (const std::optional<QStringView> value = CommentedValue(lines.at(i), key)) {
+            document.Put(i, key % u'=' % *value);
+            return;
+        }
+    }
+}
+
+void SetConfigValue(TLineDocument &document, const QString &key, const QString &value)
+{
+    // Presence decides, not the value: a line "key=" left by a hand edit takes the new value
+    // itself instead of gaining a second active line from the commented-out default.
+    if (document.IndexOfName(key) < 0)
+        ActivateCommentedKey(document, key);
+    document.SetValues(key, value);
+}
+
+void AddAlias(TLineDocument &document, const QString &key, const QString &path)
+{
+    document.Add(key % u'=' % path);
+    const QString securityAlias = SecurityAlias();
+    if (key != securityAlias && document.IndexOfName(securityAlias) >= 0)
+        AddSecurityBlock(document);
+}
+
+void AddSecurityBlock(TLineDocument &document)
+{
+    document.Add(QStringLiteral("{"));
+    document.Add(QStringLiteral("SecurityDatabase=") + SecurityAlias());
+    document.Add(QStringLiteral("}"));
+}

@@ -1,0 +1,173 @@
+#include "SettingsFile.h"
+
+#include "ktStrings.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Index of the first pair line whose key (its text before the first "=") equals `key` once both
+// are upper-cased; plain lines have no key and are never found.
+qsizetype IndexOfKey(const QStringList &lines, const QString &key)
+{
+    const QString upperKey = key.toUpper();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype separator = lines[i].indexOf(u'=');
+        if (separator >= 0 && lines[i].first(separator).toUpper() == upperKey)
+            return i;
+    }
+    return -1;
+}
+
+// A trimmed line that is neither header nor comment, in its stored form: a pair line loses the
+// blanks around its key and value, a plain line is kept as it is.
+QString StoredLine(QStringView text)
+{
+    const qsizetype separator = text.indexOf(u'=');
+    if (separator < 0)
+        return text.toString();
+    QString line = Trim(text.first(separator)).toString();
+    line += u'=';
+    line += Trim(text.sliced(separator + 1));
+    return line;
+}
+
+} // namespace
+
+TSettingsFile::TSettingsFile(const QString &path) : FFileName(path)
+{
+    ReadFile();
+}
+
+QString TSettingsFile::ReadString(const QString &section, const QString &key,
+                                  const QString &defaultValue) const
+{
+    const TSection *found = FindSection(section);
+    if (!found)
+        return defaultValue;
+    const qsizetype index = IndexOfKey(found->Lines, key);
+    if (index < 0)
+        return defaultValue;
+    // Cut at the line's own "=" rather than after the requested key's length: upper-casing may
+    // change a length ("ß" becomes "SS"), so the two keys need not be equally long.
+    const QString &line = found->Lines[index];
+    return line.sliced(line.indexOf(u'=') + 1);
+}
+
+void TSettingsFile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    TSection *found = FindSection(section);
+    if (!found) {
+        FSections.push_back({section, {}});
+        found = &FSections.back();
+    }
+    QString line = key;
+    line += u'=';
+    line += value;
+    const qsizetype index = IndexOfKey(found->Lines, key);
+    if (index < 0)
+        found->Lines.append(line);
+    else
+        found->Lines[index] = line;
+}
+
+void TSettingsFile::ReadSections(QStringList &list) const
+{
+    list.clear();
+    for (const TSection &section : FSections)
+        list.append(section.Name);
+}
+
+void TSettingsFile::EraseSection(const QString &section)
+{
+    if (const TSection *found = FindSection(section))
+        FSections.erase(FSections.begin() + (found - FSections.data()));
+}
+
+void TSettingsFile::DeleteKey(const QString &section, const QString &key)
+{
+    TSection *found = FindSection(section);
+    if (!found)
+        return;
+    const qsizetype index = IndexOfKey(found->Lines, key);
+    if (index >= 0)
+        found->Lines.removeAt(index);
+}
+
+bool TSettingsFile::SectionExists(const QString &section) const
+{
+    return FindSection(section) != nullptr;
+}
+
+bool TSettingsFile::ValueExists(const QString &section, const QString &key) const
+{
+    const TSection *found = FindSection(section);
+    return found && IndexOfKey(found->Lines, key) >= 0;
+}
+
+void TSettingsFile::Rename(const QString &path, bool reload)
+{
+    FFileName = path;
+    if (reload)
+        ReadFile();
+}
+
+void TSettingsFile::UpdateFile() const
+{
+    QStringList lines;
+    for (const TSection &section : FSections) {
+        lines.append(u'[' + section.Name + u']');
+        lines.append(section.Lines);
+        lines.append(QString());
+    }
+    WriteWholeFile(FFileName, EncodeLines(lines, FEncoding));
+}
+
+void TSettingsFile::ReadFile()
+{
+    // A folder holds no settings either; only an existing file is opened (and may fail to open).
+    if (FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
+        FSections.clear();
+        return;
+    }
+    const QByteArray bytes = ReadWholeFile(FFileName);
+
+    // The first read decides the encoding for the object's lifetime, so a later file is decoded
+    // in it even when its own mark says otherwise. It is remembered before decoding, which keeps
+    // it even if the decoding below fails.
+    qsizetype markLength = 0;
+    if (FEncoding == TTextEncoding::None)
+        FEncoding = DetectEncoding(bytes, markLength);
+    else
+        markLength = LeadingMarkLength(bytes, FEncoding);
+    const QStringList lines =
+        SplitLines(DecodeText(QByteArrayView(bytes).sliced(markLength), FEncoding));
+
+    // Only now, with the whole file decoded, may the old copy go.
+    FSections.clear();
+    for (const QString &line : lines) {
+        const QStringView text = Trim(line);
+        if (text.isEmpty() || text.startsWith(u';'))
+            continue;
+        if (text.startsWith(u'[') && text.endsWith(u']'))
+            FSections.push_back({Trim(text.sliced(1, text.size() - 2)).toString(), {}});
+        else if (!FSections.empty()) // lines before the first header belong nowhere
+            FSections.back().Lines.append(StoredLine(text));
+    }
+}
+
+const TSettingsFile::TSection *TSettingsFile::FindSection(const QString &name) const
+{
+    const QString upperName = name.toUpper();
+    const auto found = std::find_if(FSections.begin(), FSections.end(),
+                                    [&](const TSection &s) { return s.Name.toUpper() == upperName; });
+    return found == FSections.end() ? nullptr : &*found;
+}
+
+TSettingsFile::TSection *TSettingsFile::FindSection(const QString &name)
+{
+    return const_cast<TSection *>(std::as_const(*this).FindSection(name));
+}
