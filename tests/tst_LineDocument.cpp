@@ -1,1 +1,638 @@
-int main() { return 0; }
+#include "text/Errors.h"
+#include "text/LineDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The message of the TError that `action` raises; a null string when it raises nothing. Any
+// other exception escapes and fails the test.
+template <typename TError>
+QString MessageOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const TError &error) {
+        return error.Message();
+    }
+    return {};
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteFixture(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QString CreateErrorText(const QString &path, int errorCode)
+{
+    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s.arg(QDir::toNativeSeparators(path),
+                                                               SystemErrorText(errorCode));
+}
+
+constexpr QFile::Permissions ReadOnlyForAll =
+    QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
+
+} // namespace
+
+class TestLineDocument : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void load_data();
+    void load();
+    void loadEncodingError_data();
+    void loadEncodingError();
+    void loadOpenError();
+
+    void saveRoundTrip_data();
+    void saveRoundTrip();
+    void saveWithoutLoad_data();
+    void saveWithoutLoad();
+
+    void edits();
+    void indexError_data();
+    void indexError();
+
+    void names_data();
+    void names();
+    void setValues_data();
+    void setValues();
+    void valuesOf();
+
+    void trimErrorText_data();
+    void trimErrorText();
+
+    void saveCreateError();
+    void saveKeepsLinkModeAndOwner();
+    void saveDiskFullKeepsOldFile();
+    void saveAsPlainUser();
+
+private:
+    QString Fixture(const QByteArray &bytes);
+    TLineDocument Loaded(const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> FDir;
+};
+
+void TestLineDocument::init()
+{
+    FDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(FDir->isValid());
+}
+
+QString TestLineDocument::Fixture(const QByteArray &bytes)
+{
+    const QString path = FDir->filePath(u"fixture.conf"_s);
+    WriteFixture(path, bytes);
+    return path;
+}
+
+TLineDocument TestLineDocument::Loaded(const QByteArray &bytes)
+{
+    TLineDocument document;
+    document.LoadFromFile(Fixture(bytes));
+    return document;
+}
+
+void TestLineDocument::load_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<TTextEncoding>("encoding");
+
+    const auto ansi = TTextEncoding::Ansi;
+    const QStringList ab{u"a=1"_s, u"b=2"_s};
+    const QStringList aEmptyB{u"a"_s, QString(), u"b"_s};
+    QTest::newRow("CR LF") << "a=1\r\nb=2\r\n"_ba << ab << ansi;
+    QTest::newRow("LF, no break at the end") << "a=1\nb=2"_ba << ab << ansi;
+    QTest::newRow("CR") << "a=1\rb=2"_ba << ab << ansi;
+    QTest::newRow("LF CR ends two lines") << "a\n\rb"_ba << aEmptyB << ansi;
+    QTest::newRow("CR LF CR LF") << "a\r\n\r\nb"_ba << aEmptyB << ansi;
+    QTest::newRow("CR LF alone") << "\r\n"_ba << QStringList{QString()} << ansi;
+    QTest::newRow("empty file") << QByteArray() << QStringList() << ansi;
+    QTest::newRow("U+0000 ends the text") << "a\0b\r\nc"_ba << QStringList{u"a"_s} << ansi;
+    QTest::newRow("Windows-1252") << "\x80\x9F\xE4\xFF"_ba << QStringList{u"€Ÿäÿ"_s} << ansi;
+    QTest::newRow("FF alone") << "\xFF"_ba << QStringList{u"ÿ"_s} << ansi;
+    QTest::newRow("UTF-16 LE without a mark")
+        << "a\0=\0001\0"_ba << QStringList{u"a"_s} << ansi;
+    QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << QStringList() << TTextEncoding::Utf8;
+    QTest::newRow("UTF-8")
+        << "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e=1\r\nx"_ba << QStringList{u"Grüße=1"_s, u"x"_s}
+        << TTextEncoding::Utf8;
+    QTest::newRow("second UTF-8 mark is text")
+        << "\xEF\xBB\xBF\xEF\xBB\xBF" "a"_ba << QStringList{u"\uFEFFa"_s} << TTextEncoding::Utf8;
+    QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba << QStringList() << TTextEncoding::Utf16LE;
+    QTest::newRow("UTF-16 LE, odd last byte ignored")
+        << "\xFF\xFE" "a\0\r\0\n\0b\0c"_ba << QStringList{u"a"_s, u"b"_s} << TTextEncoding::Utf16LE;
+    QTest::newRow("UTF-16 BE, odd last byte ignored")
+        << "\xFE\xFF\0a\0\n\0b\0"_ba << QStringList{u"a"_s, u"b"_s} << TTextEncoding::Utf16BE;
+    QTest::newRow("UTF-16 BE surrogate pair")
+        << "\xFE\xFF\xD8\x3D\xDE\x00"_ba << QStringList{u"\U0001F600"_s} << TTextEncoding::Utf16BE;
+    QTest::newRow("UTF-32 LE taken for UTF-16 LE")
+        << "\xFF\xFE\0\0a\0\0\0"_ba << QStringList() << TTextEncoding::Utf16LE;
+}
+
+void TestLineDocument::load()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    QFETCH(TTextEncoding, encoding);
+
+    TLineDocument document;
+    document.Add(u"left over"_s);
+    document.LoadFromFile(Fixture(bytes));
+
+    QCOMPARE(document.Lines(), lines);
+    QCOMPARE(document.Encoding(), encoding);
+}
+
+void TestLineDocument::loadEncodingError_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<TTextEncoding>("encoding");
+
+    const auto utf8 = TTextEncoding::Utf8;
+    QTest::newRow("invalid byte") << "\xEF\xBB\xBF\xFF"_ba << utf8;
+    QTest::newRow("incomplete sequence at the end") << "\xEF\xBB\xBF" "a\xE4"_ba << utf8;
+    QTest::newRow("overlong form") << "\xEF\xBB\xBF\xC0\xAF"_ba << utf8;
+    QTest::newRow("encoded surrogate") << "\xEF\xBB\xBF\xED\xA0\x80"_ba << utf8;
+    QTest::newRow("invalid byte behind U+0000") << "\xEF\xBB\xBF" "a\0\xFF"_ba << utf8;
+    QTest::newRow("UTF-16 LE mark and one byte") << "\xFF\xFE" "a"_ba << TTextEncoding::Utf16LE;
+    QTest::newRow("UTF-16 BE mark and one byte") << "\xFE\xFF" "a"_ba << TTextEncoding::Utf16BE;
+}
+
+void TestLineDocument::loadEncodingError()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(TTextEncoding, encoding);
+
+    TLineDocument document;
+    document.Add(u"kept"_s);
+    const QString path = Fixture(bytes);
+
+    QCOMPARE(MessageOf<EEncodingError>([&] { document.LoadFromFile(path); }),
+             u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden"_s);
+    QCOMPARE(document.Lines(), QStringList{u"kept"_s});
+    QCOMPARE(document.Encoding(), encoding);
+}
+
+void TestLineDocument::loadOpenError()
+{
+    TLineDocument document = Loaded("\xFE\xFF\0a"_ba);
+    const QString folder = QDir::toNativeSeparators(FDir->path());
+
+    // A relative path appears made absolute.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(FDir->path()));
+    const QString missing = MessageOf<EFOpenError>([&] { document.LoadFromFile(u"missing.conf"_s); });
+    QVERIFY(QDir::setCurrent(previous));
+    QCOMPARE(missing, u"Datei "_s + folder + QDir::separator()
+                          + u"missing.conf kann nicht geöffnet werden. "_s + SystemErrorText(ENOENT));
+
+    // A folder cannot be read as a file, whoever asks.
+    const QString prefix = u"Datei "_s + folder + u" kann nicht geöffnet werden. "_s;
+    const QString directory = MessageOf<EFOpenError>([&] { document.LoadFromFile(FDir->path()); });
+    QVERIFY2(directory.startsWith(prefix) && directory.size() > prefix.size(), qPrintable(directory));
+    QVERIFY(!directory.endsWith(u'.'));
+
+    QCOMPARE(document.Lines(), QStringList{u"a"_s});
+    QCOMPARE(document.Encoding(), TTextEncoding::Utf16BE);
+}
+
+void TestLineDocument::saveRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("legacy, LF becomes CR LF") << "a=1\nb=2"_ba << "a=1\r\nb=2\r\n"_ba;
+    QTest::newRow("one empty line") << "\r\n"_ba << "\r\n"_ba;
+    QTest::newRow("empty legacy file") << QByteArray() << QByteArray();
+    QTest::newRow("text after U+0000 is lost") << "a\0b\r\nc"_ba << "a\r\n"_ba;
+    QByteArray upper;
+    for (int byte = 0x80; byte <= 0xFF; ++byte)
+        upper += char(byte);
+    QTest::newRow("Windows-1252 0x80..0xFF") << upper << upper + "\r\n";
+    QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << "\xEF\xBB\xBF"_ba;
+    QTest::newRow("UTF-8") << "\xEF\xBB\xBF\xC3\xA4\rb"_ba << "\xEF\xBB\xBF\xC3\xA4\r\nb\r\n"_ba;
+    QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba << "\xFF\xFE"_ba;
+    QTest::newRow("UTF-16 LE") << "\xFF\xFE" "a\0"_ba << "\xFF\xFE" "a\0\r\0\n\0"_ba;
+    QTest::newRow("UTF-16 BE") << "\xFE\xFF\0a\0\n"_ba << "\xFE\xFF\0a\0\r\0\n"_ba;
+}
+
+void TestLineDocument::saveRoundTrip()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, saved);
+
+    const QString path = FDir->filePath(u"saved.conf"_s);
+    Loaded(bytes).SaveToFile(path);
+
+    QCOMPARE(FileBytes(path), saved);
+}
+
+void TestLineDocument::saveWithoutLoad_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("no lines") << QStringList() << QByteArray();
+    QTest::newRow("two lines") << QStringList{u"a=1"_s, u"b=2"_s} << "a=1\r\nb=2\r\n"_ba;
+    QTest::newRow("one empty line") << QStringList{QString()} << "\r\n"_ba;
+    QTest::newRow("unencodable characters become ?")
+        << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s, u"a\u0151b"_s}
+        << "\x80\xE4\r\n?\r\n?\r\na?b\r\n"_ba;
+}
+
+void TestLineDocument::saveWithoutLoad()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, saved);
+
+    TLineDocument document;
+    document.AddStrings(lines);
+    const QString path = FDir->filePath(u"saved.conf"_s);
+    document.SaveToFile(path);
+
+    QCOMPARE(FileBytes(path), saved);
+}
+
+void TestLineDocument::edits()
+{
+    TLineDocument document = Loaded("\xFE\xFF\0a"_ba);
+
+    QCOMPARE(document.Add(u"b"_s), 1);
+    document.Put(0, u"x"_s);
+    document.AddStrings({u"c"_s, QString(), u"c"_s});
+    QCOMPARE(document.Lines(), (QStringList{u"x"_s, u"b"_s, u"c"_s, QString(), u"c"_s}));
+    document.Delete(1);
+    QCOMPARE(document.Lines(), (QStringList{u"x"_s, u"c"_s, QString(), u"c"_s}));
+    QCOMPARE(document.Get(1), u"c"_s);
+    QCOMPARE(document.Count(), 4);
+
+    // The file's encoding outlives clearing: the next save goes to the same kind of file.
+    document.Clear();
+    QCOMPARE(document.Count(), 0);
+    document.Add(u"y"_s);
+    const QString path = FDir->filePath(u"saved.conf"_s);
+    document.SaveToFile(path);
+    QCOMPARE(FileBytes(path), "\xFE\xFF\0y\0\r\0\n"_ba);
+}
+
+void TestLineDocument::indexError_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("index");
+
+    for (const QString &operation : {u"Get"_s, u"Put"_s, u"Delete"_s}) {
+        QTest::addRow("%s -1", qPrintable(operation)) << operation << -1;
+        QTest::addRow("%s Count", qPrintable(operation)) << operation << 2;
+    }
+}
+
+void TestLineDocument::indexError()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, index);
+
+    TLineDocument document;
+    document.AddStrings({u"a"_s, u"b"_s});
+    const QString message = MessageOf<EStringListError>([&] {
+        if (operation == u"Get")
+            document.Get(index);
+        else if (operation == u"Put")
+            document.Put(index, u"x"_s);
+        else
+            document.Delete(index);
+    });
+
+    QCOMPARE(message, u"Listenindex außerhalb des gültigen Bereichs (%1)"_s.arg(index));
+    QCOMPARE(document.Lines(), (QStringList{u"a"_s, u"b"_s}));
+}
+
+void TestLineDocument::names_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("letter case ignored")
+        << QStringList{u"DefaultDbCachePages=2048"_s} << u"defaultdbcachepages"_s << 0 << u"2048"_s;
+    QTest::newRow("blank before = belongs to the name")
+        << QStringList{u"DefaultDbCachePages = 2048"_s} << u"DefaultDbCachePages"_s << -1 << QString();
+    QTest::newRow("leading blank belongs to the name")
+        << QStringList{u" DefaultDbCachePages=2048"_s} << u"DefaultDbCachePages"_s << -1 << QString();
+    QTest::newRow("comment") << QStringList{u"#DefaultDbCachePages=2048"_s} << u"DefaultDbCachePages"_s
+                             << -1 << QString();
+    QTest::newRow("empty value") << QStringList{u"Key="_s} << u"Key"_s << 0 << QString();
+    QTest::newRow("further = belongs to the value") << QStringList{u"Key==x"_s} << u"Key"_s << 0 << u"=x"_s;
+    QTest::newRow("no =") << QStringList{u"Key"_s} << u"Key"_s << -1 << QString();
+    QTest::newRow("first match wins") << QStringList{u"hv=A"_s, u"hv=B"_s} << u"hv"_s << 0 << u"A"_s;
+    QTest::newRow("name is a prefix of another")
+        << QStringList{u"KeyX=1"_s, u"x"_s, u"KEY=2"_s} << u"key"_s << 2 << u"2"_s;
+    QTest::newRow("requested name holding =") << QStringList{u"a=b=c"_s} << u"a=b"_s << -1 << QString();
+    QTest::newRow("empty name") << QStringList{u"x=1"_s, u"=2"_s} << QString() << 1 << u"2"_s;
+    QTest::newRow("trailing U+0000 differs")
+        << QStringList{QString::fromUtf16(u"Key\0=1", 6)} << u"Key"_s << -1 << QString();
+    QTest::newRow("[ is no upper-case {") << QStringList{u"[=1"_s} << u"{"_s << -1 << QString();
+    QTest::newRow("@ is no upper-case `") << QStringList{u"`=1"_s} << u"@"_s << -1 << QString();
+    QTest::newRow("non-ASCII, case ignored")
+        << QStringList{u"Ärger=1"_s, u"ÄRGER=2"_s} << u"äRGER"_s << 0 << u"1"_s;
+    QTest::newRow("non-ASCII differs from its base letter")
+        << QStringList{u"Öl=1"_s} << u"ol"_s << -1 << QString();
+}
+
+void TestLineDocument::names()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, name);
+    QFETCH(int, index);
+    QFETCH(QString, value);
+
+    TLineDocument document;
+    document.AddStrings(lines);
+
+    QCOMPARE(document.IndexOfName(name), index);
+    QCOMPARE(document.Values(name), value);
+    QCOMPARE(document.ValuesOf({name}), QStringList{value});
+}
+
+void TestLineDocument::setValues_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("only the first line is replaced")
+        << QStringList{u"hv=A"_s, u"hv=B"_s} << u"hv"_s << u"C"_s << QStringList{u"hv=C"_s, u"hv=B"_s};
+    QTest::newRow("absent name is appended")
+        << QStringList{u"a=1"_s} << u"RemoteServicePort"_s << u"3051"_s
+        << QStringList{u"a=1"_s, u"RemoteServicePort=3051"_s};
+    QTest::newRow("empty document") << QStringList() << u"k"_s << u"v"_s << QStringList{u"k=v"_s};
+    QTest::newRow("name spelled as passed")
+        << QStringList{u"defaultdbcachepages=1024"_s} << u"DefaultDbCachePages"_s << u"4096"_s
+        << QStringList{u"DefaultDbCachePages=4096"_s};
+    QTest::newRow("line with an empty value is found")
+        << QStringList{u"k="_s, u"x"_s} << u"k"_s << u"v"_s << QStringList{u"k=v"_s, u"x"_s};
+    QTest::newRow("value holding =")
+        << QStringList{u"k=1"_s} << u"k"_s << u"a=b"_s << QStringList{u"k=a=b"_s};
+    QTest::newRow("untrimmed name is another name")
+        << QStringList{u"k = 1"_s} << u"k"_s << u"2"_s << QStringList{u"k = 1"_s, u"k=2"_s};
+    QTest::newRow("empty value deletes the first line")
+        << QStringList{u"x"_s, u"N=1"_s, u"n=2"_s} << u"N"_s << QString() << QStringList{u"x"_s, u"n=2"_s};
+    QTest::newRow("empty value without a line")
+        << QStringList{u"x"_s, u"#N=1"_s} << u"N"_s << QString() << QStringList{u"x"_s, u"#N=1"_s};
+}
+
+void TestLineDocument::setValues()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QStringList, expected);
+
+    TLineDocument document;
+    document.AddStrings(lines);
+    document.SetValues(name, value);
+
+    QCOMPARE(document.Lines(), expected);
+}
+
+void TestLineDocument::valuesOf()
+{
+    TLineDocument document;
+    document.AddStrings({u"#A=commented"_s, u"A = spaced"_s, u"noequals"_s, u"b=first"_s,
+                         u"B=second"_s, u"=empty name"_s, u"Long=x=y"_s, u"a=real"_s, u"C="_s});
+    const QStringList names{u"a"_s, u"B"_s, u"missing"_s, u"long"_s, QString(),
+                            u"b"_s, u"a=real"_s, u"c"_s, u"A "_s};
+
+    const QStringList values = document.ValuesOf(names);
+
+    QCOMPARE(values, (QStringList{u"real"_s, u"first"_s, QString(), u"x=y"_s, u"empty name"_s,
+                                  u"first"_s, QString(), QString(), u" spaced"_s}));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QCOMPARE(values.at(i), document.Values(names.at(i)));
+}
+
+void TestLineDocument::trimErrorText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("full stop and line break") << u"Zugriff verweigert.\r\n"_s << u"Zugriff verweigert"_s;
+    QTest::newRow("inner full stops stay") << u"a. b. . "_s << u"a. b"_s;
+    QTest::newRow("nothing to remove") << u"Permission denied"_s << u"Permission denied"_s;
+    QTest::newRow("only stops and blanks") << u". .\n"_s << QString();
+}
+
+void TestLineDocument::trimErrorText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    QCOMPARE(TrimErrorText(text), expected);
+}
+
+void TestLineDocument::saveCreateError()
+{
+    TLineDocument document;
+    document.Add(u"new"_s);
+
+    const QString inMissingFolder = FDir->filePath(u"missing/firebird.conf"_s);
+    QCOMPARE(MessageOf<EFCreateError>([&] { document.SaveToFile(inMissingFolder); }),
+             CreateErrorText(inMissingFolder, ENOENT));
+    QVERIFY(!QFileInfo::exists(FDir->filePath(u"missing"_s)));
+
+    // Refused also where an administrator could write through the missing permission bits.
+    const QString readOnly = FDir->filePath(u"firebird.conf"_s);
+    WriteFixture(readOnly, "old\r\n"_ba);
+    QVERIFY(QFile::setPermissions(readOnly, ReadOnlyForAll));
+    const QFile::Permissions mode = QFileInfo(readOnly).permissions();
+    QCOMPARE(MessageOf<EFCreateError>([&] { document.SaveToFile(readOnly); }),
+             CreateErrorText(readOnly, EACCES));
+    QCOMPARE(FileBytes(readOnly), "old\r\n"_ba);
+    QCOMPARE(QFileInfo(readOnly).permissions(), mode);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files), QStringList{u"firebird.conf"_s});
+}
+
+void TestLineDocument::saveKeepsLinkModeAndOwner()
+{
+#ifdef Q_OS_UNIX
+    const QString target = FDir->filePath(u"real.conf"_s);
+    const QString link = FDir->filePath(u"firebird.conf"_s);
+    WriteFixture(target, "old\r\n"_ba);
+    QVERIFY(QFile::link(target, link));
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+        | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(target, mode));
+    // Only an administrator may give a file away; the server's files belong to someone else.
+    const bool root = geteuid() == 0;
+    if (root)
+        QCOMPARE(chown(QFile::encodeName(target).constData(), 4321, 4322), 0);
+    const QFile::Permissions modeBefore = QFileInfo(target).permissions();
+    const uint ownerBefore = QFileInfo(target).ownerId();
+    const uint groupBefore = QFileInfo(target).groupId();
+
+    TLineDocument document;
+    document.Add(u"new"_s);
+    document.SaveToFile(link);
+
+    const QFileInfo after(target);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(FileBytes(target), "new\r\n"_ba);
+    QCOMPARE(after.permissions(), modeBefore);
+    QCOMPARE(after.ownerId(), ownerBefore);
+    QCOMPARE(after.groupId(), groupBefore);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files | QDir::System),
+             (QStringList{u"firebird.conf"_s, u"real.conf"_s}));
+    if (!root)
+        QSKIP("Keeping another owner needs administrator rights; mode and link were checked.");
+#else
+    QSKIP("Symbolic links and owners as tested here exist on Unix only.");
+#endif
+}
+
+#ifdef Q_OS_UNIX
+namespace {
+
+// Saves in a child process, so that a file size limit or a lowered identity stays there. Gives
+// the message of the error raised, the empty string when the save succeeded.
+QString SaveInChild(const std::function<void()> &prepare, const QString &path, const QStringList &lines)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return u"no pipe"_s;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        QByteArray message;
+        try {
+            prepare();
+            TLineDocument document;
+            document.AddStrings(lines);
+            document.SaveToFile(path);
+        } catch (const ETessaroError &error) {
+            message = error.Message().toUtf8();
+        } catch (...) {
+            message = "unexpected failure";
+        }
+        [[maybe_unused]] const auto written = write(channel[1], message.constData(), message.size());
+        _exit(0);
+    }
+    close(channel[1]);
+    QFile reader;
+    reader.open(channel[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const QByteArray message = reader.readAll();
+    if (child < 0 || waitpid(child, nullptr, 0) != child)
+        return u"no child"_s;
+    return QString::fromUtf8(message);
+}
+
+} // namespace
+#endif
+
+void TestLineDocument::saveDiskFullKeepsOldFile()
+{
+#ifdef Q_OS_UNIX
+    const QString path = FDir->filePath(u"firebird.conf"_s);
+    WriteFixture(path, "old\r\n"_ba);
+    const QStringList lines(1000, u"DefaultDbCachePages=2048"_s);
+
+    // A file size limit makes writing fail the way a full disk does.
+    const QString message = SaveInChild(
+        [] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, 4096};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        },
+        path, lines);
+
+    QCOMPARE(message, u"Stream-Schreibfehler"_s);
+    QCOMPARE(FileBytes(path), "old\r\n"_ba);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"firebird.conf"_s});
+#else
+    QSKIP("A file size limit exists on Unix only.");
+#endif
+}
+
+// The server's files sit behind links in a folder of their own that the user may not write to;
+// only the files themselves may be writable.
+void TestLineDocument::saveAsPlainUser()
+{
+#ifdef Q_OS_UNIX
+    // An administrator acts as "nobody": the saving process must own neither folder nor file.
+    const bool root = geteuid() == 0;
+    const uid_t nobody = 65534;
+    const auto becomeUser = [root, nobody] {
+        if (root && (setgid(nobody) != 0 || setuid(nobody) != 0))
+            throw std::runtime_error("no change of identity");
+    };
+    const auto readAndEnter = ReadOnlyForAll | QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup
+        | QFile::ExeOther;
+    const auto writable = readAndEnter | QFile::WriteOwner | QFile::WriteUser;
+    // The links' folder is the user's own: the target's folder must decide how the save goes.
+    QVERIFY(QFile::setPermissions(FDir->path(), writable | QFile::WriteGroup | QFile::WriteOther));
+    const QString folder = FDir->filePath(u"etc"_s);
+    QVERIFY(QDir().mkdir(folder));
+    const QString target = folder + u"/firebird.conf"_s;
+    const QString link = FDir->filePath(u"firebird.conf"_s);
+    WriteFixture(target, "old\r\n"_ba);
+    QVERIFY(QFile::link(target, link));
+    if (root)
+        QCOMPARE(chown(QFile::encodeName(target).constData(), nobody, nobody), 0);
+    const QString othersFile = FDir->filePath(u"databases.conf"_s);
+    WriteFixture(othersFile, "old\r\n"_ba);
+    QVERIFY(QFile::setPermissions(othersFile, ReadOnlyForAll | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(folder, readAndEnter));
+    const auto unlock = qScopeGuard([&] { QFile::setPermissions(folder, writable); });
+
+    // Written in place, as no new file can be made beside it.
+    QCOMPARE(SaveInChild(becomeUser, link, {u"new"_s}), QString());
+    QCOMPARE(FileBytes(target), "new\r\n"_ba);
+    QVERIFY(QFileInfo(link).isSymLink());
+
+    const QString fresh = folder + u"/new.conf"_s;
+    QCOMPARE(SaveInChild(becomeUser, fresh, {u"new"_s}), CreateErrorText(fresh, EACCES));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"firebird.conf"_s});
+
+    if (!root)
+        QSKIP("Only an administrator can set up a file that belongs to another user.");
+    QCOMPARE(SaveInChild(becomeUser, othersFile, {u"new"_s}), CreateErrorText(othersFile, EACCES));
+    QCOMPARE(FileBytes(othersFile), "old\r\n"_ba);
+#else
+    QSKIP("Folder permissions and owners as tested here exist on Unix only.");
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestLineDocument)
+#include "tst_LineDocument.moc"

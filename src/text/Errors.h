@@ -51,5 +51,9 @@ public:
 // stops, ready to stand at the end of one of the messages above.
 QString SystemErrorText(int errorCode);
 
+// A description the platform already gave as text (for example a file's errorString()), trimmed
+// like SystemErrorText.
+QString TrimErrorText(QString text);
+
 // The path as it appears in messages: absolute, with the platform's separators.
 QString MessagePath(const QString &path);

@@ -1,0 +1,27 @@
+#include "ktStrings.h"
+
+#include <QStringTokenizer>
+
+QString ExtractField(QStringView text, QChar delimiter, int index)
+{
+    if (index < 0)
+        return {};
+    for (QStringView field : QStringTokenizer(text, delimiter)) {
+        if (index-- == 0)
+            return field.toString();
+    }
+    return {};
+}
+
+// QStringView::trimmed() follows QChar::isSpace(): it keeps control characters such as U+0001
+// and removes U+00A0, while the files' rule is "every code up to and including the blank".
+QStringView Trim(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= u' ')
+        --end;
+    return text.sliced(begin, end - begin);
+}
