@@ -1,6 +1,7 @@
 #include "ktParvex.h"
 
 #include "Platform.h"
+#include "TextSearch.h"
 #include "dialogs/ktParvexItemEdit.h"
 #include "text/Errors.h"
 
@@ -233,6 +234,8 @@ void TParvexDlg::ConnectEvents()
     connect(SaveBtn, &QToolButton::clicked, this, [this] { Guarded([this] { SaveBtnClick(); }); });
     connect(EditBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EditBtnClick(); }); });
     connect(ResetBtn, &QToolButton::clicked, this, [this] { Guarded([this] { ResetBtnClick(); }); });
+    connect(SearchBtn, &QToolButton::clicked, this, [this] { Guarded([this] { SearchBtnClick(); }); });
+    connect(FindDialog, &TFindDialog::Find, this, [this] { Guarded([this] { FindDialogFind(); }); });
     connect(ParvexList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection &selected, const QItemSelection &deselected) {
                 Guarded([&, this] { ParvexListSelectionChanged(selected, deselected); });
@@ -513,6 +516,30 @@ void TParvexDlg::FBAliasListKeyDown(int key)
 {
     if (key == 13 && EditBtn->isEnabled())
         EditBtnClick();
+}
+
+void TParvexDlg::SearchBtnClick()
+{
+    // The offset is meant in device pixels, whatever the screen's scale.
+    const QPointF offset = QPointF(100, 50) / devicePixelRatioF();
+    FindDialog->SetPosition(pcMain->mapToGlobal(offset.toPoint()));
+    FindDialog->Execute();
+}
+
+void TParvexDlg::FindDialogFind()
+{
+    const bool aliasPage = pcMain->currentIndex() == 0;
+    QPlainTextEdit *view = aliasPage ? edtAliasFile : edtConfigFile;
+    const QString pattern = FindDialog->FindText();
+    const int match = FindNext(*view, pattern, FindDialog->Options());
+    if (match < 0) {
+        FDialogs.ShowMessageBox(FormatWithOneString(Text(QStringLiteral("TextNotFound"), QString()), pattern),
+                                TMsgKind::Information, TMsgButton::OK);
+        return;
+    }
+    // A view on a hidden tab cannot take the focus, so its tab comes to the front first.
+    (aliasPage ? pcAlias : pcConfig)->setCurrentIndex(1);
+    SelectMatch(*view, match, int(pattern.size()));
 }
 
 // ---- Parameter list ------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FindDialog.h"
 #include "StdDialogs.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
@@ -78,6 +79,8 @@ private:
     void ResetBtnClick();
     void ParvexListDblClick();
     void FBAliasListKeyDown(int key);
+    void SearchBtnClick();
+    void FindDialogFind();
 
     // Parameter list
     void FillConfigList(const TLineDocument &document);
@@ -136,4 +139,6 @@ private:
     QToolButton *EditBtn = nullptr;
     QToolButton *ResetBtn = nullptr;
     QToolButton *SearchBtn = nullptr;
+    // Kept for the whole run, so the search settings survive closing it.
+    TFindDialog *FindDialog = new TFindDialog(this);
 };
