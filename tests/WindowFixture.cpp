@@ -34,6 +34,18 @@ void TWindowFixture::WriteSettings(const QByteArray &bytes)
         qFatal("cannot write settings fixture");
 }
 
+void TWindowFixture::EndProgram()
+{
+    FWindow->close();
+    FWindow.reset();
+}
+
+QByteArray TWindowFixture::ReadSettings() const
+{
+    QFile file(QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 TParvexDlg &TWindowFixture::Open(std::optional<QString> serverFolder)
 {
     auto lookup = [serverFolder](QString &folder) {

@@ -24,6 +24,9 @@ public:
     // Opens the window; `serverFolder` is what the server lookup finds (nullopt: nothing).
     TParvexDlg &Open(std::optional<QString> serverFolder);
     TParvexDlg &Window() { return *FWindow; }
+    // Closes and releases the window, as at the end of the program.
+    void EndProgram();
+    QByteArray ReadSettings() const;
 
     template <class T>
     T *Control(const char *name) const

@@ -85,6 +85,7 @@ private slots:
     void cancelledEditChangesNothing();
     void nothingWithoutSelectedRow();
     void doubleClickActsByCurrentPage();
+    void dialogPositionStoredAfterEachEdit();
     void dialogLayoutAndTexts();
     void dialogAnswers_data();
     void dialogAnswers();
@@ -256,6 +257,23 @@ void TestParamEdit::doubleClickActsByCurrentPage()
     QVERIFY(page.Fixture.Dialogs.FolderTitles.size() == 1);
 }
 
+void TestParamEdit::dialogPositionStoredAfterEachEdit()
+{
+    TOpenParameterPage page;
+    page.Select(u"TcpNoNagle"_qs);
+    AnswerEditDialog(u"0"_qs);
+    page.Fixture.Control<QToolButton>("EditBtn")->click();
+
+    // Only the dialog's own section: the main window writes its sections at the end.
+    const QString written = QString::fromLatin1(page.Fixture.ReadSettings());
+    QVERIFY2(written.startsWith(u"[ParvexItemEditDlg]\r\nFormVersion=0\r\nFlags="_qs), qPrintable(written));
+    for (const QString &key : {u"\r\nPixelsPerInch="_qs, u"\r\nMinMaxPos("_qs, u"\r\nMinMaxPos="_qs,
+                               u"\r\nNormPos("_qs, u"\r\nNormPos="_qs})
+        QVERIFY2(written.contains(key), qPrintable(key));
+    QVERIFY(!written.contains(u"ShowCmd"_qs));
+    QVERIFY(!written.contains(u"[ParvexDlg]"_qs));
+}
+
 void TestParamEdit::dialogLayoutAndTexts()
 {
     QTemporaryDir folder;
@@ -328,7 +346,10 @@ void TestParamEdit::dialogAnswers()
             dialog->close();
     });
     TParvexItem item{u"DefaultDbCachePages"_qs, u"4096"_qs, u"2048"_qs};
-    QCOMPARE(EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, nullptr), accepted);
+    QTemporaryDir programFolder;
+    TScriptedDialogs dialogs;
+    QCOMPARE(EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, nullptr, dialogs, programFolder.path()),
+             accepted);
     QCOMPARE(item.ConfigValue, value);
     QCOMPARE(item.ConfigKey, u"DefaultDbCachePages"_qs);
     // The dialog is gone afterwards.

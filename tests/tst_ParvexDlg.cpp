@@ -57,6 +57,7 @@ private slots:
     void loadSecondFolder();
     void fallbackTextsWithoutLanguageSection();
     void saveFailureShowsErrorAndKeepsFlag();
+    void windowStateWrittenAtTheEnd();
 };
 
 void TestParvexDlg::startsWithoutServer()
@@ -420,6 +421,43 @@ void TestParvexDlg::saveFailureShowsErrorAndKeepsFlag()
     QVERIFY(fixture.Dialogs.Errors[0].endsWith(u'.'));
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
     QVERIFY(window.ConfigChanged());
+}
+
+void TestParvexDlg::windowStateWrittenAtTheEnd()
+{
+    TWindowFixture fixture;
+    fixture.WriteSettings(Settings);
+    fixture.Open(std::nullopt);
+    fixture.EndProgram();
+
+    const QByteArray bytes = fixture.ReadSettings();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));  // rewritten in the encoding it was read in
+    const QString written = QString::fromUtf8(bytes.mid(3));
+    // The language section comes first as it was read; the window's sections follow.
+    QVERIFY2(written.startsWith(u"[GERMAN]\r\nMainWinTitle=Firebird-Konfiguration\r\n"_qs), qPrintable(written));
+    const QStringList sectionOrder = {u"[GERMAN]"_qs,
+                                      u"[ParvexDlg]"_qs,
+                                      u"[ParvexDlg\\FBAliasList_Columns\\Item0]"_qs,
+                                      u"[ParvexDlg\\FBAliasList_Columns\\Item2]"_qs,
+                                      u"[ParvexDlg\\FBAliasList_Columns]"_qs,
+                                      u"[ParvexDlg\\ParvexList_Columns\\Item0]"_qs,
+                                      u"[ParvexDlg\\ParvexList_Columns]"_qs};
+    qsizetype at = 0;
+    for (const QString &section : sectionOrder) {
+        const qsizetype found = written.indexOf(section, at);
+        QVERIFY2(found >= at, qPrintable(section));
+        at = found;
+    }
+    QVERIFY(written.contains(u"\r\nItemComment_Width=250\r\n"_qs));
+    QVERIFY(written.contains(u"[ParvexDlg\\FBAliasList_Columns\\Item0]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
+                             "Caption=Alias-Name\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=200\r\n"_qs));
+    QVERIFY(written.contains(u"[ParvexDlg\\ParvexList_Columns\\Item2]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
+                             "Caption=Default\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=180\r\n"_qs));
+
+    // The next start puts the stored captions in place of the language texts.
+    fixture.WriteSettings(fixture.ReadSettings().replace("Caption=Alias-Name", "Caption=Kurzname"));
+    fixture.Open(std::nullopt);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->headerItem()->text(0), u"Kurzname"_qs);
 }
 
 QTEST_MAIN(TestParvexDlg)

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QChar>
+#include <QPoint>
+#include <QSize>
 #include <QString>
+
+class QWidget;
 
 // What differs between Windows and other systems for the interface.
 
@@ -14,3 +18,62 @@ QChar FolderSeparator();
 // The file name part of a database path: the text after its last folder separator (on Windows
 // also after a drive colon); the whole path when it has none.
 QString DatabaseFileName(const QString &path);
+
+// Window placement, in the terms of the Windows window manager (GetWindowPlacement), which the
+// settings file keeps. Elsewhere the same values are derived from the toolkit's geometry and state.
+
+// Show states of a placement.
+constexpr int SwHide = 0;
+constexpr int SwShowNormal = 1;
+constexpr int SwShowMinimized = 2;
+constexpr int SwShowMaximized = 3;
+
+// The placement flag of a minimized window that returns to the maximized state.
+constexpr int WpfRestoreToMaximized = 2;
+
+// A rectangle as Windows gives it: right and bottom lie just outside.
+struct TPlacementRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+
+    bool operator==(const TPlacementRect &) const = default;
+};
+
+// Positions and the normal rectangle (the outer frame of the window when it is neither minimized
+// nor maximized) are in work-area coordinates: relative to the top left corner of the primary
+// monitor's work area.
+struct TWindowPlacement {
+    int Flags = 0;
+    int ShowCmd = SwShowNormal;
+    QPoint MinPosition{-1, -1};
+    QPoint MaxPosition{-1, -1};
+    TPlacementRect NormalPosition;
+};
+
+TWindowPlacement ReadWindowPlacement(const QWidget &window);
+
+// Sets the positions, the normal rectangle and the show state. SwHide is for a window not yet on
+// screen: it keeps its state and appears through its ordinary showing.
+void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement);
+
+// Whether the window is on screen already. A widget counts as visible from the moment its show
+// event is sent, before the window system shows it.
+bool WindowOnScreen(const QWidget &window);
+
+// Whether a point in work-area coordinates lies on some monitor.
+bool PointOnMonitor(QPoint point);
+
+// The bounding rectangle of all monitors, in pixels.
+QSize DesktopSize();
+
+// The logical resolution, in dots per inch, of the screen the window is on.
+int LogicalDpi(const QWidget &window);
+
+// The width and height of the window's frame: its sizing frame when it can be resized, else its
+// dialog frame.
+QSize FrameSize(const QWidget &window);
+
+// Whether the program as a whole is minimized: it has windows on screen and all of them are.
+bool ApplicationMinimized();

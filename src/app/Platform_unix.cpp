@@ -1,6 +1,13 @@
 #include "Platform.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMargins>
+#include <QRect>
+#include <QScreen>
+#include <QVariant>
+#include <QWidget>
+#include <QWindow>
 
 QString ProgramFolder()
 {
@@ -15,4 +22,144 @@ QChar FolderSeparator()
 QString DatabaseFileName(const QString &path)
 {
     return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+// There is no window-manager placement to ask here: the values come from the widget's geometry
+// and state. The minimized and maximized positions have no meaning for the toolkit, so they stay
+// with the widget as properties and come back as they were set.
+
+namespace {
+
+const char *const MinPositionProperty = "tessaroMinPosition";
+const char *const MaxPositionProperty = "tessaroMaxPosition";
+constexpr Qt::WindowStates AlteredStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+
+// Screen coordinates of the work-area origin.
+QPoint WorkAreaOrigin()
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary ? primary->availableGeometry().topLeft() : QPoint();
+}
+
+QMargins FrameMargins(const QWidget &window)
+{
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+}
+
+QPoint PointProperty(const QWidget &window, const char *name)
+{
+    const QVariant value = window.property(name);
+    return value.isValid() ? value.toPoint() : QPoint(-1, -1);
+}
+
+Qt::WindowStates StateOf(const TWindowPlacement &placement, Qt::WindowStates current)
+{
+    const Qt::WindowStates kept = current & ~AlteredStates;
+    switch (placement.ShowCmd) {
+    case SwHide:
+        return current;
+    case SwShowMinimized:
+    case 6:   // SW_MINIMIZE
+    case 7:   // SW_SHOWMINNOACTIVE
+    case 11:  // SW_FORCEMINIMIZE
+        if (placement.Flags & WpfRestoreToMaximized)
+            return kept | Qt::WindowMinimized | Qt::WindowMaximized;
+        return kept | Qt::WindowMinimized;
+    case SwShowMaximized:
+        return kept | Qt::WindowMaximized;
+    default:
+        return kept;
+    }
+}
+
+} // namespace
+
+TWindowPlacement ReadWindowPlacement(const QWidget &window)
+{
+    TWindowPlacement placement;
+    const Qt::WindowStates state = window.windowState();
+    if (state & Qt::WindowMinimized) {
+        placement.ShowCmd = SwShowMinimized;
+        if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+            placement.Flags = WpfRestoreToMaximized;
+    } else if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        placement.ShowCmd = SwShowMaximized;
+    }
+    placement.MinPosition = PointProperty(window, MinPositionProperty);
+    placement.MaxPosition = PointProperty(window, MaxPositionProperty);
+    const QRect normal = (state & AlteredStates) ? window.normalGeometry().marginsAdded(FrameMargins(window))
+                                                 : window.frameGeometry();
+    const QPoint origin = WorkAreaOrigin();
+    placement.NormalPosition = {normal.left() - origin.x(), normal.top() - origin.y(),
+                                normal.right() + 1 - origin.x(), normal.bottom() + 1 - origin.y()};
+    return placement;
+}
+
+void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
+{
+    window.setProperty(MinPositionProperty, placement.MinPosition);
+    window.setProperty(MaxPositionProperty, placement.MaxPosition);
+    const Qt::WindowStates state = window.windowState();
+    const Qt::WindowStates target = StateOf(placement, state);
+    if (placement.NormalPosition != ReadWindowPlacement(window).NormalPosition) {
+        // The toolkit keeps a window's normal geometry only while the window is in the normal
+        // state; leaving that state records it.
+        if (state & AlteredStates)
+            window.setWindowState(state & ~AlteredStates);
+        const TPlacementRect &rect = placement.NormalPosition;
+        const QMargins margins = FrameMargins(window);
+        const QPoint origin = WorkAreaOrigin();
+        // A top-level widget's position is that of its frame; its size is that of its client area.
+        window.move(rect.Left + origin.x(), rect.Top + origin.y());
+        window.resize(rect.Right - rect.Left - margins.left() - margins.right(),
+                      rect.Bottom - rect.Top - margins.top() - margins.bottom());
+    }
+    if (window.windowState() != target)
+        window.setWindowState(target);
+}
+
+bool WindowOnScreen(const QWidget &window)
+{
+    const QWindow *handle = window.windowHandle();
+    return handle && handle->isVisible();
+}
+
+bool PointOnMonitor(QPoint point)
+{
+    return QGuiApplication::screenAt(point + WorkAreaOrigin()) != nullptr;
+}
+
+QSize DesktopSize()
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary ? primary->virtualGeometry().size() : QSize();
+}
+
+int LogicalDpi(const QWidget &window)
+{
+    const QScreen *screen = window.screen();
+    return screen ? qRound(screen->logicalDotsPerInch()) : 96;
+}
+
+QSize FrameSize(const QWidget &window)
+{
+    // The toolkit knows no separate dialog frame: the frame the window has is the one it has.
+    const QMargins margins = FrameMargins(window);
+    return {margins.left(), margins.bottom()};
+}
+
+bool ApplicationMinimized()
+{
+    bool onScreen = false;
+    for (const QWindow *window : QGuiApplication::topLevelWindows()) {
+        if (!window->isVisible())
+            continue;
+        if (!(window->windowStates() & Qt::WindowMinimized))
+            return false;
+        onScreen = true;
+    }
+    return onScreen;
 }

@@ -1,11 +1,13 @@
 #include "Platform.h"
 #include "QtStdDialogs.h"
+#include "SettingsFilePath.h"
 #include "config/ServerDiscovery.h"
 #include "ktParvex.h"
+#include "text/Errors.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFont>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -13,8 +15,14 @@ int main(int argc, char *argv[])
     QApplication::setFont(QFont(QStringLiteral("Tahoma"), 8));
 
     TQtStdDialogs dialogs;
-    TParvexDlg window(dialogs, QDir(ProgramFolder()).filePath(QStringLiteral("Tessaro.ini")),
-                      FindDefaultInstance);
-    window.show();
+    std::unique_ptr<TParvexDlg> window;
+    try {
+        window = std::make_unique<TParvexDlg>(dialogs, SettingsFilePath(ProgramFolder()), FindDefaultInstance);
+    } catch (const ETessaroError &error) {
+        // Without a readable settings file there is no window to show the failure in.
+        dialogs.ShowErrorBox(ErrorBoxText(error.Message()));
+        return 1;
+    }
+    window->show();
     return application.exec();
 }

@@ -1,5 +1,6 @@
 #include "ktParvex.h"
 
+#include "CentreWindow.h"
 #include "Platform.h"
 #include "TextSearch.h"
 #include "dialogs/ktParvexItemEdit.h"
@@ -11,7 +12,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
@@ -115,16 +115,24 @@ TParvexDlg::TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServe
       FDialogs(dialogs),
       FFindServer(std::move(findServer)),
       FSettingsPath(settingsPath),
+      FSettingsFolder(QFileInfo(settingsPath).absolutePath()),
       FFolderPicker(dialogs)
 {
     setObjectName(QStringLiteral("ParvexDlg"));
     CreateControls();
     ConnectEvents();
     resize(784, 553);
+    // The store reads the settings file before anything else does; a file it cannot read keeps
+    // the window from being created.
+    FStore = std::make_unique<TWindowStateStore>(*this, FDialogs, MainWindowStateSettings(FSettingsFolder));
     FormCreate();
 }
 
-TParvexDlg::~TParvexDlg() = default;
+TParvexDlg::~TParvexDlg()
+{
+    // The store records the window's state while the window and its lists still exist.
+    FStore.reset();
+}
 
 void TParvexDlg::CreateControls()
 {
@@ -201,6 +209,7 @@ QWidget *TParvexDlg::CreateConfigPage()
     ParvexList = MakeReportList(ConfigSplitter, "ParvexList");
     for (int column = 0; column < 3; ++column)
         ParvexList->setColumnWidth(column, 180);
+    ParvexList->header()->setStretchLastSection(false);
     ItemComment = Named(new QPlainTextEdit(ConfigSplitter), "ItemComment");
     ItemComment->setReadOnly(true);
     ItemComment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -306,11 +315,8 @@ void TParvexDlg::showEvent(QShowEvent *event)
 {
     if (!FShownOnce) {
         FShownOnce = true;
-        if (const QScreen *display = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(display->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        if (!property(PlacementAppliedProperty).toBool())
+            CentreWindow(*this);
     }
     QWidget::showEvent(event);
 }
@@ -600,7 +606,7 @@ void TParvexDlg::EditConfigItemCommand()
     QTreeWidgetItem *row = SelectedRow(ParvexList);
     if (FCurItem.ConfigKey.isEmpty() || !row)
         return;
-    if (!EditConfigItem(FCurItem, *FComments, FLang, this))
+    if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
         return;
     SetConfigValue(FConfigItems, FCurItem.ConfigKey, FCurItem.ConfigValue);
     FillEditor(edtConfigFile, FConfigItems);

@@ -2,6 +2,7 @@
 
 #include "FindDialog.h"
 #include "StdDialogs.h"
+#include "WindowStateStore.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 #include "text/SettingsFile.h"
@@ -98,6 +99,8 @@ private:
     TStdDialogs &FDialogs;
     TServerLookup FFindServer;
     QString FSettingsPath;
+    QString FSettingsFolder;
+    std::unique_ptr<TWindowStateStore> FStore;
     TFolderPicker FFolderPicker;
 
     TParvexItem FCurItem;

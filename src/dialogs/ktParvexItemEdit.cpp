@@ -1,5 +1,6 @@
 #include "ktParvexItemEdit.h"
 
+#include "app/WindowStateStore.h"
 #include "text/SettingsFile.h"
 
 #include <QLabel>
@@ -82,9 +83,11 @@ QString TParvexItemEditDlg::Value() const
 }
 
 bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language,
-                    QWidget *owner)
+                    QWidget *owner, TStdDialogs &dialogs, const QString &settingsFolder)
 {
     TParvexItemEditDlg dialog(owner);
+    // Declared after the dialog, so it is released first and records the dialog's position.
+    TWindowStateStore store(dialog, dialogs, EditDialogStateSettings(settingsFolder));
     dialog.LoadTexts(reader, language);
     dialog.ShowItem(item);
     if (dialog.exec() != QDialog::Accepted)

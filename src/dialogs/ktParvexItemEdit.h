@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TSettingsFile;
+class TStdDialogs;
 
 // The small modal dialog in which the user types a new value for one server parameter.
 class TParvexItemEditDlg : public QDialog {
@@ -32,6 +33,7 @@ private:
 };
 
 // Shows the dialog for `item` over `owner`; on OK the typed value (as typed) goes into
-// item.ConfigValue and the result is true. The dialog is destroyed in every case.
+// item.ConfigValue and the result is true. The dialog is destroyed in every case; its position
+// is kept in the settings file in `settingsFolder` from one edit to the next.
 bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language,
-                    QWidget *owner);
+                    QWidget *owner, TStdDialogs &dialogs, const QString &settingsFolder);

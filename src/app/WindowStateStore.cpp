@@ -1,0 +1,402 @@
+#include "WindowStateStore.h"
+
+#include "LayoutWidth.h"
+#include "ListColumns.h"
+#include "Platform.h"
+#include "SettingsFilePath.h"
+#include "WindowStateValues.h"
+#include "text/ktStrings.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr Qt::WindowStates AlteredStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+
+// A file without any write permission bit stands for one with the Windows read-only attribute
+// (which Qt reports the same way there): run as root, the program could still write it.
+bool IsReadOnlyFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    // Not WriteUser: that bit says what the current user may do, and root may do everything.
+    constexpr QFile::Permissions writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return !(info.permissions() & writeBits) || !info.isWritable();
+}
+
+QString SubPath(const QString &path, const QString &name)
+{
+    return path + u'\\' + name;
+}
+
+QString ItemName(int index)
+{
+    return u"Item"_s + QString::number(index);
+}
+
+void SetShowState(QWidget &window, Qt::WindowStates state)
+{
+    if (window.windowState() != state)
+        window.setWindowState(state);
+}
+
+} // namespace
+
+TWindowStateSettings MainWindowStateSettings(const QString &folder)
+{
+    TWindowStateSettings settings;
+    settings.Folder = folder;
+    settings.FileName = u"Tessaro.Ini"_s;
+    settings.Options = TFormPlacementOption::fpState | TFormPlacementOption::fpSize | TFormPlacementOption::fpLocation;
+    settings.StoredProps = {u"ItemComment.Width"_s, u"FBAliasList.Columns"_s, u"ParvexList.Columns"_s};
+    return settings;
+}
+
+TWindowStateSettings EditDialogStateSettings(const QString &folder)
+{
+    TWindowStateSettings settings;
+    settings.Folder = folder;
+    settings.FileName = u"Tessaro.ini"_s;
+    settings.Options = TFormPlacementOption::fpLocation;
+    return settings;
+}
+
+TWindowStateStore::TWindowStateStore(QWidget &window, TStdDialogs &dialogs,
+                                     const TWindowStateSettings &settings)
+    : FWindow(window),
+      FDialogs(dialogs),
+      FSettings(settings),
+      FFullPath(SettingsFilePath(settings.Folder, QFileInfo(settings.FileName).fileName())),
+      FCopy(FFullPath)
+{
+    FReadOnly = IsReadOnlyFile(FFullPath);
+    FSection = settings.AppStoragePath;
+    FSection.replace(u"%FORM_NAME%"_s, window.objectName());
+    if (FSection.endsWith(u'\\'))
+        FSection.chop(1);
+    ResolveStoredProps(settings.StoredProps);
+    window.installEventFilter(this);
+}
+
+TWindowStateStore::~TWindowStateStore()
+{
+    if (!FSaved)
+        SaveFormPlacement();
+    Flush();
+}
+
+bool TWindowStateStore::eventFilter(QObject *watched, QEvent *event)
+{
+    // Spontaneous show and hide events come from the window system when the window is minimized
+    // or restored; the program's own showing and closing send the others.
+    if (watched == &FWindow && !event->spontaneous()) {
+        if (event->type() == QEvent::Show && !FRestored)
+            RestoreFormPlacement();
+        else if (event->type() == QEvent::Hide)
+            SaveFormPlacement();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TWindowStateStore::ResolveStoredProps(const QStringList &entries)
+{
+    for (const QString &entry : entries) {
+        const qsizetype dot = entry.indexOf(u'.');
+        if (dot < 0)
+            continue;
+        const QString componentName = Trim(QStringView(entry).first(dot)).toString();
+        const QString propertyName = Trim(QStringView(entry).sliced(dot + 1)).toString();
+        if (componentName.isEmpty() || propertyName.isEmpty())
+            continue;
+        auto *component = FWindow.findChild<QWidget *>(componentName);
+        if (!component)
+            continue;
+        TPropertyKind kind;
+        if (propertyName.compare(u"Width"_s, Qt::CaseInsensitive) == 0)
+            kind = TPropertyKind::Width;
+        else if (propertyName.compare(u"Columns"_s, Qt::CaseInsensitive) == 0 && qobject_cast<QTreeWidget *>(component))
+            kind = TPropertyKind::Columns;
+        else
+            continue;  // a property this store cannot keep
+        FStoredProps.push_back({component, kind, componentName + u'_' + propertyName});
+    }
+}
+
+void TWindowStateStore::RestoreFormPlacement()
+{
+    FSaved = false;
+    try {
+        if (ReadInteger(u"FormVersion"_s, 0) >= FSettings.Version) {
+            RestorePlacement();
+            FRestored = true;
+            RestoreStoredProps();
+        }
+    } catch (const EConvertError &error) {
+        FDialogs.ShowErrorBox(ErrorBoxText(error.Message()));
+        return;
+    }
+    FRestored = true;
+    SetMaximizedPositionToFrame();
+}
+
+void TWindowStateStore::RestorePlacement()
+{
+    const TFormPlacementOptions options = FSettings.Options;
+    TWindowPlacement placement = ReadWindowPlacement(FWindow);
+    const int currentShowCmd = placement.ShowCmd;
+    if (options & (TFormPlacementOption::fpSize | TFormPlacementOption::fpLocation)) {
+        placement.Flags = ReadInteger(u"Flags"_s, placement.Flags);
+
+        const QString positions = ReadPositionValue(u"MinMaxPos"_s);
+        if (!positions.isEmpty()) {
+            const QStringList words = PositionWords(positions);
+            if (options & TFormPlacementOption::fpLocation)
+                placement.MinPosition = {PositionWord(words, 0, 0), PositionWord(words, 1, 0)};
+            if (options & TFormPlacementOption::fpSize)
+                placement.MaxPosition = {PositionWord(words, 2, 0), PositionWord(words, 3, 0)};
+        }
+
+        const QString normal = ReadPositionValue(u"NormPos"_s);
+        TPlacementRect &rect = placement.NormalPosition;
+        if (!normal.isEmpty()) {
+            const TPlacementRect current = rect;
+            const int currentWidth = current.Right - current.Left;
+            const int currentHeight = current.Bottom - current.Top;
+            const QStringList words = PositionWords(normal);
+            if (options & TFormPlacementOption::fpLocation) {
+                rect.Left = PositionWord(words, 0, current.Left);
+                rect.Top = PositionWord(words, 1, current.Top);
+            }
+            if (options & TFormPlacementOption::fpSize) {
+                rect.Right = rect.Left + PositionWord(words, 2, currentWidth) - PositionWord(words, 0, current.Left);
+                rect.Bottom = rect.Top + PositionWord(words, 3, currentHeight) - PositionWord(words, 1, current.Top);
+            } else {
+                rect.Right = rect.Left + currentWidth;
+                rect.Bottom = rect.Top + currentHeight;
+            }
+        }
+
+        const int dpi = LogicalDpi(FWindow);
+        const bool sameResolution = ReadInteger(u"PixelsPerInch"_s, dpi) == dpi;
+        const bool onMonitors = rect.Left < rect.Right && PointOnMonitor({rect.Left, rect.Top})
+                                && PointOnMonitor({rect.Right - 1, rect.Bottom - 1});
+        if ((!positions.isEmpty() || !normal.isEmpty()) && sameResolution && onMonitors) {
+            FWindow.setProperty(PlacementAppliedProperty, true);
+            if (!WindowOnScreen(FWindow))
+                placement.ShowCmd = SwHide;
+            ApplyWindowPlacement(FWindow, placement);
+        }
+    }
+    if (options & TFormPlacementOption::fpState)
+        RestoreShowState(currentShowCmd);
+}
+
+void TWindowStateStore::RestoreShowState(int currentShowCmd)
+{
+    const Qt::WindowStates normal = FWindow.windowState() & ~AlteredStates;
+    switch (ReadInteger(u"ShowCmd"_s, currentShowCmd)) {
+    case SwShowMinimized:
+    case 6:  // SW_MINIMIZE
+    case 7:  // SW_SHOWMINNOACTIVE
+        // The window is shown normally first and then minimized with the whole program, so that
+        // it waits on the task bar.
+        SetShowState(FWindow, normal);
+        QTimer::singleShot(0, &FWindow, &QWidget::showMinimized);
+        break;
+    case SwShowMaximized:
+        SetShowState(FWindow, normal | Qt::WindowMaximized);
+        break;
+    default:
+        SetShowState(FWindow, normal);
+        break;
+    }
+}
+
+void TWindowStateStore::RestoreStoredProps()
+{
+    for (const TStoredProp &prop : FStoredProps) {
+        try {
+            switch (prop.Kind) {
+            case TPropertyKind::Width:
+                if (HasValue(prop.ItemKey))
+                    SetLayoutWidth(*prop.Component, StoredInteger(ReadValue(FSection, prop.ItemKey)));
+                break;
+            case TPropertyKind::Columns:
+                RestoreColumns(static_cast<QTreeWidget &>(*prop.Component), SubPath(FSection, prop.ItemKey));
+                break;
+            }
+        } catch (const EConvertError &) {
+            // A malformed value ends this entry without a message; the next entry is read as usual.
+        }
+    }
+}
+
+void TWindowStateStore::RestoreColumns(QTreeWidget &list, const QString &section)
+{
+    if (!FCopy.ValueExists(section, u"Count"_s))
+        return;
+    ClearListColumns(list);
+    const int count = StoredInteger(ReadValue(section, u"Count"_s));
+    for (int index = 0; index < count; ++index) {
+        AppendListColumn(list);
+        const QString item = SubPath(section, ItemName(index));
+        TListColumn column;
+        // Each key takes effect as it is read, so that a malformed one leaves the column with the
+        // values read before it.
+        const auto read = [&](const QString &key, auto assign) {
+            if (!FCopy.ValueExists(item, key))
+                return;
+            assign(ReadValue(item, key));
+            SetListColumn(list, index, column);
+        };
+        read(u"Alignment"_s, [&](const QString &text) {
+            if (const std::optional<int> alignment = StoredEnumeration(text, ColumnAlignmentNames()))
+                column.Alignment = TColumnAlignment(*alignment);
+        });
+        read(u"AutoSize"_s, [&](const QString &text) { column.AutoSize = StoredBoolean(text); });
+        read(u"Caption"_s, [&](const QString &text) { column.Caption = text; });
+        read(u"ImageIndex"_s, [&](const QString &text) { column.ImageIndex = StoredInteger(text); });
+        read(u"MaxWidth"_s, [&](const QString &text) { column.MaxWidth = StoredInteger(text); });
+        read(u"MinWidth"_s, [&](const QString &text) { column.MinWidth = StoredInteger(text); });
+        read(u"Tag"_s, [&](const QString &text) { column.Tag = StoredInteger(text); });
+        read(u"Width"_s, [&](const QString &text) { column.Width = StoredInteger(text); });
+    }
+}
+
+void TWindowStateStore::SetMaximizedPositionToFrame()
+{
+    TWindowPlacement placement = ReadWindowPlacement(FWindow);
+    const QSize frame = FrameSize(FWindow);
+    placement.MaxPosition = {-frame.width(), -frame.height()};
+    if (!WindowOnScreen(FWindow))
+        placement.ShowCmd = SwHide;
+    ApplyWindowPlacement(FWindow, placement);
+}
+
+void TWindowStateStore::SaveFormPlacement()
+{
+    WriteValue(FSection, u"FormVersion"_s, QString::number(FSettings.Version));
+    if (FRestored) {
+        try {
+            SavePlacement();
+            SaveStoredProps();
+        } catch (const EConvertError &error) {
+            FDialogs.ShowErrorBox(ErrorBoxText(error.Message()));
+            return;
+        }
+    }
+    FSaved = true;
+}
+
+void TWindowStateStore::SavePlacement()
+{
+    const TFormPlacementOptions options = FSettings.Options;
+    const TWindowPlacement placement = ReadWindowPlacement(FWindow);
+    if (options & TFormPlacementOption::fpState) {
+        const int showCmd = ApplicationMinimized() ? SwShowMinimized : placement.ShowCmd;
+        WriteValue(FSection, u"ShowCmd"_s, QString::number(showCmd));
+    }
+    if (!(options & (TFormPlacementOption::fpSize | TFormPlacementOption::fpLocation)))
+        return;
+    const QString suffix = DesktopSizeSuffix(DesktopSize());
+    const QString positions = PositionText(placement.MinPosition.x(), placement.MinPosition.y(),
+                                           placement.MaxPosition.x(), placement.MaxPosition.y());
+    const TPlacementRect &rect = placement.NormalPosition;
+    const QString normal = PositionText(rect.Left, rect.Top, rect.Right, rect.Bottom);
+    WriteValue(FSection, u"Flags"_s, QString::number(placement.Flags));
+    WriteValue(FSection, u"PixelsPerInch"_s, QString::number(LogicalDpi(FWindow)));
+    WriteValue(FSection, u"MinMaxPos"_s + suffix, positions);
+    WriteValue(FSection, u"MinMaxPos"_s, positions);
+    WriteValue(FSection, u"NormPos"_s + suffix, normal);
+    WriteValue(FSection, u"NormPos"_s, normal);
+}
+
+void TWindowStateStore::SaveStoredProps()
+{
+    for (const TStoredProp &prop : FStoredProps) {
+        switch (prop.Kind) {
+        case TPropertyKind::Width:
+            WriteValue(FSection, prop.ItemKey, QString::number(LayoutWidth(*prop.Component)));
+            break;
+        case TPropertyKind::Columns:
+            SaveColumns(static_cast<const QTreeWidget &>(*prop.Component), SubPath(FSection, prop.ItemKey));
+            break;
+        }
+    }
+}
+
+void TWindowStateStore::SaveColumns(const QTreeWidget &list, const QString &section)
+{
+    const int previousCount = StoredInteger(FCopy.ReadString(section, u"Count"_s, u"0"_s));
+    const int count = list.columnCount();
+    for (int index = 0; index < count; ++index) {
+        const TListColumn column = ListColumn(list, index);
+        const QString item = SubPath(section, ItemName(index));
+        WriteValue(item, u"Alignment"_s, ColumnAlignmentNames().at(int(column.Alignment)));
+        WriteValue(item, u"AutoSize"_s, BooleanText(column.AutoSize));
+        WriteValue(item, u"Caption"_s, column.Caption);
+        WriteValue(item, u"ImageIndex"_s, QString::number(column.ImageIndex));
+        WriteValue(item, u"MaxWidth"_s, QString::number(column.MaxWidth));
+        WriteValue(item, u"MinWidth"_s, QString::number(column.MinWidth));
+        WriteValue(item, u"Tag"_s, QString::number(column.Tag));
+        WriteValue(item, u"Width"_s, QString::number(column.Width));
+    }
+    if (!FReadOnly) {
+        for (int index = count; index < previousCount; ++index) {
+            if (FCopy.ValueExists(section, ItemName(index)))
+                FCopy.DeleteKey(section, ItemName(index));
+            else
+                FCopy.EraseSection(SubPath(section, ItemName(index)));
+        }
+    }
+    WriteValue(section, u"Count"_s, QString::number(count));
+}
+
+void TWindowStateStore::Flush()
+{
+    if (FReadOnly)
+        return;
+    try {
+        QDir().mkpath(QFileInfo(FFullPath).absolutePath());
+        FCopy.Rename(FFullPath, false);
+        FCopy.UpdateFile();
+    } catch (...) {
+        // The window state is a convenience: a file that cannot be written must not disturb the
+        // program, and its old content stays.
+    }
+}
+
+bool TWindowStateStore::HasValue(const QString &key) const
+{
+    return FCopy.ValueExists(FSection, key);
+}
+
+QString TWindowStateStore::ReadValue(const QString &section, const QString &key) const
+{
+    return FCopy.ReadString(section, key, QString());
+}
+
+int TWindowStateStore::ReadInteger(const QString &key, int fallback) const
+{
+    return HasValue(key) ? StoredInteger(ReadValue(FSection, key)) : fallback;
+}
+
+QString TWindowStateStore::ReadPositionValue(const QString &key) const
+{
+    const QString sizedKey = key + DesktopSizeSuffix(DesktopSize());
+    return ReadValue(FSection, HasValue(sizedKey) ? sizedKey : key);
+}
+
+void TWindowStateStore::WriteValue(const QString &section, const QString &key, const QString &value)
+{
+    if (!FReadOnly)
+        FCopy.WriteString(section, key, value);
+}
