@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMargins>
 #include <QRect>
@@ -54,6 +55,41 @@ QPoint PointProperty(const QWidget &window, const char *name)
     const QVariant value = window.property(name);
     return value.isValid() ? value.toPoint() : QPoint(-1, -1);
 }
+
+// Before the window manager has framed a window, its frame is unknown and the stored outer
+// rectangle can only be taken as the client's. Once the frame is known, the window is brought
+// to the stored outer rectangle; otherwise it would grow by its frame at every start.
+class TFrameCorrection : public QObject {
+public:
+    TFrameCorrection(QWidget &window, QRect frame) : QObject(&window), FWindow(window), FFrame(frame)
+    {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        // The frame becomes known somewhere between mapping and the first paint.
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Paint
+            && type != QEvent::WindowActivate)
+            return false;
+        const QMargins margins = FrameMargins(FWindow);
+        if (margins.isNull())
+            return false;
+        FWindow.removeEventFilter(this);
+        if (!(FWindow.windowState() & AlteredStates)) {
+            FWindow.move(FFrame.topLeft());
+            FWindow.resize(FFrame.size().shrunkBy(margins));
+        }
+        deleteLater();
+        return false;
+    }
+
+private:
+    QWidget &FWindow;
+    QRect FFrame;
+};
 
 Qt::WindowStates StateOf(const TWindowPlacement &placement, Qt::WindowStates current)
 {
@@ -113,9 +149,12 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
         const QMargins margins = FrameMargins(window);
         const QPoint origin = WorkAreaOrigin();
         // A top-level widget's position is that of its frame; its size is that of its client area.
-        window.move(rect.Left + origin.x(), rect.Top + origin.y());
-        window.resize(rect.Right - rect.Left - margins.left() - margins.right(),
-                      rect.Bottom - rect.Top - margins.top() - margins.bottom());
+        const QRect frame(rect.Left + origin.x(), rect.Top + origin.y(), rect.Right - rect.Left,
+                          rect.Bottom - rect.Top);
+        window.move(frame.topLeft());
+        window.resize(frame.size().shrunkBy(margins));
+        if (margins.isNull() && !WindowOnScreen(window))
+            new TFrameCorrection(window, frame);
     }
     if (window.windowState() != target)
         window.setWindowState(target);
