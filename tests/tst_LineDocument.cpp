@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,6 +57,59 @@ QString CreateErrorText(const QString &path, int errorCode)
                                                                SystemErrorText(errorCode));
 }
 
+// The lines of `text` by the loading rule, one character at a time: the plain form of what the
+// document does in words of several characters.
+QStringList LinesByRule(QStringView text)
+{
+    const qsizetype end = text.indexOf(QChar(u'\0'));
+    if (end >= 0)
+        text.truncate(end);
+    QStringList lines;
+    QString line;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n') {
+            line += text[i];
+            continue;
+        }
+        lines.append(line);
+        line.clear();
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
+
+// A file's bytes for `text`, mark included. The legacy code page is Windows-1252, of which the
+// texts here use ASCII, "ä" and "€" only.
+QByteArray FileBytesOf(const QString &text, TTextEncoding encoding)
+{
+    QByteArray bytes;
+    switch (encoding) {
+    case TTextEncoding::Utf8:
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    case TTextEncoding::Utf16LE:
+    case TTextEncoding::Utf16BE: {
+        const bool bigEndian = encoding == TTextEncoding::Utf16BE;
+        bytes = bigEndian ? "\xFE\xFF"_ba : "\xFF\xFE"_ba;
+        for (const QChar unit : text) {
+            const char low = char(unit.unicode() & 0xFF);
+            const char high = char(unit.unicode() >> 8);
+            bytes += bigEndian ? high : low;
+            bytes += bigEndian ? low : high;
+        }
+        return bytes;
+    }
+    case TTextEncoding::None:
+    case TTextEncoding::Ansi:
+        break;
+    }
+    for (const QChar unit : text)
+        bytes += unit == u'€' ? '\x80' : char(unit.unicode());
+    return bytes;
+}
+
 constexpr QFile::Permissions ReadOnlyForAll =
     QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
 
@@ -77,8 +131,17 @@ private slots:
     void saveRoundTrip();
     void saveWithoutLoad_data();
     void saveWithoutLoad();
+    void loadAndSaveFollowTheLineRule_data();
+    void loadAndSaveFollowTheLineRule();
+    void loadFileThatTellsNoSize();
 
     void edits();
+    void editsOfLoadedLinesSave();
+    void copiesKeepTheirLines();
+    void manyReplacementsKeepEveryLine();
+    void linesAndFirstChars();
+    void joinedLines_data();
+    void joinedLines();
     void indexError_data();
     void indexError();
 
@@ -285,6 +348,62 @@ void TestLineDocument::saveWithoutLoad()
     QCOMPARE(FileBytes(path), saved);
 }
 
+// Texts made at random from a few characters, among them every line break, U+0000 and characters
+// next to CR and LF in code, in lines long and short, must load into the lines the rule gives and
+// save as those lines with CR LF after each.
+void TestLineDocument::loadAndSaveFollowTheLineRule_data()
+{
+    QTest::addColumn<TTextEncoding>("encoding");
+    QTest::addColumn<QString>("alphabet");
+
+    const QString breaks = u"\r\n\r\n\t\u000C\u000E"_s + QChar(u'\0');
+    const QString ascii = u"aaaaaaaabbbb==  "_s + breaks;
+    QTest::newRow("legacy, ASCII") << TTextEncoding::Ansi << ascii;
+    QTest::newRow("legacy, beyond ASCII") << TTextEncoding::Ansi << ascii + u"ä€"_s;
+    QTest::newRow("UTF-8, ASCII") << TTextEncoding::Utf8 << ascii;
+    QTest::newRow("UTF-8") << TTextEncoding::Utf8 << ascii + u"ä中"_s;
+    // Units whose bytes are CR or LF, alone or as a pair, in either byte order.
+    const QString utf16 = ascii + u"\u0D0A\u0A0D\u010D\u800D\uFFFF"_s;
+    QTest::newRow("UTF-16 LE") << TTextEncoding::Utf16LE << utf16;
+    QTest::newRow("UTF-16 BE") << TTextEncoding::Utf16BE << utf16;
+}
+
+void TestLineDocument::loadAndSaveFollowTheLineRule()
+{
+    QFETCH(TTextEncoding, encoding);
+    QFETCH(QString, alphabet);
+
+    QRandomGenerator random(7);
+    const QString saved = FDir->filePath(u"saved.conf"_s);
+    for (int round = 0; round < 300; ++round) {
+        QString text;
+        for (int length = random.bounded(round % 10 == 0 ? 400 : 60); length > 0; --length)
+            text += alphabet[random.bounded(int(alphabet.size()))];
+        const QStringList lines = LinesByRule(text);
+        const QString savedText = lines.isEmpty() ? QString() : lines.join(u"\r\n"_s) + u"\r\n"_s;
+        auto report = qScopeGuard([&] { qWarning() << "text:" << text; });
+
+        TLineDocument document = Loaded(FileBytesOf(text, encoding));
+        QCOMPARE(document.Lines(), lines);
+        QCOMPARE(document.Encoding(), encoding);
+        document.SaveToFile(saved);
+        QCOMPARE(FileBytes(saved), FileBytesOf(savedText, encoding));
+        report.dismiss();
+    }
+}
+
+void TestLineDocument::loadFileThatTellsNoSize()
+{
+#ifdef Q_OS_LINUX
+    TLineDocument document;
+    document.LoadFromFile(u"/proc/self/status"_s);
+    QVERIFY(document.Count() > 1);
+    QVERIFY2(document.Get(0).startsWith(u"Name:"), qPrintable(document.Get(0)));
+#else
+    QSKIP("System files that tell no size are tried on Linux only.");
+#endif
+}
+
 void TestLineDocument::edits()
 {
     TLineDocument document = Loaded("\xFE\xFF\0a"_ba);
@@ -307,12 +426,128 @@ void TestLineDocument::edits()
     QCOMPARE(FileBytes(path), "\xFE\xFF\0y\0\r\0\n"_ba);
 }
 
+// A loaded file saves in runs of lines that stood one after the other with CR LF between them;
+// edits must break a run wherever the text between two lines is no longer just that CR LF.
+void TestLineDocument::editsOfLoadedLinesSave()
+{
+    TLineDocument document = Loaded("a=1\r\nb=2\r\n\r\nc=3\nd\n\ne\r\nf"_ba);
+    const QString path = FDir->filePath(u"saved.conf"_s);
+
+    document.Delete(2); // b=2 and c=3 meet; CR LF CR LF lies between them
+    document.Delete(4); // d and e meet; LF LF lies between them
+    QCOMPARE(document.Lines(), (QStringList{u"a=1"_s, u"b=2"_s, u"c=3"_s, u"d"_s, u"e"_s, u"f"_s}));
+    document.SaveToFile(path);
+    QCOMPARE(FileBytes(path), "a=1\r\nb=2\r\nc=3\r\nd\r\ne\r\nf\r\n"_ba);
+
+    document.Put(1, u"b=9"_s);
+    document.SetValues(u"x"_s, u"1"_s);
+    document.Delete(0);
+    document.SaveToFile(path);
+    QCOMPARE(FileBytes(path), "b=9\r\nc=3\r\nd\r\ne\r\nf\r\nx=1\r\n"_ba);
+
+    // A line beyond ASCII in a long run: the run goes line by line, the line through the encoder.
+    const QByteArray run = "h=1\r\n"_ba.repeated(40);
+    TLineDocument umlaut = Loaded(run + "\xE4=\x80\r\n" + run);
+    umlaut.SaveToFile(path);
+    QCOMPARE(FileBytes(path), run + "\xE4=\x80\r\n" + run);
+    TLineDocument utf8 = Loaded("\xEF\xBB\xBF" + run + "\xC3\xA4=\xE4\xB8\xAD\r\n" + run);
+    utf8.Put(0, u"ä=ä"_s);
+    utf8.SaveToFile(path);
+    QCOMPARE(FileBytes(path),
+             "\xEF\xBB\xBF\xC3\xA4=\xC3\xA4\r\n" + run.mid(5) + "\xC3\xA4=\xE4\xB8\xAD\r\n" + run);
+}
+
+// Lines are views into the loaded text and into stored strings, which copies share.
+void TestLineDocument::copiesKeepTheirLines()
+{
+    const QStringList lines{u"a=1"_s, u"b=2"_s, u"c=3"_s};
+    auto original = std::make_unique<TLineDocument>(Loaded("a=1\r\nb=2\r\n"_ba));
+    original->Add(u"c=3"_s);
+    TLineDocument copy = *original;
+    original->Put(0, u"x"_s);
+    original->Clear();
+    original.reset();
+    QCOMPARE(copy.Lines(), lines);
+
+    TLineDocument moved = std::move(copy);
+    QCOMPARE(moved.Lines(), lines);
+    TLineDocument assigned = Loaded("z\r\n"_ba);
+    assigned = moved;
+    moved.Put(2, u"y"_s);
+    QCOMPARE(assigned.Lines(), lines);
+
+    const QString path = FDir->filePath(u"saved.conf"_s);
+    assigned.SaveToFile(path);
+    QCOMPARE(FileBytes(path), "a=1\r\nb=2\r\nc=3\r\n"_ba);
+}
+
+// Replaced and deleted lines leave their strings behind until the document drops them; lines
+// still in use, in the document and in its copies, must come through unchanged.
+void TestLineDocument::manyReplacementsKeepEveryLine()
+{
+    TLineDocument document = Loaded("a\r\nb\r\nc\r\n"_ba);
+    TLineDocument snapshot;
+    for (int round = 0; round < 1000; ++round) {
+        document.Put(round % 3, u"line %1"_s.arg(round));
+        if (round == 500)
+            snapshot = document;
+    }
+    QCOMPARE(document.Lines(), (QStringList{u"line 999"_s, u"line 997"_s, u"line 998"_s}));
+    QCOMPARE(snapshot.Lines(), (QStringList{u"line 498"_s, u"line 499"_s, u"line 500"_s}));
+
+    document.Put(1, u"kept"_s);
+    for (int round = 0; round < 1000; ++round) {
+        document.Add(u"x%1"_s.arg(round));
+        document.Delete(document.Line(0) == u"kept" ? 1 : 0);
+    }
+    QCOMPARE(document.Lines(), (QStringList{u"kept"_s, u"x998"_s, u"x999"_s}));
+}
+
+void TestLineDocument::linesAndFirstChars()
+{
+    TLineDocument document = Loaded("#c\r\n\r\nx=1\r\n"_ba);
+    document.Add(u"é"_s);
+    document.Add(QString(QChar(u'\0')) + u"=1"_s);
+
+    const QList<QChar> firstChars{u'#', u'\0', u'x', u'é', u'\0'};
+    QCOMPARE(document.Count(), firstChars.size());
+    for (int i = 0; i < document.Count(); ++i) {
+        QCOMPARE(document.FirstChar(i), firstChars.at(i));
+        QCOMPARE(document.Line(i), document.Get(i));
+    }
+    QCOMPARE(document.Line(4).size(), 3);
+}
+
+void TestLineDocument::joinedLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QString>("joined");
+
+    QTest::newRow("no lines") << QByteArray() << QStringList() << QString();
+    QTest::newRow("one empty line") << "\r\n"_ba << QStringList() << QString();
+    QTest::newRow("loaded and added lines")
+        << "a\r\n\r\nb"_ba << QStringList{u"c"_s, QString()} << u"a\n\nb\nc\n"_s;
+}
+
+void TestLineDocument::joinedLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, added);
+    QFETCH(QString, joined);
+
+    TLineDocument document = Loaded(bytes);
+    document.AddStrings(added);
+
+    QCOMPARE(document.JoinedLines(u'\n'), joined);
+}
+
 void TestLineDocument::indexError_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<int>("index");
 
-    for (const QString &operation : {u"Get"_s, u"Put"_s, u"Delete"_s}) {
+    for (const QString &operation : {u"Get"_s, u"Line"_s, u"FirstChar"_s, u"Put"_s, u"Delete"_s}) {
         QTest::addRow("%s -1", qPrintable(operation)) << operation << -1;
         QTest::addRow("%s Count", qPrintable(operation)) << operation << 2;
     }
@@ -328,6 +563,10 @@ void TestLineDocument::indexError()
     const QString message = MessageOf<EStringListError>([&] {
         if (operation == u"Get")
             document.Get(index);
+        else if (operation == u"Line")
+            document.Line(index);
+        else if (operation == u"FirstChar")
+            document.FirstChar(index);
         else if (operation == u"Put")
             document.Put(index, u"x"_s);
         else
@@ -369,6 +608,12 @@ void TestLineDocument::names_data()
         << QStringList{u"Ärger=1"_s, u"ÄRGER=2"_s} << u"äRGER"_s << 0 << u"1"_s;
     QTest::newRow("non-ASCII differs from its base letter")
         << QStringList{u"Öl=1"_s} << u"ol"_s << -1 << QString();
+    // Case folding makes the Kelvin sign a "k": a line may match an ASCII name without beginning
+    // with an ASCII letter, and the other way round.
+    QTest::newRow("line's first letter folds to the name's")
+        << QStringList{u"#key=0"_s, u"\u212Aey=1"_s} << u"KEY"_s << 1 << u"1"_s;
+    QTest::newRow("name's first letter folds to the line's")
+        << QStringList{u"#key=0"_s, u"key=2"_s} << u"\u212AEY"_s << 1 << u"2"_s;
 }
 
 void TestLineDocument::names()

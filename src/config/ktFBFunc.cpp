@@ -117,17 +117,18 @@ std::optional<QStringView> CommentedValue(QStringView line, QStringView key)
 
 void NormalizeLines(TLineDocument &document)
 {
-    const QStringList &lines = document.Lines();
     const int count = document.Count();
     for (int i = 0; i < count; ++i) {
-        const QString &line = lines.at(i);
-        if (line.isEmpty() || line.front() == u'#')
+        if (document.FirstChar(i) == u'#')
+            continue;
+        const QStringView line = document.Line(i);
+        if (line.isEmpty())
             continue;
         const qsizetype separator = line.indexOf(u'=');
         if (separator < 0)
             continue;
-        const QStringView name = Trim(QStringView(line).left(separator));
-        const QStringView value = Trim(QStringView(line).mid(separator + 1));
+        const QStringView name = Trim(line.left(separator));
+        const QStringView value = Trim(line.mid(separator + 1));
         if (name.isEmpty() || value.isEmpty())
             continue;
         // Nearly every line of a large file is already in this form; leaving it alone keeps the
@@ -140,10 +141,9 @@ void NormalizeLines(TLineDocument &document)
 
 void ActivateCommentedKey(TLineDocument &document, const QString &key)
 {
-    const QStringList &lines = document.Lines();
     const int count = document.Count();
     for (int i = 0; i < count; ++i) {
-        if (const std::optional<QStringView> value = CommentedValue(lines.at(i), key)) {
+        if (const std::optional<QStringView> value = CommentedValue(document.Line(i), key)) {
             document.Put(i, key % u'=' % *value);
             return;
         }

@@ -2,6 +2,9 @@
 
 #include "Errors.h"
 
+#include <array>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -11,6 +14,11 @@ constexpr QChar NameValueSeparator = u'=';
 char16_t AsciiLower(char16_t c)
 {
     return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+char16_t AsciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
 }
 
 // Position of the line's first "=" when it stands within the first `limit` characters; -1 when
@@ -25,6 +33,34 @@ bool HasName(QStringView line, QStringView name)
 {
     return NameEnd(line, name.size()) == name.size() && SameName(line.first(name.size()), name);
 }
+
+// The ASCII characters a line named by one of the requested names can begin with. Most lines of a
+// configuration file are comments, and a line whose first character no name can begin with is
+// passed over without looking for its "=". A character beyond ASCII always passes, as it may
+// fold to a requested ASCII letter (the Kelvin sign to "k"); an empty name or one that begins
+// beyond ASCII lets every line pass.
+class TNameStarts {
+public:
+    void Add(QStringView name)
+    {
+        if (name.isEmpty() || name.front().unicode() >= 0x80) {
+            FEveryLine = true;
+            return;
+        }
+        const char16_t first = name.front().unicode();
+        FStarts[AsciiLower(first)] = true;
+        FStarts[AsciiUpper(first)] = true;
+    }
+
+    bool MayName(const TTextLine &line) const
+    {
+        return line.Size > 0 && (FEveryLine || line.First >= 0x80 || FStarts[line.First]);
+    }
+
+private:
+    std::array<bool, 0x80> FStarts{};
+    bool FEveryLine = false;
+};
 
 } // namespace
 
@@ -49,19 +85,19 @@ bool SameName(QStringView a, QStringView b)
 
 QString TLineDocument::Get(int index) const
 {
-    CheckIndex(index);
-    return FLines.at(index);
+    return Line(index).toString();
 }
 
 void TLineDocument::Put(int index, const QString &text)
 {
     CheckIndex(index);
-    FLines[index] = text;
+    const TTextLine kept = Keep(text);
+    FLines[index] = kept;
 }
 
 int TLineDocument::Add(const QString &text)
 {
-    FLines.append(text);
+    FLines.append(Keep(text));
     return Count() - 1;
 }
 
@@ -71,10 +107,28 @@ void TLineDocument::Delete(int index)
     FLines.removeAt(index);
 }
 
+// The storage goes too, not just the lines: a document is cleared to be filled anew.
+void TLineDocument::Clear()
+{
+    FText = QString();
+    FOwnTexts = QStringList();
+    FLines = QList<TTextLine>();
+}
+
+void TLineDocument::AddStrings(const QStringList &lines)
+{
+    FLines.reserve(FLines.size() + lines.size());
+    for (const QString &line : lines)
+        FLines.append(Keep(line));
+}
+
 int TLineDocument::IndexOfName(QStringView name) const
 {
+    TNameStarts starts;
+    starts.Add(name);
     for (int i = 0; i < Count(); ++i) {
-        if (HasName(FLines.at(i), name))
+        const TTextLine &line = FLines.at(i);
+        if (starts.MayName(line) && HasName(line.View(), name))
             return i;
     }
     return -1;
@@ -83,7 +137,7 @@ int TLineDocument::IndexOfName(QStringView name) const
 QString TLineDocument::Values(QStringView name) const
 {
     const int index = IndexOfName(name);
-    return index < 0 ? QString() : FLines.at(index).mid(name.size() + 1);
+    return index < 0 ? QString() : FLines.at(index).View().sliced(name.size() + 1).toString();
 }
 
 void TLineDocument::SetValues(const QString &name, const QString &value)
@@ -96,35 +150,41 @@ void TLineDocument::SetValues(const QString &name, const QString &value)
     }
     const QString line = name + NameValueSeparator + value;
     if (index < 0)
-        FLines.append(line);
+        Add(line);
     else
-        FLines[index] = line;
+        Put(index, line);
 }
 
 // The lists ask for all their names at once; one pass keeps that linear in the file's length.
 QStringList TLineDocument::ValuesOf(const QStringList &names) const
 {
     QStringList values(names.size());
+    TNameStarts starts;
     qsizetype longest = 0;
-    for (const QString &name : names)
+    for (const QString &name : names) {
+        starts.Add(name);
         longest = qMax(longest, name.size());
+    }
     // Open names by their length, which is where a matching line has its first "=".
     std::vector<std::vector<qsizetype>> open(longest + 1);
     for (qsizetype i = 0; i < names.size(); ++i)
         open[names.at(i).size()].push_back(i);
     qsizetype remaining = names.size();
 
-    for (const QString &line : FLines) {
+    for (const TTextLine &textLine : FLines) {
         if (remaining == 0)
             break;
+        if (!starts.MayName(textLine))
+            continue;
+        const QStringView line = textLine.View();
         const qsizetype end = NameEnd(line, longest);
         if (end < 0 || open[end].empty())
             continue;
-        const QStringView lineName = QStringView(line).first(end);
+        const QStringView lineName = line.first(end);
         std::vector<qsizetype> &candidates = open[end];
         for (auto it = candidates.begin(); it != candidates.end();) {
             if (SameName(lineName, names.at(*it))) {
-                values[*it] = line.mid(end + 1);
+                values[*it] = line.sliced(end + 1).toString();
                 it = candidates.erase(it);
                 --remaining;
             } else {
@@ -137,10 +197,14 @@ QStringList TLineDocument::ValuesOf(const QStringList &names) const
 
 void TLineDocument::LoadFromFile(const QString &path)
 {
-    const QByteArray bytes = ReadWholeFile(path);
+    TFileBytes bytes = ReadWholeFile(path);
     qsizetype markLength = 0;
-    FEncoding = DetectEncoding(bytes, markLength);
-    FLines = SplitLines(DecodeText(QByteArrayView(bytes).sliced(markLength), FEncoding));
+    FEncoding = DetectEncoding(bytes.Bytes(), markLength);
+    TTextLines text = DecodeLines(std::move(bytes), markLength, FEncoding);
+    // A moved string keeps its characters where they are, so the lines stay valid.
+    FText = std::move(text.Text);
+    FLines = std::move(text.Lines);
+    FOwnTexts = QStringList();
 }
 
 void TLineDocument::SaveToFile(const QString &path) const
@@ -148,8 +212,58 @@ void TLineDocument::SaveToFile(const QString &path) const
     WriteWholeFile(path, EncodeLines(FLines, FEncoding));
 }
 
-void TLineDocument::CheckIndex(int index) const
+QStringList TLineDocument::Lines() const
 {
-    if (index < 0 || index >= Count())
-        throw EStringListError(index);
+    QStringList lines;
+    lines.reserve(FLines.size());
+    for (const TTextLine &line : FLines)
+        lines.append(line.View().toString());
+    return lines;
+}
+
+QString TLineDocument::JoinedLines(QChar separator) const
+{
+    qsizetype length = qMax(FLines.size() - 1, qsizetype(0));
+    for (const TTextLine &line : FLines)
+        length += line.Size;
+    QString text(length, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < FLines.size(); ++i) {
+        if (i > 0)
+            *out++ = separator;
+        const QStringView line = FLines.at(i).View();
+        out = std::copy(line.begin(), line.end(), out);
+    }
+    return text;
+}
+
+TTextLine TLineDocument::Keep(const QString &text)
+{
+    // Replaced and deleted lines leave their strings behind; before those can outnumber the
+    // lines by far, only the strings still in use are kept.
+    if (FOwnTexts.size() > 2 * FLines.size() + 64)
+        DropUnusedTexts();
+    FOwnTexts.append(text);
+    return TTextLine(FOwnTexts.constLast());
+}
+
+// A line outside the loaded text is one of the stored strings; each such line gets a fresh copy.
+void TLineDocument::DropUnusedTexts()
+{
+    const QStringView text = FText;
+    const std::less_equal<const QChar *> notAfter;
+    QStringList used;
+    for (TTextLine &line : FLines) {
+        const QStringView view = line.View();
+        if (view.isEmpty() || (notAfter(text.begin(), view.begin()) && notAfter(view.end(), text.end())))
+            continue;
+        used.append(view.toString());
+        line = TTextLine(used.constLast());
+    }
+    FOwnTexts = std::move(used);
+}
+
+void TLineDocument::ThrowIndexError(int index)
+{
+    throw EStringListError(index);
 }

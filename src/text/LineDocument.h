@@ -2,6 +2,7 @@
 
 #include "TextFile.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -12,15 +13,34 @@ bool SameName(QStringView a, QStringView b);
 
 // An ordered list of text lines with name=value access, loaded and saved whole. The name of a
 // line is its untrimmed text before the first "="; the first line with a name wins.
+//
+// A file of a million lines must not cost a million strings: the loaded text stays whole and its
+// lines are views into it. A line set later is a view into a string of its own, kept in a store.
+// Neither the text nor the stored strings are ever changed, only shared, so the views stay valid
+// in copies of the document, which share them.
 class TLineDocument {
 public:
     int Count() const { return int(FLines.size()); }
     QString Get(int index) const;
+    // The line at `index` without a copy; valid until the document next changes.
+    QStringView Line(int index) const
+    {
+        CheckIndex(index);
+        return FLines.at(index).View();
+    }
+    // The first character of the line at `index`, U+0000 for an empty line. Known without a look
+    // at the line, so a pass that passes over most lines by it touches little memory.
+    QChar FirstChar(int index) const
+    {
+        CheckIndex(index);
+        return FLines.at(index).First;
+    }
     void Put(int index, const QString &text);
     int Add(const QString &text);
     void Delete(int index);
-    void Clear() { FLines.clear(); }
-    void AddStrings(const QStringList &lines) { FLines.append(lines); }
+    // Removes all lines; the remembered encoding stays.
+    void Clear();
+    void AddStrings(const QStringList &lines);
 
     int IndexOfName(QStringView name) const;
     // The text after the first "=" of the first line named `name`, or "" when there is none.
@@ -34,12 +54,23 @@ public:
     void LoadFromFile(const QString &path);
     void SaveToFile(const QString &path) const;
 
-    const QStringList &Lines() const { return FLines; }
+    QStringList Lines() const;
+    // All lines with `separator` between them, built in one piece for a view of the whole text.
+    QString JoinedLines(QChar separator) const;
     TTextEncoding Encoding() const { return FEncoding; }
 
 private:
-    void CheckIndex(int index) const;
+    TTextLine Keep(const QString &text);
+    void DropUnusedTexts();
+    void CheckIndex(int index) const
+    {
+        if (index < 0 || index >= Count())
+            ThrowIndexError(index);
+    }
+    [[noreturn]] static void ThrowIndexError(int index);
 
-    QStringList FLines;
+    QString FText;
+    QStringList FOwnTexts;
+    QList<TTextLine> FLines;
     TTextEncoding FEncoding = TTextEncoding::None;
 };

@@ -123,7 +123,11 @@ void TSettingsFile::UpdateFile() const
         lines.append(section.Lines);
         lines.append(QString());
     }
-    WriteWholeFile(FFileName, EncodeLines(lines, FEncoding));
+    QList<TTextLine> textLines;
+    textLines.reserve(lines.size());
+    for (const QString &line : lines)
+        textLines.append(TTextLine(line));
+    WriteWholeFile(FFileName, EncodeLines(textLines, FEncoding));
 }
 
 void TSettingsFile::ReadFile()
@@ -133,23 +137,22 @@ void TSettingsFile::ReadFile()
         FSections.clear();
         return;
     }
-    const QByteArray bytes = ReadWholeFile(FFileName);
+    TFileBytes bytes = ReadWholeFile(FFileName);
 
     // The first read decides the encoding for the object's lifetime, so a later file is decoded
     // in it even when its own mark says otherwise. It is remembered before decoding, which keeps
     // it even if the decoding below fails.
     qsizetype markLength = 0;
     if (FEncoding == TTextEncoding::None)
-        FEncoding = DetectEncoding(bytes, markLength);
+        FEncoding = DetectEncoding(bytes.Bytes(), markLength);
     else
-        markLength = LeadingMarkLength(bytes, FEncoding);
-    const QStringList lines =
-        SplitLines(DecodeText(QByteArrayView(bytes).sliced(markLength), FEncoding));
+        markLength = LeadingMarkLength(bytes.Bytes(), FEncoding);
+    const TTextLines decoded = DecodeLines(std::move(bytes), markLength, FEncoding);
 
     // Only now, with the whole file decoded, may the old copy go.
     FSections.clear();
-    for (const QString &line : lines) {
-        const QStringView text = Trim(line);
+    for (const TTextLine &line : decoded.Lines) {
+        const QStringView text = Trim(line.View());
         if (text.isEmpty() || text.startsWith(u';'))
             continue;
         if (text.startsWith(u'[') && text.endsWith(u']'))

@@ -7,16 +7,22 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtAlgorithms>
 #include <QStringDecoder>
-#include <QStringEncoder>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
+#include <type_traits>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
-using namespace Qt::StringLiterals;
+// Files of a million lines are read, split and written here, so the loops over their bytes and
+// characters take a 64-bit word a step: one character at a time, every character would cost a
+// test and a branch of its own.
 
 namespace {
 
@@ -36,6 +42,60 @@ QByteArrayView ByteOrderMark(TTextEncoding encoding)
     return {};
 }
 
+QByteArrayView SavedMark(TTextEncoding encoding)
+{
+    const bool legacy = encoding == TTextEncoding::None || encoding == TTextEncoding::Ansi;
+    return legacy && AnsiIsUtf8() ? ByteOrderMark(TTextEncoding::Utf8) : ByteOrderMark(encoding);
+}
+
+// The bytes in the upper half of a text's storage.
+QByteArrayView UpperHalf(const QString &storage)
+{
+    const char *characters = reinterpret_cast<const char *>(storage.constData());
+    return QByteArrayView(characters + storage.size(), storage.size());
+}
+
+// The storage of a text of as many characters as there are `bytes`, which fill its upper half.
+QString StorageFor(QByteArrayView bytes)
+{
+    QString storage(bytes.size(), Qt::Uninitialized);
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char *>(storage.data()) + bytes.size());
+    return storage;
+}
+
+bool IsAscii(QByteArrayView bytes)
+{
+    quint64 all = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8)
+        all |= qFromUnaligned<quint64>(bytes.data() + i);
+    for (; i < bytes.size(); ++i)
+        all |= quint8(bytes[i]);
+    return (all & 0x8080808080808080) == 0;
+}
+
+// Four ASCII bytes, the low half of a little-endian word, as four units of a little-endian word.
+constexpr quint64 SpreadAscii(quint64 bytes)
+{
+    bytes = (bytes | bytes << 16) & 0x0000FFFF0000FFFF;
+    return (bytes | bytes << 8) & 0x00FF00FF00FF00FF;
+}
+
+// Widens ASCII bytes to UTF-16. The units may lie in the same storage as the bytes, below them,
+// as they do where a file is decoded in place: a step reads its bytes before it writes, and it
+// writes no further than the bytes it has read.
+void WidenAscii(const char *bytes, qsizetype count, char16_t *units)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const quint64 eight = qFromLittleEndian<quint64>(bytes + i);
+        qToLittleEndian(SpreadAscii(eight & 0xFFFFFFFF), units + i);
+        qToLittleEndian(SpreadAscii(eight >> 32), units + i + 4);
+    }
+    for (; i < count; ++i)
+        units[i] = quint8(bytes[i]);
+}
+
 // The mark is handled by the caller, so a second mark right behind it is text and must stay.
 constexpr auto KeepMarks = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
@@ -49,36 +109,232 @@ QString DecodeUtf8(QByteArrayView bytes)
     return text;
 }
 
-QString DecodeUtf16(QByteArrayView bytes, QStringConverter::Encoding byteOrder)
+// The lanes of a 64-bit word for units of type `Unit`, one bit set in each.
+template <typename Unit>
+constexpr quint64 Lanes = std::numeric_limits<quint64>::max() / std::numeric_limits<Unit>::max();
+
+// Sets the high bit of every lane of `word` that holds a unit below U+000E (CR is U+000D). A lane
+// above a set one may be set as well; only the lowest set lane is sure.
+template <typename Unit>
+constexpr quint64 LowUnitLanes(quint64 word)
 {
-    // A single byte decodes to nothing at all, which the system's converter reports as an
-    // encoding error; any longer odd tail is simply cut off.
-    if (bytes.size() == 1)
-        throw EEncodingError();
-    QStringDecoder decoder(byteOrder, KeepMarks);
-    return decoder.decode(bytes.first(bytes.size() & ~qsizetype(1)));
+    constexpr quint64 highBits = Lanes<Unit> << (8 * sizeof(Unit) - 1);
+    return (word - 0x0E * Lanes<Unit>) & ~word & highBits;
 }
 
-QByteArray EncodeText(QStringView text, TTextEncoding encoding)
+// The first unit from `at` on that may end a line or the text (any below U+000E), or `end`.
+template <typename Unit>
+const Unit *SkipToLowUnit(const Unit *at, const Unit *end)
 {
-    switch (encoding) {
-    case TTextEncoding::Utf8:
-        return text.toUtf8();
-    case TTextEncoding::Utf16LE:
-        return QStringEncoder(QStringConverter::Utf16LE, KeepMarks).encode(text);
-    case TTextEncoding::Utf16BE:
-        return QStringEncoder(QStringConverter::Utf16BE, KeepMarks).encode(text);
-    case TTextEncoding::None:
-    case TTextEncoding::Ansi:
-        break;
+    constexpr qsizetype perWord = 8 / sizeof(Unit);
+    for (; end - at >= perWord; at += perWord) {
+        if (const quint64 lanes = LowUnitLanes<Unit>(qFromLittleEndian<quint64>(at)))
+            return at + qCountTrailingZeroBits(lanes) / (8 * sizeof(Unit));
     }
-    return EncodeAnsi(text);
+    while (at < end && *at > u'\r')
+        ++at;
+    return at;
 }
 
-QByteArrayView SavedMark(TTextEncoding encoding)
+// Splits the units from `begin` to `end` (UTF-16, or ASCII bytes on their way to be widened) into
+// lines of `text`, which holds or will hold those units as UTF-16, from its start.
+template <typename Unit>
+QList<TTextLine> SplitUnits(const Unit *begin, const Unit *end, const char16_t *text)
 {
-    const bool legacy = encoding == TTextEncoding::None || encoding == TTextEncoding::Ansi;
-    return legacy && AnsiIsUtf8() ? ByteOrderMark(TTextEncoding::Utf8) : ByteOrderMark(encoding);
+    static_assert(std::is_unsigned_v<Unit>);
+    QList<TTextLine> lines;
+    const auto addLine = [&](const Unit *from, const Unit *to, bool crLfFollows) {
+        TTextLine line;
+        line.Data = text + (from - begin);
+        line.Size = qint32(to - from);
+        line.First = from < to ? char16_t(*from) : u'\0';
+        line.CrLfFollows = crLfFollows;
+        lines.append(line);
+    };
+    const Unit *start = begin;
+    for (const Unit *at = SkipToLowUnit(start, end); at < end; at = SkipToLowUnit(at, end)) {
+        const Unit unit = *at;
+        if (unit == u'\0') {
+            end = at;
+            break;
+        }
+        if (unit != u'\r' && unit != u'\n') {
+            ++at;
+            continue;
+        }
+        const bool crLf = unit == u'\r' && at + 1 < end && at[1] == u'\n';
+        addLine(start, at, crLf);
+        at += crLf ? 2 : 1;
+        start = at;
+    }
+    if (start < end)
+        addLine(start, end, false);
+    return lines;
+}
+
+TTextLines SplitText(QString text)
+{
+    const char16_t *units = QStringView(text).utf16();
+    QList<TTextLine> lines = SplitUnits(units, units + text.size(), units);
+    return {std::move(text), std::move(lines)};
+}
+
+// Every legacy code page and UTF-8 agree with ASCII, the usual content of a configuration file:
+// such a file's lines are found in its bytes, half as many as its characters, and the bytes are
+// then widened where they lie.
+TTextLines DecodeAsciiInPlace(QString storage, qsizetype markLength)
+{
+    const qsizetype count = storage.size() - markLength;
+    char16_t *units = reinterpret_cast<char16_t *>(storage.data());
+    const char *bytes = reinterpret_cast<const char *>(units) + storage.size() + markLength;
+    const auto *unsignedBytes = reinterpret_cast<const uchar *>(bytes);
+    QList<TTextLine> lines = SplitUnits(unsignedBytes, unsignedBytes + count, units);
+    WidenAscii(bytes, count, units);
+    storage.truncate(count);
+    return {std::move(storage), std::move(lines)};
+}
+
+// Each pair of bytes is one unit; the bytes lie above the units they become, so the two never
+// overlap. An odd last byte is dropped; a single byte decodes to nothing at all, which the
+// system's converter reports as an encoding error.
+QString DecodeUtf16InPlace(QString storage, qsizetype markLength, TTextEncoding encoding)
+{
+    const qsizetype byteCount = storage.size() - markLength;
+    if (byteCount == 1)
+        throw EEncodingError();
+    const qsizetype count = byteCount / 2;
+    char16_t *units = reinterpret_cast<char16_t *>(storage.data());
+    const char *bytes = reinterpret_cast<const char *>(units) + storage.size() + markLength;
+    if (encoding == TTextEncoding::Utf16BE)
+        qFromBigEndian<char16_t>(bytes, count, units);
+    else
+        qFromLittleEndian<char16_t>(bytes, count, units);
+    storage.truncate(count);
+    storage.squeeze();
+    return storage;
+}
+
+using TLineIterator = QList<TTextLine>::const_iterator;
+
+// Lines that follow each other in their text with CR LF between them form a run, which is encoded
+// as one piece: a file is saved much as it was loaded, so it then goes out in long runs instead of
+// a million short lines. A run that is not all ASCII is encoded again line by line, so a run is
+// kept short enough for that to stay cheap. Gives the end of the run that begins at `first`.
+TLineIterator RunEnd(TLineIterator first, TLineIterator end)
+{
+    constexpr qsizetype maxLines = 1024;
+    const TLineIterator limit = end - first > maxLines ? first + maxLines : end;
+    TLineIterator last = first;
+    while (last + 1 != limit && last->CrLfFollows && (last + 1)->Data == last->Data + last->Size + 2)
+        ++last;
+    return last + 1;
+}
+
+// The run's characters, with the CR LF between its lines.
+QStringView RunText(TLineIterator first, TLineIterator end)
+{
+    return QStringView(first->Data, (end - 1)->Data + (end - 1)->Size);
+}
+
+// Four ASCII units, read as a little-endian word, as four bytes in the low half of one.
+constexpr quint64 PackAscii(quint64 units)
+{
+    units = (units | units >> 8) & 0x0000FFFF0000FFFF;
+    return (units | units >> 16) & 0xFFFFFFFF;
+}
+
+// Narrows `text` into `out` and tells whether it was ASCII; otherwise `out` holds garbage.
+// Sixteen units a step, tested and narrowed at once.
+bool NarrowAscii(QStringView text, char *out)
+{
+    const char16_t *units = text.utf16();
+    quint64 all = 0;
+    qsizetype i = 0;
+    for (; i + 16 <= text.size(); i += 16) {
+        quint64 words[4];
+        for (int k = 0; k < 4; ++k) {
+            words[k] = qFromLittleEndian<quint64>(units + i + 4 * k);
+            all |= words[k];
+        }
+        qToLittleEndian(PackAscii(words[0]) | PackAscii(words[1]) << 32, out + i);
+        qToLittleEndian(PackAscii(words[2]) | PackAscii(words[3]) << 32, out + i + 8);
+    }
+    for (; i < text.size(); ++i) {
+        all |= units[i];
+        out[i] = char(units[i]);
+    }
+    return (all & 0xFF80FF80FF80FF80) == 0;
+}
+
+using TLineEncoder = QByteArray (*)(QStringView line);
+
+// ASCII is the same in every byte encoding, so the buffer is sized for ASCII, which goes straight
+// into it. A run that is not ASCII goes line by line, and a line that is not ASCII takes `encode`
+// and grows the buffer as far as it needs.
+QByteArray EncodeByteLines(const QList<TTextLine> &lines, QByteArrayView mark, TLineEncoder encode)
+{
+    qsizetype size = mark.size();
+    for (const TTextLine &line : lines)
+        size += line.Size + 2;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qsizetype at = std::copy(mark.begin(), mark.end(), bytes.data()) - bytes.constData();
+
+    const auto appendAscii = [&](QStringView text) {
+        const bool ascii = NarrowAscii(text, bytes.data() + at);
+        if (ascii)
+            at += text.size();
+        return ascii;
+    };
+    const auto appendLineBreak = [&] {
+        bytes.data()[at++] = '\r';
+        bytes.data()[at++] = '\n';
+    };
+    const auto appendLine = [&](QStringView line) {
+        if (!appendAscii(line)) {
+            const QByteArray encoded = encode(line);
+            if (encoded.size() > line.size())
+                bytes.resize(bytes.size() + encoded.size() - line.size());
+            std::copy(encoded.begin(), encoded.end(), bytes.data() + at);
+            at += encoded.size();
+        }
+        appendLineBreak();
+    };
+
+    for (TLineIterator first = lines.cbegin(); first != lines.cend();) {
+        const TLineIterator end = RunEnd(first, lines.cend());
+        if (appendAscii(RunText(first, end))) {
+            appendLineBreak();
+        } else {
+            for (TLineIterator line = first; line != end; ++line)
+                appendLine(line->View());
+        }
+        first = end;
+    }
+    bytes.truncate(at);
+    return bytes;
+}
+
+QByteArray EncodeUtf16Lines(const QList<TTextLine> &lines, QByteArrayView mark, TTextEncoding encoding)
+{
+    const bool bigEndian = encoding == TTextEncoding::Utf16BE;
+    const QByteArrayView lineBreak =
+        bigEndian ? QByteArrayView("\0\r\0\n", 4) : QByteArrayView("\r\0\n\0", 4);
+    qsizetype size = mark.size();
+    for (const TTextLine &line : lines)
+        size += 2 * line.Size + lineBreak.size();
+    QByteArray bytes(size, Qt::Uninitialized);
+    char *out = std::copy(mark.begin(), mark.end(), bytes.data());
+    for (TLineIterator first = lines.cbegin(); first != lines.cend();) {
+        const TLineIterator end = RunEnd(first, lines.cend());
+        const QStringView run = RunText(first, end);
+        if (bigEndian)
+            qToBigEndian<char16_t>(run.utf16(), run.size(), out);
+        else
+            qToLittleEndian<char16_t>(run.utf16(), run.size(), out);
+        out = std::copy(lineBreak.begin(), lineBreak.end(), out + 2 * run.size());
+        first = end;
+    }
+    return bytes;
 }
 
 // A read-only file must stay as it is even where its folder would let a new file replace it. An
@@ -106,14 +362,27 @@ void KeepOwner([[maybe_unused]] QSaveFile &file, [[maybe_unused]] const QFileInf
 
 } // namespace
 
-QByteArray ReadWholeFile(const QString &path)
+QByteArrayView TFileBytes::Bytes() const
+{
+    return UpperHalf(Storage);
+}
+
+TFileBytes ReadWholeFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EFOpenError(path, TrimErrorText(file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    const qint64 size = file.size();
+    TFileBytes bytes{QString(size, Qt::Uninitialized)};
+    char *upperHalf = reinterpret_cast<char *>(bytes.Storage.data()) + size;
+    const qint64 read = file.read(upperHalf, size);
+    // A file that changed meanwhile, or one that tells no size as some system files do, is taken
+    // as it reads to its end.
+    const QByteArray more = read >= 0 ? file.readAll() : QByteArray();
+    if (read < 0 || file.error() != QFileDevice::NoError)
         throw EFOpenError(path, TrimErrorText(file.errorString()));
+    if (read != size || !more.isEmpty())
+        bytes.Storage = StorageFor(QByteArray(upperHalf, read) + more);
     return bytes;
 }
 
@@ -136,57 +405,41 @@ qsizetype LeadingMarkLength(QByteArrayView bytes, TTextEncoding encoding)
     return !mark.isEmpty() && bytes.startsWith(mark) ? mark.size() : 0;
 }
 
-QString DecodeText(QByteArrayView bytes, TTextEncoding encoding)
+TTextLines DecodeLines(TFileBytes &&file, qsizetype markLength, TTextEncoding encoding)
 {
+    QString storage = std::move(file.Storage);
+    const QByteArrayView bytes = UpperHalf(storage).sliced(markLength);
     switch (encoding) {
     case TTextEncoding::Utf8:
-        return DecodeUtf8(bytes);
+        if (IsAscii(bytes))
+            return DecodeAsciiInPlace(std::move(storage), markLength);
+        return SplitText(DecodeUtf8(bytes));
     case TTextEncoding::Utf16LE:
-        return DecodeUtf16(bytes, QStringConverter::Utf16LE);
     case TTextEncoding::Utf16BE:
-        return DecodeUtf16(bytes, QStringConverter::Utf16BE);
+        return SplitText(DecodeUtf16InPlace(std::move(storage), markLength, encoding));
     case TTextEncoding::None:
     case TTextEncoding::Ansi:
         break;
     }
-    return DecodeAnsi(bytes);
+    if (IsAscii(bytes))
+        return DecodeAsciiInPlace(std::move(storage), markLength);
+    return SplitText(DecodeAnsi(bytes));
 }
 
-QStringList SplitLines(QStringView text)
+QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding)
 {
-    const qsizetype end = text.indexOf(QChar(u'\0'));
-    if (end >= 0)
-        text.truncate(end);
-
-    QStringList lines;
-    const auto isBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype stop = start;
-        while (stop < text.size() && !isBreak(text[stop]))
-            ++stop;
-        lines.append(text.sliced(start, stop - start).toString());
-        if (stop < text.size() && text[stop] == u'\r')
-            ++stop;
-        if (stop < text.size() && text[stop] == u'\n')
-            ++stop;
-        start = stop;
+    const QByteArrayView mark = SavedMark(encoding);
+    switch (encoding) {
+    case TTextEncoding::Utf8:
+        return EncodeByteLines(lines, mark, [](QStringView line) { return line.toUtf8(); });
+    case TTextEncoding::Utf16LE:
+    case TTextEncoding::Utf16BE:
+        return EncodeUtf16Lines(lines, mark, encoding);
+    case TTextEncoding::None:
+    case TTextEncoding::Ansi:
+        break;
     }
-    return lines;
-}
-
-QByteArray EncodeLines(const QStringList &lines, TTextEncoding encoding)
-{
-    qsizetype length = 0;
-    for (const QString &line : lines)
-        length += line.size() + 2;
-    QString text;
-    text.reserve(length);
-    for (const QString &line : lines) {
-        text += line;
-        text += u"\r\n"_s;
-    }
-    return SavedMark(encoding).toByteArray() + EncodeText(text, encoding);
+    return EncodeByteLines(lines, mark, EncodeAnsi);
 }
 
 void WriteWholeFile(const QString &path, const QByteArray &bytes)
