@@ -435,7 +435,7 @@ void TParvexDlg::LoadConfigurationFile(const QString &fileName, TLineDocument &d
 
 void TParvexDlg::FillEditor(QPlainTextEdit *editor, const TLineDocument &document)
 {
-    editor->setPlainText(document.Lines().join(u'\n'));
+    editor->setPlainText(document.JoinedLines(u'\n'));
     editor->document()->setModified(false);
 }
 
