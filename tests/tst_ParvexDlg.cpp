@@ -36,6 +36,14 @@ const QByteArray AliasFile = "# Aliases\n"
                              "    SecurityDatabase = hv_sec\n"
                              "}\n";
 
+// Opens the window on a server folder holding both fixture files.
+TParvexDlg &OpenWithServerFiles(TWindowFixture &fixture)
+{
+    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    return fixture.Open(fixture.ServerFolder());
+}
+
 } // namespace
 
 class TestParvexDlg : public QObject {
@@ -89,9 +97,7 @@ void TestParvexDlg::startsWithServerFolder()
 {
     TWindowFixture fixture;
     fixture.WriteSettings(Settings);
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TParvexDlg &window = OpenWithServerFiles(fixture);
 
     QVERIFY(fixture.Dialogs.Messages.isEmpty());
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
@@ -181,9 +187,7 @@ void TestParvexDlg::pageSwitchMovesButtons()
 {
     TWindowFixture fixture;
     fixture.WriteSettings(Settings);
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TParvexDlg &window = OpenWithServerFiles(fixture);
     auto *edit = fixture.Control<QToolButton>("EditBtn");
     auto *reset = fixture.Control<QToolButton>("ResetBtn");
     auto *search = fixture.Control<QToolButton>("SearchBtn");
@@ -216,9 +220,7 @@ void TestParvexDlg::pageSwitchMovesButtons()
 void TestParvexDlg::rawTextTakenOverOnListTab()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TParvexDlg &window = OpenWithServerFiles(fixture);
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     auto *pcConfig = fixture.Control<QTabWidget>("pcConfig");
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
@@ -252,9 +254,7 @@ void TestParvexDlg::rawTextTakenOverOnListTab()
 void TestParvexDlg::modifiedEditorNotLostOnPageSwitch()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TParvexDlg &window = OpenWithServerFiles(fixture);
     auto *pcMain = fixture.Control<QTabWidget>("pcMain");
     pcMain->setCurrentIndex(1);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
@@ -302,9 +302,7 @@ void TestParvexDlg::saveWritesFlaggedDocumentsInTheirEncoding()
 void TestParvexDlg::saveWithoutChangesWritesNothing()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    fixture.Open(fixture.ServerFolder());
+    OpenWithServerFiles(fixture);
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     fixture.Control<QToolButton>("SaveBtn")->click();
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
@@ -314,9 +312,7 @@ void TestParvexDlg::saveWithoutChangesWritesNothing()
 void TestParvexDlg::closeWritesNothing()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TParvexDlg &window = OpenWithServerFiles(fixture);
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
     fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"x = y\n"_qs);
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
