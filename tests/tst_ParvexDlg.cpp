@@ -2,7 +2,9 @@
 
 #include "WindowFixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
@@ -66,6 +68,7 @@ private slots:
     void fallbackTextsWithoutLanguageSection();
     void saveFailureShowsErrorAndKeepsFlag();
     void windowStateWrittenAtTheEnd();
+    void saveWithoutFolderWritesNothing();
 };
 
 void TestParvexDlg::startsWithoutServer()
@@ -454,6 +457,28 @@ void TestParvexDlg::windowStateWrittenAtTheEnd()
     fixture.WriteSettings(fixture.ReadSettings().replace("Caption=Alias-Name", "Caption=Kurzname"));
     fixture.Open(std::nullopt);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->headerItem()->text(0), u"Kurzname"_qs);
+}
+
+void TestParvexDlg::saveWithoutFolderWritesNothing()
+{
+    TWindowFixture fixture;
+    TParvexDlg &window = fixture.Open(std::nullopt);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1"_qs);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    QVERIFY(window.ConfigChanged());
+
+    fixture.Control<QToolButton>("SaveBtn")->click();
+    QVERIFY(fixture.Dialogs.Errors.isEmpty());
+    QVERIFY(QDir(fixture.ServerFolder()).isEmpty());
+
+    // Once a folder is loaded, the flag still stands and Save writes there.
+    fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
+    fixture.Control<QToolButton>("LoadBtn")->click();
+    fixture.Control<QToolButton>("SaveBtn")->click();
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), QByteArray());
+    QVERIFY(QFileInfo::exists(fixture.ServerFolder() + u"/firebird.conf"_qs));
 }
 
 QTEST_MAIN(TestParvexDlg)

@@ -498,9 +498,10 @@ void TParvexDlg::LoadBtnClick()
 
 void TParvexDlg::SaveBtnClick()
 {
-    if (FConfigChanged)
+    // Text typed before any server folder was loaded has no file to go to.
+    if (FConfigChanged && !FConfigFileName.isEmpty())
         FConfigItems.SaveToFile(FConfigFileName);
-    if (FAliasChanged)
+    if (FAliasChanged && !FAliasFileName.isEmpty())
         FAliasList.SaveToFile(FAliasFileName);
 }
 
