@@ -4,7 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(cmake ninja-build g++ qt6-base-dev)
+# clang and its runtime build the fuzz targets (preset "fuzz").
+packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev)
 if [ "${1:-}" = gui ]; then
   packages+=(xvfb xauth fonts-dejavu-core)
 fi
@@ -18,6 +19,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+"$root/scripts/fetch-stock-server-files.sh" "$root/build/firebird-stock" \
+  || echo "Debian's stock server files could not be fetched: their round-trip test will be skipped."
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$root/build" -j "$(nproc)"

@@ -44,6 +44,9 @@ private slots:
     void addAlias();
     void addSecurityBlock();
     void addingEveryAliasBlocksAllButTheSecurityDatabase();
+
+    void assignAliasFolder_data();
+    void assignAliasFolder();
 };
 
 void TestKtFBFunc::paramCatalogRows_data()
@@ -337,6 +340,47 @@ void TestKtFBFunc::addingEveryAliasBlocksAllButTheSecurityDatabase()
                           "hv_media=D:\\Db\\hv_media.db", "{", "SecurityDatabase=hv_sec", "}"}));
     QCOMPARE(document.Lines().mid(25),
              QStringList({"pq_pics=D:\\Db\\pq_pics.db", "{", "SecurityDatabase=hv_sec", "}"}));
+}
+
+void TestKtFBFunc::assignAliasFolder_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("after");
+
+    // Row 1 of the catalogue: "hv", file name "hv.db".
+    QTest::newRow("no line, no security alias") << QStringList{"# x"} << "D:\\Db\\" << QChar(u'\\')
+                                                << "D:\\Db\\hv.db" << QStringList{"# x", "hv=D:\\Db\\hv.db"};
+    QTest::newRow("no line, security alias present")
+        << QStringList{"hv_sec=S"} << "D:\\" << QChar(u'\\') << "D:\\hv.db"
+        << QStringList{"hv_sec=S", "hv=D:\\hv.db", "{", "SecurityDatabase=hv_sec", "}"};
+    QTest::newRow("path keeps its own file name") << QStringList{"hv=C:\\Old\\main.fdb", "x=1"} << "D:\\Db\\"
+                                                  << QChar(u'\\') << "D:\\Db\\main.fdb"
+                                                  << QStringList{"hv=D:\\Db\\main.fdb", "x=1"};
+    QTest::newRow("drive colon ends the folder") << QStringList{"hv=C:main.fdb"} << "D:\\" << QChar(u'\\')
+                                                 << "D:\\main.fdb" << QStringList{"hv=D:\\main.fdb"};
+    QTest::newRow("forward slashes are no Windows separator")
+        << QStringList{"hv=/old/main.fdb"} << "D:\\" << QChar(u'\\') << "D:\\/old/main.fdb"
+        << QStringList{"hv=D:\\/old/main.fdb"};
+    QTest::newRow("a colon is no separator elsewhere") << QStringList{"hv=/old/a:b.fdb"} << "/db/" << QChar(u'/')
+                                                       << "/db/a:b.fdb" << QStringList{"hv=/db/a:b.fdb"};
+    QTest::newRow("empty line takes the path in place")
+        << QStringList{"HV=", "hv_sec=S"} << "/db/" << QChar(u'/') << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
+}
+
+void TestKtFBFunc::assignAliasFolder()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, folder);
+    QFETCH(QChar, separator);
+    QFETCH(QString, path);
+    QFETCH(QStringList, after);
+
+    TLineDocument document = DocumentOf(before);
+    QCOMPARE(AssignAliasFolder(document, folder, separator, QStringLiteral("hv"), 1), path);
+    QCOMPARE(document.Lines(), after);
 }
 
 QTEST_GUILESS_MAIN(TestKtFBFunc)

@@ -15,10 +15,6 @@ QString ProgramFolder();
 // The separator that ends server and database folders: "\" on Windows, "/" elsewhere.
 QChar FolderSeparator();
 
-// The file name part of a database path: the text after its last folder separator (on Windows
-// also after a drive colon); the whole path when it has none.
-QString DatabaseFileName(const QString &path);
-
 // Window placement, in the terms of the Windows window manager (GetWindowPlacement), which the
 // settings file keeps. Elsewhere the same values are derived from the toolkit's geometry and state.
 

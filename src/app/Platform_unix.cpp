@@ -20,11 +20,6 @@ QChar FolderSeparator()
     return u'/';
 }
 
-QString DatabaseFileName(const QString &path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
 // There is no window-manager placement to ask here: the values come from the widget's geometry
 // and state. The minimized and maximized positions have no meaning for the toolkit, so they stay
 // with the widget as properties and come back as they were set.

@@ -22,8 +22,6 @@
 #include <QWidget>
 #include <QWindow>
 
-#include <algorithm>
-
 #include <windows.h>
 
 QString ProgramFolder()
@@ -34,13 +32,6 @@ QString ProgramFolder()
 QChar FolderSeparator()
 {
     return u'\\';
-}
-
-QString DatabaseFileName(const QString &path)
-{
-    // A forward slash is no separator here: such a value is taken whole.
-    const qsizetype cut = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u':'));
-    return path.mid(cut + 1);
 }
 
 // The placement is the window manager's own, in physical pixels, as GetWindowPlacement gives it.

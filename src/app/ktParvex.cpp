@@ -664,19 +664,7 @@ void TParvexDlg::UpdateAliasesCommand()
 
 void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
 {
-    const QString current = FAliasList.Values(key);
-    QString path;
-    if (!current.isEmpty()) {
-        path = folder + DatabaseFileName(current);
-        FAliasList.SetValues(key, path);
-    } else {
-        path = folder + QString::fromLatin1(AliasCatalog[std::size_t(index)].FileName);
-        // A line left empty by hand gets the path in place; a second line would stay hidden.
-        if (FAliasList.IndexOfName(key) >= 0)
-            FAliasList.SetValues(key, path);
-        else
-            AddAlias(FAliasList, key, path);
-    }
+    const QString path = ::AssignAliasFolder(FAliasList, folder, FolderSeparator(), key, index);
     FBAliasList->topLevelItem(index)->setText(2, path);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QStringBuilder>
 #include <QStringView>
+#include <algorithm>
 #include <optional>
 
 const std::array<TParamCatalogRow, 37> ParamCatalog = {{
@@ -172,4 +173,30 @@ void AddSecurityBlock(TLineDocument &document)
     document.Add(QStringLiteral("{"));
     document.Add(QStringLiteral("SecurityDatabase=") + SecurityAlias());
     document.Add(QStringLiteral("}"));
+}
+
+QString DatabaseFileName(const QString &path, QChar separator)
+{
+    qsizetype cut = path.lastIndexOf(separator);
+    if (separator == u'\\')
+        cut = std::max(cut, path.lastIndexOf(u':'));
+    return path.mid(cut + 1);
+}
+
+QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator,
+                          const QString &key, int index)
+{
+    const QString current = document.Values(key);
+    if (!current.isEmpty()) {
+        const QString path = folder + DatabaseFileName(current, separator);
+        document.SetValues(key, path);
+        return path;
+    }
+    const QString path = folder + QString::fromLatin1(AliasCatalog.at(std::size_t(index)).FileName);
+    // A line left empty by hand gets the path in place; a second line would stay hidden.
+    if (document.IndexOfName(key) >= 0)
+        document.SetValues(key, path);
+    else
+        AddAlias(document, key, path);
+    return path;
 }

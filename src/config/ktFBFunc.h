@@ -57,3 +57,13 @@ void AddAlias(TLineDocument &document, const QString &key, const QString &path);
 
 // Appends "{", "SecurityDatabase=<security alias>", "}".
 void AddSecurityBlock(TLineDocument &document);
+
+// The file name part of a database path: the text after its last `separator` and, for the
+// Windows separator "\", also after a drive colon; the whole path when it has neither.
+QString DatabaseFileName(const QString &path, QChar separator);
+
+// Points the alias `key`, catalogue row `index`, at `folder` (which ends in `separator`) and
+// returns its new path. An alias with a path keeps its file name; one without takes the
+// catalogue's file name, and a new line (AddAlias) when it has no line at all.
+QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator,
+                          const QString &key, int index);

@@ -17,6 +17,7 @@
 #include <type_traits>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -360,6 +361,17 @@ void KeepOwner([[maybe_unused]] QSaveFile &file, [[maybe_unused]] const QFileInf
 #endif
 }
 
+// QSaveFile gives up following a loop of symbolic links and would then put a new file in place
+// of the first link, where opening the file would have failed.
+void CheckNoLinkLoop([[maybe_unused]] const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info;
+    if (stat(QFile::encodeName(path).constData(), &info) != 0 && errno == ELOOP)
+        throw EFCreateError(path, SystemErrorText(ELOOP));
+#endif
+}
+
 } // namespace
 
 QByteArrayView TFileBytes::Bytes() const
@@ -450,6 +462,8 @@ void WriteWholeFile(const QString &path, const QByteArray &bytes)
     const bool exists = link.exists();
     if (exists)
         CheckExistingWritable(path, target);
+    else if (link.isSymLink())
+        CheckNoLinkLoop(path);
 
     QSaveFile file(path);
     // A folder that only lets us write into the existing file leaves no choice but to write it
