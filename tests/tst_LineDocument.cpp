@@ -1,3 +1,4 @@
+#include "FileFixtures.h"
 #include "text/Errors.h"
 #include "text/LineDocument.h"
 
@@ -36,25 +37,6 @@ QString MessageOf(const std::function<void()> &action)
         return error.Message();
     }
     return {};
-}
-
-QByteArray FileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteFixture(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QString CreateErrorText(const QString &path, int errorCode)
-{
-    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s.arg(QDir::toNativeSeparators(path),
-                                                               SystemErrorText(errorCode));
 }
 
 // The lines of `text` by the loading rule, one character at a time: the plain form of what the

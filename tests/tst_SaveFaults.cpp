@@ -2,6 +2,7 @@
 // German message the error box shows. The line document and the settings file share one way of
 // writing, so each fault is tried on both.
 
+#include "FileFixtures.h"
 #include "text/Errors.h"
 #include "text/LineDocument.h"
 #include "text/SettingsFile.h"
@@ -45,25 +46,6 @@ const QString LargeValue(100'000, u'x');
 
 constexpr QFile::Permissions ReadOnlyForAll =
     QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
-
-QByteArray FileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteFixture(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QString CreateErrorText(const QString &path, int errorCode)
-{
-    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s.arg(QDir::toNativeSeparators(path),
-                                                               SystemErrorText(errorCode));
-}
 
 // A file as one of the two writers holds it: read, the value of Left changed, ready to be written
 // back. Both lay the fixture out again byte for byte.

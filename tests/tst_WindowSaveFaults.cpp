@@ -1,6 +1,7 @@
 // Save in the main window when the file system refuses: the error box shows the message, the
 // file keeps its bytes, the changed flag stays, and Save writes the file once the fault is gone.
 
+#include "FileFixtures.h"
 #include "WindowFixture.h"
 #include "text/Errors.h"
 
@@ -32,12 +33,6 @@ const QByteArray AliasFile = "hv = /data/hv.db\n"_ba;
 
 // Larger than the small file system below can hold.
 const QString LargeValue(100'000, u'x');
-
-QString CreateErrorText(const QString &path, int errorCode)
-{
-    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s.arg(QDir::toNativeSeparators(path),
-                                                               SystemErrorText(errorCode));
-}
 
 // Replaces the whole raw text of "firebird.conf" and takes it over, as the user does.
 void TypeConfigText(TWindowFixture &fixture, const QString &text)

@@ -92,6 +92,17 @@ QWidget *MakePage(QWidget *parent, const char *name, QWidget *panel, QWidget *co
     return page;
 }
 
+// A main page filled by its inner tab set.
+QWidget *MakeMainPage(const char *name, QTabWidget *&tabSet, const char *tabSetName)
+{
+    auto *page = Named(new QWidget, name);
+    tabSet = Named(new QTabWidget(page), tabSetName);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(tabSet);
+    return page;
+}
+
 // The editor's text as lines: the inverse of joining lines with line breaks.
 QStringList EditorLines(const QPlainTextEdit *editor)
 {
@@ -174,11 +185,7 @@ void TParvexDlg::CreateControls()
 
 QWidget *TParvexDlg::CreateAliasPage()
 {
-    auto *page = Named(new QWidget, "tsAliasConf");
-    pcAlias = Named(new QTabWidget(page), "pcAlias");
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(pcAlias);
+    QWidget *page = MakeMainPage("tsAliasConf", pcAlias, "pcAlias");
 
     pnlAliasList = MakePanel(nullptr, "pnlAliasList");
     FBAliasList = MakeReportList(nullptr, "FBAliasList");
@@ -198,11 +205,7 @@ QWidget *TParvexDlg::CreateAliasPage()
 
 QWidget *TParvexDlg::CreateConfigPage()
 {
-    auto *page = Named(new QWidget, "tsFirebirdConf");
-    pcConfig = Named(new QTabWidget(page), "pcConfig");
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(pcConfig);
+    QWidget *page = MakeMainPage("tsFirebirdConf", pcConfig, "pcConfig");
 
     pnlParamsList = MakePanel(nullptr, "pnlParamsList");
     ConfigSplitter = Named(new QSplitter(Qt::Horizontal), "ConfigSplitter");

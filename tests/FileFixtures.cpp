@@ -1,0 +1,26 @@
+#include "FileFixtures.h"
+
+#include "text/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteFixture(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QString CreateErrorText(const QString &path, int errorCode)
+{
+    return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+        .arg(QDir::toNativeSeparators(path), SystemErrorText(errorCode));
+}
