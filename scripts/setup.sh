@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian 12 (run as root) and builds everything into build/.
-# Usage: scripts/setup.sh [gui]   - "gui" adds what trying the program needs (an X server).
+# Usage: scripts/setup.sh [gui|test]
+#   gui  adds what trying the program needs (an X server);
+#   test adds what the whole test suite needs besides: a window manager, input and screenshot tools
+#        for the end-to-end test, a Windows cross compiler and Wine for the registry test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # clang and its runtime build the fuzz targets (preset "fuzz").
 packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev)
-if [ "${1:-}" = gui ]; then
-  packages+=(xvfb xauth fonts-dejavu-core)
-fi
+case "${1:-}" in
+  gui) packages+=(xvfb xauth fonts-dejavu-core) ;;
+  test) packages+=(xvfb xauth fonts-dejavu-core openbox xdotool x11-utils imagemagick
+                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64) ;;
+esac
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \

@@ -3,7 +3,7 @@
 # use, once more under AddressSanitizer and UndefinedBehaviorSanitizer (preset "asan").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" test
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)"
 
 # The sanitizer options live in the preset. The registry test is left out there: it

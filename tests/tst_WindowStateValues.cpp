@@ -1,4 +1,6 @@
+#include "FileFixtures.h"
 #include "app/SettingsFilePath.h"
+#include "app/StoredColumns.h"
 #include "app/WindowStateValues.h"
 
 #include <QDir>
@@ -31,6 +33,12 @@ std::optional<int> IntegerOrNothing(const QString &text)
     }
 }
 
+// A column as "caption/width/alignment/autosize" for compact comparisons.
+QString ColumnText(const TListColumn &column)
+{
+    return u"%1/%2/%3/%4"_s.arg(column.Caption).arg(column.Width).arg(int(column.Alignment)).arg(column.AutoSize);
+}
+
 } // namespace
 
 class TestWindowStateValues : public QObject {
@@ -49,6 +57,8 @@ private slots:
     void textForms();
     void settingsFilePath_data();
     void settingsFilePath();
+    void storedColumns_data();
+    void storedColumns();
 };
 
 void TestWindowStateValues::integer_data()
@@ -199,6 +209,66 @@ void TestWindowStateValues::settingsFilePath()
     QCOMPARE(SettingsFilePath(folder.path(), requested), folder.filePath(found));
     if (requested.compare(SettingsFileName(), Qt::CaseInsensitive) == 0)
         QCOMPARE(SettingsFilePath(folder.path()), folder.filePath(found));
+}
+
+void TestWindowStateValues::storedColumns_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("malformed");
+    QTest::addColumn<QStringList>("columns");
+
+    const QByteArray twoColumns = "[W\\L]\r\nCount=2\r\n"
+                                  "[W\\L\\Item0]\r\nCaption=Name\r\nWidth=120\r\nAlignment=taCenter\r\n"
+                                  "[W\\L\\Item1]\r\nCaption=Wert\r\nAutoSize=TRUE\r\nAlignment=1\r\n";
+    QTest::newRow("two columns") << twoColumns << true << false << QStringList{u"Name/120/2/0"_s, u"Wert/50/1/1"_s};
+    QTest::newRow("no count: the list keeps its columns")
+        << QByteArray("[W\\L\\Item0]\r\nCaption=Name\r\n") << false << false << QStringList{u"kept"_s};
+    QTest::newRow("count without items gives starting columns")
+        << QByteArray("[W\\L]\r\nCount=2\r\n") << true << false << QStringList{u"/50/0/0"_s, u"/50/0/0"_s};
+    QTest::newRow("empty count is no columns") << QByteArray("[W\\L]\r\nCount=\r\n") << true << false << QStringList{};
+    QTest::newRow("negative count is no columns") << QByteArray("[W\\L]\r\nCount=-3\r\n") << true << false << QStringList{};
+    QTest::newRow("largest count") << QByteArray("[W\\L]\r\nCount=1024\r\n") << true << false
+                                   << QStringList(1024, u"/50/0/0"_s);
+    QTest::newRow("count beyond any list") << QByteArray("[W\\L]\r\nCount=1025\r\n") << true << true << QStringList{};
+    QTest::newRow("huge count") << QByteArray("[W\\L]\r\nCount=2147483647\r\n") << true << true << QStringList{};
+    QTest::newRow("malformed count") << QByteArray("[W\\L]\r\nCount=zwei\r\n") << true << true << QStringList{};
+    QTest::newRow("malformed width keeps what was read before it")
+        << QByteArray("[W\\L]\r\nCount=3\r\n[W\\L\\Item0]\r\nCaption=A\r\n"
+                      "[W\\L\\Item1]\r\nCaption=B\r\nTag=4\r\nWidth=breit\r\nAlignment=taCenter\r\n")
+        << true << true << QStringList{u"A/50/0/0"_s, u"B/50/2/0"_s};
+    QTest::newRow("alignment ordinal beyond the names")
+        << QByteArray("[W\\L]\r\nCount=1\r\n[W\\L\\Item0]\r\nCaption=A\r\nAlignment=3\r\n")
+        << true << true << QStringList{u"/50/0/0"_s};
+}
+
+void TestWindowStateValues::storedColumns()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, present);
+    QFETCH(bool, malformed);
+    QFETCH(QStringList, columns);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    WriteFixture(folder.filePath(u"Tessaro.ini"_s), settings);
+    const TSettingsFile file(folder.filePath(u"Tessaro.ini"_s));
+
+    std::vector<TListColumn> read(1);
+    read[0].Caption = u"kept"_s;
+    bool readPresent = false;
+    bool readMalformed = false;
+    try {
+        readPresent = ReadStoredColumns(file, u"W\\L"_s, read);
+    } catch (const EConvertError &) {
+        readPresent = true;
+        readMalformed = true;
+    }
+    QCOMPARE(readPresent, present);
+    QCOMPARE(readMalformed, malformed);
+    QStringList texts;
+    for (const TListColumn &column : read)
+        texts << (column.Caption == u"kept"_s ? column.Caption : ColumnText(column));
+    QCOMPARE(texts, columns);
 }
 
 QTEST_GUILESS_MAIN(TestWindowStateValues)

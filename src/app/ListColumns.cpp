@@ -4,8 +4,6 @@
 #include <QTreeWidget>
 #include <QVariant>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // The header knows no image, width limits or tag of its own: these ride along as data of the
@@ -65,11 +63,6 @@ void SetAutoSize(QTreeWidget &list, int index, bool autoSize)
 }
 
 } // namespace
-
-QStringList ColumnAlignmentNames()
-{
-    return {u"taLeftJustify"_s, u"taRightJustify"_s, u"taCenter"_s};
-}
 
 TListColumn ListColumn(const QTreeWidget &list, int index)
 {

@@ -14,6 +14,8 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -30,16 +32,6 @@ bool IsReadOnlyFile(const QString &path)
     // Not WriteUser: that bit says what the current user may do, and root may do everything.
     constexpr QFile::Permissions writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return !(info.permissions() & writeBits) || !info.isWritable();
-}
-
-QString SubPath(const QString &path, const QString &name)
-{
-    return path + u'\\' + name;
-}
-
-QString ItemName(int index)
-{
-    return u"Item"_s + QString::number(index);
 }
 
 void SetShowState(QWidget &window, Qt::WindowStates state)
@@ -230,7 +222,7 @@ void TWindowStateStore::RestoreStoredProps()
                     SetLayoutWidth(*prop.Component, StoredInteger(ReadValue(FSection, prop.ItemKey)));
                 break;
             case TPropertyKind::Columns:
-                RestoreColumns(static_cast<QTreeWidget &>(*prop.Component), SubPath(FSection, prop.ItemKey));
+                RestoreColumns(static_cast<QTreeWidget &>(*prop.Component), SettingsSubPath(FSection, prop.ItemKey));
                 break;
             }
         } catch (const EConvertError &) {
@@ -241,34 +233,23 @@ void TWindowStateStore::RestoreStoredProps()
 
 void TWindowStateStore::RestoreColumns(QTreeWidget &list, const QString &section)
 {
-    if (!FCopy.ValueExists(section, u"Count"_s))
-        return;
-    ClearListColumns(list);
-    const int count = StoredInteger(ReadValue(section, u"Count"_s));
-    for (int index = 0; index < count; ++index) {
-        AppendListColumn(list);
-        const QString item = SubPath(section, ItemName(index));
-        TListColumn column;
-        // Each key takes effect as it is read, so that a malformed one leaves the column with the
-        // values read before it.
-        const auto read = [&](const QString &key, auto assign) {
-            if (!FCopy.ValueExists(item, key))
-                return;
-            assign(ReadValue(item, key));
-            SetListColumn(list, index, column);
-        };
-        read(u"Alignment"_s, [&](const QString &text) {
-            if (const std::optional<int> alignment = StoredEnumeration(text, ColumnAlignmentNames()))
-                column.Alignment = TColumnAlignment(*alignment);
-        });
-        read(u"AutoSize"_s, [&](const QString &text) { column.AutoSize = StoredBoolean(text); });
-        read(u"Caption"_s, [&](const QString &text) { column.Caption = text; });
-        read(u"ImageIndex"_s, [&](const QString &text) { column.ImageIndex = StoredInteger(text); });
-        read(u"MaxWidth"_s, [&](const QString &text) { column.MaxWidth = StoredInteger(text); });
-        read(u"MinWidth"_s, [&](const QString &text) { column.MinWidth = StoredInteger(text); });
-        read(u"Tag"_s, [&](const QString &text) { column.Tag = StoredInteger(text); });
-        read(u"Width"_s, [&](const QString &text) { column.Width = StoredInteger(text); });
+    std::vector<TListColumn> columns;
+    // What was read before a malformed value still reaches the list.
+    const auto apply = [&] {
+        ClearListColumns(list);
+        for (int index = 0; index < int(columns.size()); ++index) {
+            AppendListColumn(list);
+            SetListColumn(list, index, columns[index]);
+        }
+    };
+    try {
+        if (!ReadStoredColumns(FCopy, section, columns))
+            return;
+    } catch (const EConvertError &) {
+        apply();
+        throw;
     }
+    apply();
 }
 
 void TWindowStateStore::SetMaximizedPositionToFrame()
@@ -327,7 +308,7 @@ void TWindowStateStore::SaveStoredProps()
             WriteValue(FSection, prop.ItemKey, QString::number(LayoutWidth(*prop.Component)));
             break;
         case TPropertyKind::Columns:
-            SaveColumns(static_cast<const QTreeWidget &>(*prop.Component), SubPath(FSection, prop.ItemKey));
+            SaveColumns(static_cast<const QTreeWidget &>(*prop.Component), SettingsSubPath(FSection, prop.ItemKey));
             break;
         }
     }
@@ -339,7 +320,7 @@ void TWindowStateStore::SaveColumns(const QTreeWidget &list, const QString &sect
     const int count = list.columnCount();
     for (int index = 0; index < count; ++index) {
         const TListColumn column = ListColumn(list, index);
-        const QString item = SubPath(section, ItemName(index));
+        const QString item = SettingsSubPath(section, ColumnItemName(index));
         WriteValue(item, u"Alignment"_s, ColumnAlignmentNames().at(int(column.Alignment)));
         WriteValue(item, u"AutoSize"_s, BooleanText(column.AutoSize));
         WriteValue(item, u"Caption"_s, column.Caption);
@@ -350,11 +331,12 @@ void TWindowStateStore::SaveColumns(const QTreeWidget &list, const QString &sect
         WriteValue(item, u"Width"_s, QString::number(column.Width));
     }
     if (!FReadOnly) {
-        for (int index = count; index < previousCount; ++index) {
-            if (FCopy.ValueExists(section, ItemName(index)))
-                FCopy.DeleteKey(section, ItemName(index));
+        // A count beyond any real list names no items worth looking for.
+    for (int index = count; index < std::min(previousCount, MaxStoredColumns); ++index) {
+            if (FCopy.ValueExists(section, ColumnItemName(index)))
+                FCopy.DeleteKey(section, ColumnItemName(index));
             else
-                FCopy.EraseSection(SubPath(section, ItemName(index)));
+                FCopy.EraseSection(SettingsSubPath(section, ColumnItemName(index)));
         }
     }
     WriteValue(section, u"Count"_s, QString::number(count));
