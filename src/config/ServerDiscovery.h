@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/RegistryTypeError.h"
 #include "text/Errors.h"
 
 #include <QString>
@@ -14,7 +15,7 @@ bool FindDefaultInstance(QString &folder);
 class ERegistryError : public ETessaroError {
 public:
     explicit ERegistryError(const QString &valueName)
-        : ETessaroError(QStringLiteral("Ungültiger Datentyp für '%1'").arg(valueName))
+        : ETessaroError(QString::fromStdU16String(RegistryTypeErrorText(valueName.toStdU16String())))
     {
     }
 };

@@ -10,7 +10,7 @@ bool FindDefaultInstance(QString &folder)
     case TRegistryResult::KeyMissing:
         return false;
     case TRegistryResult::WrongType:
-        throw ERegistryError(QStringLiteral("DefaultInstance"));
+        throw ERegistryError(QString::fromUtf16(DefaultInstanceValueName));
     case TRegistryResult::Found:
         break;
     }

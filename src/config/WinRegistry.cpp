@@ -20,7 +20,8 @@ private:
 };
 
 constexpr const wchar_t *InstancesKey = L"SOFTWARE\\Firebird Project\\Firebird Server\\Instances";
-constexpr const wchar_t *ValueName = L"DefaultInstance";
+// Windows keeps text in UTF-16, as wchar_t.
+const wchar_t *const ValueName = reinterpret_cast<const wchar_t *>(DefaultInstanceValueName);
 
 } // namespace
 

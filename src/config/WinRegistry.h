@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The value that names the default instance's folder.
+inline constexpr char16_t DefaultInstanceValueName[] = u"DefaultInstance";
+
 enum class TRegistryResult {
     KeyMissing,  // the instances key cannot be opened
     Found,       // value read (empty when "DefaultInstance" is absent)

@@ -1,7 +1,9 @@
 // Prints what ReadDefaultInstance reports, for run.sh to compare: the result, the value's length
-// in UTF-16 units and the value in brackets. The value starts as "untouched", so a result that
-// must leave it alone shows whether it did.
+// in UTF-16 units and the value in brackets, and for a value of the wrong type the message the
+// program shows. The value starts as "untouched", so a result that must leave it alone shows
+// whether it did.
 
+#include "config/RegistryTypeError.h"
 #include "config/WinRegistry.h"
 
 #include <windows.h>
@@ -39,6 +41,11 @@ int main()
 {
     std::wstring value = L"untouched";
     const TRegistryResult result = ReadDefaultInstance(value);
-    std::printf("%s %u [%s]\n", ResultName(result), unsigned(value.size()), Utf8(value).c_str());
+    std::printf("%s %u [%s]", ResultName(result), unsigned(value.size()), Utf8(value).c_str());
+    if (result == TRegistryResult::WrongType) {
+        const std::u16string message = RegistryTypeErrorText(DefaultInstanceValueName);
+        std::printf(" %s", Utf8(std::wstring(message.begin(), message.end())).c_str());
+    }
+    std::printf("\n");
     return 0;
 }
