@@ -3,6 +3,7 @@
 // real firebird.conf, to show that the cost grows linearly with the file. The "set" command runs
 // that way once on a given file.
 
+#include "BenchInputs.h"
 #include "config/ktFBFunc.h"
 #include "text/Errors.h"
 #include "text/LineDocument.h"
@@ -34,40 +35,6 @@ void PrintUsage()
     std::fputs("usage: tessaro-bench [LINES...]\n"
                "       tessaro-bench set IN OUT KEY VALUE\n",
                stderr);
-}
-
-// Laid out as the server ships its file: comment blocks around commented-out defaults, with every
-// tenth parameter active and blanks around its "=" so that normalising has work to do.
-QByteArray GeneratedConfig(int lineCount)
-{
-    const QStringList catalogue = ParamCatalogNames();
-    QByteArray text;
-    int lines = 0;
-    const auto addLine = [&](const QByteArray &line) {
-        if (lines == lineCount)
-            return;
-        text += line;
-        text += "\r\n";
-        ++lines;
-    };
-    for (int entry = 0; lines < lineCount; ++entry) {
-        // The catalogue's own names come first, once; later parameters are unknown to it.
-        QByteArray name = catalogue.at(entry % catalogue.size()).toLatin1();
-        if (entry >= catalogue.size())
-            name += QByteArray::number(entry / catalogue.size());
-        const QByteArray assignment = name + " = " + QByteArray::number(entry % 65536);
-
-        addLine("#");
-        addLine("# ----------------------------");
-        addLine("# " + name + " sets how the server behaves; see the release notes");
-        addLine("# for the details.");
-        addLine("#");
-        addLine("# Type: integer");
-        addLine("#");
-        addLine(entry % 10 == 9 ? assignment : "#" + assignment);
-        addLine("");
-    }
-    return text;
 }
 
 void WriteBytes(const QString &path, const QByteArray &bytes)

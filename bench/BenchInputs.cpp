@@ -1,0 +1,66 @@
+#include "BenchInputs.h"
+
+#include "config/ktFBFunc.h"
+
+using namespace Qt::StringLiterals;
+
+// Laid out as the server ships its file: comment blocks around commented-out defaults, with every
+// tenth parameter active and blanks around its "=" so that normalising has work to do.
+QByteArray GeneratedConfig(int lineCount)
+{
+    const QStringList catalogue = ParamCatalogNames();
+    QByteArray text;
+    int lines = 0;
+    const auto addLine = [&](const QByteArray &line) {
+        if (lines == lineCount)
+            return;
+        text += line;
+        text += "\r\n";
+        ++lines;
+    };
+    for (int entry = 0; lines < lineCount; ++entry) {
+        // The catalogue's own names come first, once; later parameters are unknown to it.
+        QByteArray name = catalogue.at(entry % catalogue.size()).toLatin1();
+        if (entry >= catalogue.size())
+            name += QByteArray::number(entry / catalogue.size());
+        const QByteArray assignment = name + " = " + QByteArray::number(entry % 65536);
+
+        addLine("#");
+        addLine("# ----------------------------");
+        addLine("# " + name + " sets how the server behaves; see the release notes");
+        addLine("# for the details.");
+        addLine("#");
+        addLine("# Type: integer");
+        addLine("#");
+        addLine(entry % 10 == 9 ? assignment : "#" + assignment);
+        addLine("");
+    }
+    return text;
+}
+
+QStringList HostileKinds()
+{
+    return {u"config"_s, u"oneline"_s, u"empty"_s, u"sections"_s};
+}
+
+bool IsSettingsKind(const QString &kind)
+{
+    return kind == u"sections"_s;
+}
+
+QByteArray HostileInput(const QString &kind, int scale)
+{
+    if (kind == u"config"_s)
+        return GeneratedConfig(1'000'000 / scale);
+    if (kind == u"oneline"_s)
+        return "OwnSetting = " + QByteArray(5 * 1024 * 1024 / scale, 'v');
+    if (kind == u"empty"_s)
+        return QByteArray("\r\n").repeated(1'000'000 / scale);
+    if (kind == u"sections"_s) {
+        QByteArray text;
+        for (int section = 0; section < 100'000 / scale; ++section)
+            text += "[Section" + QByteArray::number(section) + "]\r\nKey=Value " + QByteArray::number(section) + "\r\n";
+        return text;
+    }
+    qFatal("unknown input %s", qPrintable(kind));
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Generated files for the benchmarks.
+
+// A firebird.conf of `lineCount` lines (about 20 bytes each), CR LF.
+QByteArray GeneratedConfig(int lineCount);
+
+// The hostile inputs, each at `scale` (1 = full size, 2 = half, ...):
+//   "config"   a 20 MB firebird.conf;
+//   "oneline"  a firebird.conf of a single 5 MB line, an assignment with blanks around "=";
+//   "empty"    a firebird.conf of a million empty lines;
+//   "sections" a settings file of 100,000 sections.
+QStringList HostileKinds();
+QByteArray HostileInput(const QString &kind, int scale);
+
+// Whether the kind is a settings file rather than a server configuration file.
+bool IsSettingsKind(const QString &kind);
