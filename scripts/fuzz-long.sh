@@ -11,6 +11,11 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 
 fuzz="$root/build-fuzz/fuzz"
+# AddressSanitizer's default quarantine of freed memory (256 MB), spread over the allocator's size
+# classes as the inputs vary, grows a run past libFuzzer's 2 GB limit after about a million
+# inputs. A smaller quarantine still catches use after free; without allocation stack traces a
+# run is about a third faster (a finding is reproduced with them afterwards).
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64:malloc_context_size=0:allocator_release_to_os_interval_ms=1000}
 run_target() {
     local target=$1
     mkdir -p "$fuzz/corpus/$target"
