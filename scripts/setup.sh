@@ -10,8 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # clang and its runtime build the fuzz targets (preset "fuzz").
 packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev)
 case "${1:-}" in
-  gui) packages+=(xvfb xauth fonts-dejavu-core) ;;
-  test) packages+=(xvfb xauth fonts-dejavu-core openbox xdotool x11-utils imagemagick
+  gui) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n) ;;
+  test) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n openbox xdotool x11-utils imagemagick
                    g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64) ;;
 esac
 missing=()
