@@ -18,6 +18,8 @@ cp "$program" "$settings" "$work/program/"
 cp -r "$here/server" "$work/server"
 mkdir "$work/databases"
 export FIREBIRD="$work/server"
+# A real X server, whatever the suite around this test asks of the others.
+export QT_QPA_PLATFORM=xcb
 
 xvfb=
 windowmanager=
