@@ -68,6 +68,7 @@ private slots:
     void fallbackTextsWithoutLanguageSection();
     void saveFailureShowsErrorAndKeepsFlag();
     void windowStateWrittenAtTheEnd();
+    void storedColumnsKeepTheSelectedRows();
     void saveWithoutFolderWritesNothing();
 };
 
@@ -457,6 +458,29 @@ void TestParvexDlg::windowStateWrittenAtTheEnd()
     fixture.WriteSettings(fixture.ReadSettings().replace("Caption=Alias-Name", "Caption=Kurzname"));
     fixture.Open(std::nullopt);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->headerItem()->text(0), u"Kurzname"_qs);
+}
+
+void TestParvexDlg::storedColumnsKeepTheSelectedRows()
+{
+    TWindowFixture fixture;
+    fixture.WriteSettings(Settings);
+    OpenWithServerFiles(fixture);
+    fixture.EndProgram();
+
+    // The second start rebuilds both lists' columns from the stored sets, after the lists were
+    // filled: their top rows stay selected and current, so Edit, Reset and Update act on them.
+    QVERIFY(fixture.ReadSettings().contains("[ParvexDlg\\ParvexList_Columns]"));
+    OpenWithServerFiles(fixture);
+    for (const char *name : {"FBAliasList", "ParvexList"}) {
+        auto *list = fixture.Control<QTreeWidget>(name);
+        QCOMPARE(list->columnCount(), 3);
+        QCOMPARE(list->currentItem(), list->topLevelItem(0));
+        QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem *>{list->topLevelItem(0)});
+    }
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    AnswerEditDialog(u"/opt/server"_qs);
+    fixture.Control<QToolButton>("EditBtn")->click();
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(0)->text(1), u"/opt/server"_qs);
 }
 
 void TestParvexDlg::saveWithoutFolderWritesNothing()

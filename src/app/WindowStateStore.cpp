@@ -234,13 +234,23 @@ void TWindowStateStore::RestoreStoredProps()
 void TWindowStateStore::RestoreColumns(QTreeWidget &list, const QString &section)
 {
     std::vector<TListColumn> columns;
-    // What was read before a malformed value still reaches the list.
+    // What was read before a malformed value still reaches the list. A list without columns has
+    // nothing to select: its current and selected rows go with the last column, so they are put
+    // back once the columns are.
     const auto apply = [&] {
+        QTreeWidgetItem *const current = list.currentItem();
+        const QList<QTreeWidgetItem *> selected = list.selectedItems();
         ClearListColumns(list);
         for (int index = 0; index < int(columns.size()); ++index) {
             AppendListColumn(list);
             SetListColumn(list, index, columns[index]);
         }
+        if (list.columnCount() == 0)
+            return;
+        if (current)
+            list.setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+        for (QTreeWidgetItem *item : selected)
+            item->setSelected(true);
     };
     try {
         if (!ReadStoredColumns(FCopy, section, columns))
