@@ -40,12 +40,12 @@ QByteArray GeneratedConfig(int lineCount)
 
 QStringList HostileKinds()
 {
-    return {u"config"_s, u"oneline"_s, u"empty"_s, u"sections"_s};
+    return {u"config"_s, u"oneline"_s, u"empty"_s, u"sections"_s, u"columns"_s};
 }
 
 bool IsSettingsKind(const QString &kind)
 {
-    return kind == u"sections"_s;
+    return kind == u"sections"_s || kind == u"columns"_s;
 }
 
 QByteArray HostileInput(const QString &kind, int scale)
@@ -56,8 +56,15 @@ QByteArray HostileInput(const QString &kind, int scale)
         return "OwnSetting = " + QByteArray(5 * 1024 * 1024 / scale, 'v');
     if (kind == u"empty"_s)
         return QByteArray("\r\n").repeated(1'000'000 / scale);
-    if (kind == u"sections"_s) {
+    if (kind == u"sections"_s || kind == u"columns"_s) {
         QByteArray text;
+        // The window's column sets ask for as many columns as a set may have, each looked up
+        // among all the sections.
+        if (kind == u"columns"_s) {
+            text += "[ParvexDlg]\r\nFormVersion=0\r\n";
+            text += "[ParvexDlg\\ParvexList_Columns]\r\nCount=1024\r\n";
+            text += "[ParvexDlg\\FBAliasList_Columns]\r\nCount=1024\r\n";
+        }
         for (int section = 0; section < 100'000 / scale; ++section)
             text += "[Section" + QByteArray::number(section) + "]\r\nKey=Value " + QByteArray::number(section) + "\r\n";
         return text;

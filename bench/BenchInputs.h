@@ -13,7 +13,8 @@ QByteArray GeneratedConfig(int lineCount);
 //   "config"   a 20 MB firebird.conf;
 //   "oneline"  a firebird.conf of a single 5 MB line, an assignment with blanks around "=";
 //   "empty"    a firebird.conf of a million empty lines;
-//   "sections" a settings file of 100,000 sections.
+//   "sections" a settings file of 100,000 sections;
+//   "columns"  the same with the window's two column sets at their largest count.
 QStringList HostileKinds();
 QByteArray HostileInput(const QString &kind, int scale);
 

@@ -7,6 +7,7 @@
 
 #include "BenchInputs.h"
 #include "PeakMemory.h"
+#include "app/StoredColumns.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 #include "text/SettingsFile.h"
@@ -24,7 +25,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // What the start-up does with a server configuration file before the window shows it: load,
-// normalise, look up every catalogue name. A settings file is read and searched by section.
+// normalise, look up every catalogue name. A settings file is read, and the main window's state
+// and column sets are read from it.
 // Gives the peak memory, taken while what was loaded still lives.
 qint64 Load(const QString &kind, const QString &path)
 {
@@ -32,8 +34,11 @@ qint64 Load(const QString &kind, const QString &path)
         const TSettingsFile settings(path);
         QStringList sections;
         settings.ReadSections(sections);
-        if (settings.ReadString(u"ParvexDlg"_s, u"FormVersion"_s, u"none"_s) != u"none"_s)
-            qFatal("unexpected window state");
+        for (const QString &key : {u"FormVersion"_s, u"Flags"_s, u"ShowCmd"_s, u"MinMaxPos"_s, u"NormPos"_s})
+            settings.ReadString(u"ParvexDlg"_s, key, QString());
+        std::vector<TListColumn> columns;
+        for (const QString &set : {u"ParvexDlg\\ParvexList_Columns"_s, u"ParvexDlg\\FBAliasList_Columns"_s})
+            ReadStoredColumns(settings, set, columns);
         return PeakResidentBytes();
     }
     TLineDocument document;

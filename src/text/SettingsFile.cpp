@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -61,6 +60,7 @@ void TSettingsFile::WriteString(const QString &section, const QString &key, cons
 {
     TSection *found = FindSection(section);
     if (!found) {
+        FSectionIndex.insert(qHash(section.toUpper()), qsizetype(FSections.size()));
         FSections.push_back({section, {}});
         found = &FSections.back();
     }
@@ -83,8 +83,11 @@ void TSettingsFile::ReadSections(QStringList &list) const
 
 void TSettingsFile::EraseSection(const QString &section)
 {
-    if (const TSection *found = FindSection(section))
+    if (const TSection *found = FindSection(section)) {
         FSections.erase(FSections.begin() + (found - FSections.data()));
+        // Every later section moved.
+        IndexSections();
+    }
 }
 
 void TSettingsFile::DeleteKey(const QString &section, const QString &key)
@@ -134,7 +137,7 @@ void TSettingsFile::ReadFile()
 {
     // A folder holds no settings either; only an existing file is opened (and may fail to open).
     if (FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
-        FSections.clear();
+        Clear();
         return;
     }
     TFileBytes bytes = ReadWholeFile(FFileName);
@@ -160,14 +163,30 @@ void TSettingsFile::ReadFile()
         else if (!FSections.empty()) // lines before the first header belong nowhere
             FSections.back().Lines.append(StoredLine(text));
     }
+    IndexSections();
+}
+
+void TSettingsFile::IndexSections()
+{
+    FSectionIndex.clear();
+    FSectionIndex.reserve(qsizetype(FSections.size()));
+    for (qsizetype index = 0; index < qsizetype(FSections.size()); ++index)
+        FSectionIndex.insert(qHash(FSections[index].Name.toUpper()), index);
 }
 
 const TSettingsFile::TSection *TSettingsFile::FindSection(const QString &name) const
 {
+    // Sections whose names only share the hash are told apart here; of several sections of the
+    // same name the first wins.
     const QString upperName = name.toUpper();
-    const auto found = std::find_if(FSections.begin(), FSections.end(),
-                                    [&](const TSection &s) { return s.Name.toUpper() == upperName; });
-    return found == FSections.end() ? nullptr : &*found;
+    const TSection *first = nullptr;
+    const auto [begin, end] = FSectionIndex.equal_range(qHash(upperName));
+    for (auto candidate = begin; candidate != end; ++candidate) {
+        const TSection &section = FSections[*candidate];
+        if ((!first || &section < first) && section.Name.toUpper() == upperName)
+            first = &section;
+    }
+    return first;
 }
 
 TSettingsFile::TSection *TSettingsFile::FindSection(const QString &name)

@@ -2,6 +2,7 @@
 
 #include "TextFile.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -21,7 +22,11 @@ public:
     void DeleteKey(const QString &section, const QString &key);
     bool SectionExists(const QString &section) const;
     bool ValueExists(const QString &section, const QString &key) const;
-    void Clear() { FSections.clear(); }
+    void Clear()
+    {
+        FSections.clear();
+        FSectionIndex.clear();
+    }
     void Rename(const QString &path, bool reload);
     void UpdateFile() const;
 
@@ -35,10 +40,14 @@ private:
     };
 
     void ReadFile();
+    void IndexSections();
     const TSection *FindSection(const QString &name) const;
     TSection *FindSection(const QString &name);
 
     QString FFileName;
     TTextEncoding FEncoding = TTextEncoding::None;
     std::vector<TSection> FSections;
+    // The positions of the sections by the hash of their upper-cased names: a file of many
+    // sections is searched without visiting them all, as every window start does dozens of times.
+    QMultiHash<size_t, qsizetype> FSectionIndex;
 };
