@@ -2,6 +2,8 @@
 
 #include "config/ktFBFunc.h"
 
+#include <QFile>
+
 using namespace Qt::StringLiterals;
 
 // Laid out as the server ships its file: comment blocks around commented-out defaults, with every
@@ -70,4 +72,11 @@ QByteArray HostileInput(const QString &kind, int scale)
         return text;
     }
     qFatal("unknown input %s", qPrintable(kind));
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode)
+{
+    QFile file(path);
+    if (!file.open(mode) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }

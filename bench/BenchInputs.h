@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -20,3 +21,6 @@ QByteArray HostileInput(const QString &kind, int scale);
 
 // Whether the kind is a settings file rather than a server configuration file.
 bool IsSettingsKind(const QString &kind);
+
+// Writes the bytes to the file, creating or replacing it; stops the bench when it cannot.
+void WriteBytes(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly);

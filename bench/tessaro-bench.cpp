@@ -37,13 +37,6 @@ void PrintUsage()
                stderr);
 }
 
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
 // Flushes the file's data to the disk, as a safe save does before the new file replaces the old;
 // false where this bench knows no such call.
 bool SyncData(QFile &file)

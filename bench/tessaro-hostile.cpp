@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -92,10 +91,7 @@ int Table()
         for (const int scale : {2, 1}) {
             const QString path = folder.filePath(kind + u".input"_s);
             const QByteArray bytes = HostileInput(kind, scale);
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                qFatal("cannot write %s", qPrintable(path));
-            file.close();
+            WriteBytes(path, bytes);
             size = bytes.size();
             // The median of three runs in fresh processes.
             TMeasure runs[3];

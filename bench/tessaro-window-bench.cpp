@@ -42,13 +42,6 @@ void Copy(const QString &from, const QString &to)
         qFatal("cannot copy %s", qPrintable(from));
 }
 
-void Write(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
-{
-    QFile file(path);
-    if (!file.open(mode) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
 // Milliseconds for `step` and the events it leaves behind (layout, painting).
 template <typename TStep>
 double Timed(TStep step)
@@ -76,9 +69,9 @@ int OpenOnce(const QString &kind, int scale, const QString &sourceFolder)
     if (kind == u"demo"_s || IsSettingsKind(kind))
         Copy(sourceFolder + u"/examples/server/firebird.conf"_s, config);
     else
-        Write(config, HostileInput(kind, scale));
+        WriteBytes(config, HostileInput(kind, scale));
     if (IsSettingsKind(kind))
-        Write(settings, HostileInput(kind, scale), QIODevice::Append);
+        WriteBytes(settings, HostileInput(kind, scale), QIODevice::Append);
 
     TNoDialogs dialogs;
     const QString server = root.filePath(u"server"_s);

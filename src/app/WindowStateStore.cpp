@@ -342,7 +342,7 @@ void TWindowStateStore::SaveColumns(const QTreeWidget &list, const QString &sect
     }
     if (!FReadOnly) {
         // A count beyond any real list names no items worth looking for.
-    for (int index = count; index < std::min(previousCount, MaxStoredColumns); ++index) {
+        for (int index = count; index < std::min(previousCount, MaxStoredColumns); ++index) {
             if (FCopy.ValueExists(section, ColumnItemName(index)))
                 FCopy.DeleteKey(section, ColumnItemName(index));
             else
