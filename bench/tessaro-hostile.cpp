@@ -7,7 +7,7 @@
 
 #include "BenchInputs.h"
 #include "PeakMemory.h"
-#include "app/StoredColumns.h"
+#include "app/state/StoredColumns.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 #include "text/SettingsFile.h"

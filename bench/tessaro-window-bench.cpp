@@ -8,8 +8,8 @@
 
 #include "BenchInputs.h"
 #include "PeakMemory.h"
-#include "app/StdDialogs.h"
 #include "app/ktParvex.h"
+#include "app/stddialogs/StdDialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 // message naming the text; nothing else.
 
 #include "FuzzFiles.h"
-#include "app/StoredColumns.h"
-#include "app/WindowStateValues.h"
+#include "app/state/StoredColumns.h"
+#include "app/state/WindowStateValues.h"
 #include "text/Errors.h"
 #include "text/SettingsFile.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/StdDialogs.h"
+#include "app/stddialogs/StdDialogs.h"
 
 #include <QList>
 #include <QString>

@@ -2,7 +2,7 @@
 // raw text views.
 
 #include "WindowFixture.h"
-#include "app/FindDialog.h"
+#include "app/search/FindDialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>

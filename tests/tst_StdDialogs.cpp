@@ -2,7 +2,7 @@
 // the error box's full stop; the folder picker's results.
 
 #include "ScriptedDialogs.h"
-#include "app/QtStdDialogs.h"
+#include "app/stddialogs/QtStdDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The search step on a raw text view: where it starts, what counts as an occurrence, what it
 // selects; and the miss message's format.
 
-#include "app/TextSearch.h"
+#include "app/search/TextSearch.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>

@@ -1,8 +1,9 @@
 #include "ScriptedDialogs.h"
-#include "app/CentreWindow.h"
-#include "app/Platform.h"
-#include "app/WindowStateStore.h"
-#include "app/WindowStateValues.h"
+#include "app/ktParvex.h"
+#include "app/platform/Platform.h"
+#include "app/state/WindowStateValues.h"
+#include "app/windowstate/CentreWindow.h"
+#include "app/windowstate/WindowStateStore.h"
 #include "text/Errors.h"
 #include "text/SettingsFile.h"
 
@@ -109,23 +110,23 @@ public:
         setObjectName(u"ParvexDlg"_s);
         auto *pages = new QTabWidget(this);
         FBAliasList = MakeList(nullptr, "FBAliasList", {u"Schl\u00FCssel"_s, u"Beschreibung"_s, u"Datei"_s});
-        FBAliasList->setColumnWidth(0, 200);
-        FBAliasList->setColumnWidth(1, 198);
+        FBAliasList->setColumnWidth(0, TParvexDlg::AliasKeyColumnWidth);
+        FBAliasList->setColumnWidth(1, TParvexDlg::AliasDescriptionColumnWidth);
         auto *splitter = new QSplitter(Qt::Horizontal);
         ParvexList = MakeList(splitter, "ParvexList", {u"Parameter"_s, u"Wert"_s, u"Vorgabe"_s});
         ParvexList->header()->setStretchLastSection(false);
         for (int column = 0; column < 3; ++column)
-            ParvexList->setColumnWidth(column, 180);
+            ParvexList->setColumnWidth(column, TParvexDlg::ParamColumnWidth);
         ItemComment = new QPlainTextEdit(splitter);
         ItemComment->setObjectName(u"ItemComment"_s);
         splitter->setStretchFactor(0, 1);
         splitter->setStretchFactor(1, 0);
-        splitter->setSizes({784 - 250, 250});
+        splitter->setSizes({TParvexDlg::ClientSize.width() - TParvexDlg::HelpBoxWidth, TParvexDlg::HelpBoxWidth});
         pages->addTab(FBAliasList, u"Aliase"_s);
         pages->addTab(splitter, u"Parameter"_s);
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(pages);
-        resize(784, 553);
+        resize(TParvexDlg::ClientSize);
     }
 
     QTreeWidget *FBAliasList;

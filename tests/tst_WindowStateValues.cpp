@@ -1,7 +1,7 @@
 #include "FileFixtures.h"
-#include "app/SettingsFilePath.h"
-#include "app/StoredColumns.h"
-#include "app/WindowStateValues.h"
+#include "app/state/SettingsFilePath.h"
+#include "app/state/StoredColumns.h"
+#include "app/state/WindowStateValues.h"
 
 #include <QDir>
 #include <QFile>

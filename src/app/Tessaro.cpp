@@ -1,8 +1,8 @@
-#include "Platform.h"
-#include "QtStdDialogs.h"
-#include "SettingsFilePath.h"
+#include "app/ktParvex.h"
+#include "app/platform/Platform.h"
+#include "app/state/SettingsFilePath.h"
+#include "app/stddialogs/QtStdDialogs.h"
 #include "config/ServerDiscovery.h"
-#include "ktParvex.h"
 #include "text/Errors.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "ktParvex.h"
+#include "app/ktParvex.h"
 
-#include "CentreWindow.h"
-#include "Platform.h"
-#include "TextSearch.h"
+#include "app/platform/Platform.h"
+#include "app/search/TextSearch.h"
+#include "app/windowstate/CentreWindow.h"
 #include "dialogs/ktParvexItemEdit.h"
 #include "text/Errors.h"
 
@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int PanelHeight = 31;
-constexpr int HelpBoxWidth = 250;
 const QString Language = QStringLiteral("GERMAN");
 
 template <class T>
@@ -118,6 +117,17 @@ QTreeWidgetItem *SelectedRow(const QTreeWidget *list)
 
 } // namespace
 
+// The objectNames of a main page's widgets.
+struct TParvexDlg::TPageNames {
+    const char *Page;
+    const char *TabSet;
+    const char *ListPage;
+    const char *ListPanel;
+    const char *FilePage;
+    const char *SearchPanel;
+    const char *Editor;
+};
+
 TParvexDlg::TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer,
                        QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -132,7 +142,7 @@ TParvexDlg::TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServe
     setObjectName(QStringLiteral("ParvexDlg"));
     CreateControls();
     ConnectEvents();
-    resize(784, 553);
+    resize(ClientSize);
     // The store reads the settings file before anything else does; a file it cannot read keeps
     // the window from being created.
     FStore = std::make_unique<TWindowStateStore>(*this, FDialogs, MainWindowStateSettings(FSettingsFolder));
@@ -161,10 +171,8 @@ void TParvexDlg::CreateControls()
     toolbarLayout->addStretch(1);
 
     pcMain = Named(new QTabWidget(this), "pcMain");
-    tsAliasConf = CreateAliasPage();
-    tsFirebirdConf = CreateConfigPage();
-    pcMain->addTab(tsAliasConf, QStringLiteral("Databases.conf"));
-    pcMain->addTab(tsFirebirdConf, QStringLiteral("Firebird.conf"));
+    pcMain->addTab(CreateAliasPage(), QStringLiteral("Databases.conf"));
+    pcMain->addTab(CreateConfigPage(), QStringLiteral("Firebird.conf"));
     pcMain->setCurrentIndex(1);
 
     auto *layout = new QVBoxLayout(this);
@@ -173,45 +181,34 @@ void TParvexDlg::CreateControls()
     layout->addWidget(pnlToolbar);
     layout->addWidget(pcMain, 1);
 
-    EditBtn = MakeToolButton(pnlParamsList, "EditBtn", 75, 25);
+    EditBtn = MakeToolButton(FConfigPage.ListPanel, "EditBtn", 75, 25);
     EditBtn->move(5, 3);
     EditBtn->setEnabled(false);
-    ResetBtn = MakeToolButton(pnlParamsList, "ResetBtn", 75, 25);
+    ResetBtn = MakeToolButton(FConfigPage.ListPanel, "ResetBtn", 75, 25);
     ResetBtn->move(90, 3);
     ResetBtn->setEnabled(false);
-    SearchBtn = MakeToolButton(pnlConfigSearch, "SearchBtn", 75, 21);
+    SearchBtn = MakeToolButton(FConfigPage.SearchPanel, "SearchBtn", 75, 21);
     SearchBtn->move(5, 5);
 }
 
 QWidget *TParvexDlg::CreateAliasPage()
 {
-    QWidget *page = MakeMainPage("tsAliasConf", pcAlias, "pcAlias");
-
-    pnlAliasList = MakePanel(nullptr, "pnlAliasList");
     FBAliasList = MakeReportList(nullptr, "FBAliasList");
-    FBAliasList->setColumnWidth(0, 200);
-    FBAliasList->setColumnWidth(1, 198);
+    FBAliasList->setColumnWidth(0, AliasKeyColumnWidth);
+    FBAliasList->setColumnWidth(1, AliasDescriptionColumnWidth);
     FBAliasList->header()->setStretchLastSection(true);
-    tsAliasList = MakePage(pcAlias, "tsAliasList", pnlAliasList, FBAliasList);
-
-    pnlAliasSearch = MakePanel(nullptr, "pnlAliasSearch");
-    edtAliasFile = MakeRawTextEditor(nullptr, "edtAliasFile");
-    tsAliasFile = MakePage(pcAlias, "tsAliasFile", pnlAliasSearch, edtAliasFile);
-
-    pcAlias->addTab(tsAliasList, QStringLiteral("Halvora Datenbanken"));
-    pcAlias->addTab(tsAliasFile, QString());
-    return page;
+    return CreateDocumentPage(FAliasPage,
+                              {"tsAliasConf", "pcAlias", "tsAliasList", "pnlAliasList", "tsAliasFile",
+                               "pnlAliasSearch", "edtAliasFile"},
+                              FBAliasList, QStringLiteral("Halvora Datenbanken"));
 }
 
 QWidget *TParvexDlg::CreateConfigPage()
 {
-    QWidget *page = MakeMainPage("tsFirebirdConf", pcConfig, "pcConfig");
-
-    pnlParamsList = MakePanel(nullptr, "pnlParamsList");
     ConfigSplitter = Named(new QSplitter(Qt::Horizontal), "ConfigSplitter");
     ParvexList = MakeReportList(ConfigSplitter, "ParvexList");
     for (int column = 0; column < 3; ++column)
-        ParvexList->setColumnWidth(column, 180);
+        ParvexList->setColumnWidth(column, ParamColumnWidth);
     ParvexList->header()->setStretchLastSection(false);
     ItemComment = Named(new QPlainTextEdit(ConfigSplitter), "ItemComment");
     ItemComment->setReadOnly(true);
@@ -224,34 +221,49 @@ QWidget *TParvexDlg::CreateConfigPage()
     ConfigSplitter->addWidget(ItemComment);
     ConfigSplitter->setStretchFactor(0, 1);
     ConfigSplitter->setStretchFactor(1, 0);
-    ConfigSplitter->setSizes({784 - HelpBoxWidth, HelpBoxWidth});
-    tsConfigList = MakePage(pcConfig, "tsConfigList", pnlParamsList, ConfigSplitter);
+    ConfigSplitter->setSizes({ClientSize.width() - HelpBoxWidth, HelpBoxWidth});
+    return CreateDocumentPage(FConfigPage,
+                              {"tsFirebirdConf", "pcConfig", "tsConfigList", "pnlParamsList", "tsConfigFile",
+                               "pnlConfigSearch", "edtConfigFile"},
+                              ConfigSplitter, QStringLiteral("Parameterliste"));
+}
 
-    pnlConfigSearch = MakePanel(nullptr, "pnlConfigSearch");
-    edtConfigFile = MakeRawTextEditor(nullptr, "edtConfigFile");
-    tsConfigFile = MakePage(pcConfig, "tsConfigFile", pnlConfigSearch, edtConfigFile);
+// A main page filled by its tab set: the list page, a panel above `list`, and the raw text page,
+// a search panel above the editor.
+QWidget *TParvexDlg::CreateDocumentPage(TDocumentPage &page, const TPageNames &names, QWidget *list,
+                                        const QString &listCaption)
+{
+    QWidget *mainPage = MakeMainPage(names.Page, page.TabSet, names.TabSet);
+    page.ListPanel = MakePanel(nullptr, names.ListPanel);
+    QWidget *listPage = MakePage(page.TabSet, names.ListPage, page.ListPanel, list);
+    page.SearchPanel = MakePanel(nullptr, names.SearchPanel);
+    page.Editor = MakeRawTextEditor(nullptr, names.Editor);
+    QWidget *filePage = MakePage(page.TabSet, names.FilePage, page.SearchPanel, page.Editor);
+    page.TabSet->addTab(listPage, listCaption);
+    page.TabSet->addTab(filePage, QString());
+    return mainPage;
+}
 
-    pcConfig->addTab(tsConfigList, QStringLiteral("Parameterliste"));
-    pcConfig->addTab(tsConfigFile, QString());
-    return page;
+template <class Sender, class Signal, class... Args>
+void TParvexDlg::ConnectGuarded(Sender *sender, Signal signal, void (TParvexDlg::*handler)(Args...))
+{
+    connect(sender, signal, this, [this, handler](Args... args) { Guarded([&] { (this->*handler)(args...); }); });
 }
 
 void TParvexDlg::ConnectEvents()
 {
-    connect(pcMain, &QTabWidget::currentChanged, this, [this](int index) { Guarded([=, this] { pcMainChange(index); }); });
-    connect(pcConfig, &QTabWidget::currentChanged, this, [this](int index) { Guarded([=, this] { pcConfigChange(index); }); });
-    connect(pcAlias, &QTabWidget::currentChanged, this, [this](int index) { Guarded([=, this] { pcAliasChange(index); }); });
-    connect(CloseBtn, &QToolButton::clicked, this, [this] { Guarded([this] { CloseBtnClick(); }); });
-    connect(LoadBtn, &QToolButton::clicked, this, [this] { Guarded([this] { LoadBtnClick(); }); });
-    connect(SaveBtn, &QToolButton::clicked, this, [this] { Guarded([this] { SaveBtnClick(); }); });
-    connect(EditBtn, &QToolButton::clicked, this, [this] { Guarded([this] { EditBtnClick(); }); });
-    connect(ResetBtn, &QToolButton::clicked, this, [this] { Guarded([this] { ResetBtnClick(); }); });
-    connect(SearchBtn, &QToolButton::clicked, this, [this] { Guarded([this] { SearchBtnClick(); }); });
-    connect(FindDialog, &TFindDialog::Find, this, [this] { Guarded([this] { FindDialogFind(); }); });
-    connect(ParvexList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection &selected, const QItemSelection &deselected) {
-                Guarded([&, this] { ParvexListSelectionChanged(selected, deselected); });
-            });
+    ConnectGuarded(pcMain, &QTabWidget::currentChanged, &TParvexDlg::pcMainChange);
+    ConnectGuarded(FConfigPage.TabSet, &QTabWidget::currentChanged, &TParvexDlg::pcConfigChange);
+    ConnectGuarded(FAliasPage.TabSet, &QTabWidget::currentChanged, &TParvexDlg::pcAliasChange);
+    ConnectGuarded(CloseBtn, &QToolButton::clicked, &TParvexDlg::CloseBtnClick);
+    ConnectGuarded(LoadBtn, &QToolButton::clicked, &TParvexDlg::LoadBtnClick);
+    ConnectGuarded(SaveBtn, &QToolButton::clicked, &TParvexDlg::SaveBtnClick);
+    ConnectGuarded(EditBtn, &QToolButton::clicked, &TParvexDlg::EditBtnClick);
+    ConnectGuarded(ResetBtn, &QToolButton::clicked, &TParvexDlg::ResetBtnClick);
+    ConnectGuarded(SearchBtn, &QToolButton::clicked, &TParvexDlg::SearchBtnClick);
+    ConnectGuarded(FindDialog, &TFindDialog::Find, &TParvexDlg::FindDialogFind);
+    ConnectGuarded(ParvexList->selectionModel(), &QItemSelectionModel::selectionChanged,
+                   &TParvexDlg::ParvexListSelectionChanged);
     ParvexList->viewport()->installEventFilter(this);
     FBAliasList->viewport()->installEventFilter(this);
     FBAliasList->installEventFilter(this);
@@ -266,8 +278,9 @@ bool TParvexDlg::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::KeyPress && watched == FBAliasList) {
         const int key = static_cast<QKeyEvent *>(event)->key();
+        // The keypad's Enter is the same key to the list.
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Guarded([this] { FBAliasListKeyDown(13); });
+            Guarded([this] { FBAliasListKeyDown(Qt::Key_Return); });
             return true;
         }
     }
@@ -306,9 +319,10 @@ void TParvexDlg::FormCreate()
         LoadBtn->hide();
     });
     Guarded([this] {
-        const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig), mainBlocker(pcMain);
-        pcAlias->setCurrentIndex(0);
-        pcConfig->setCurrentIndex(0);
+        const QSignalBlocker aliasBlocker(FAliasPage.TabSet), configBlocker(FConfigPage.TabSet),
+            mainBlocker(pcMain);
+        FAliasPage.TabSet->setCurrentIndex(0);
+        FConfigPage.TabSet->setCurrentIndex(0);
         SetCurPage(0);
         pcMain->setCurrentIndex(0);
     });
@@ -350,8 +364,8 @@ void TParvexDlg::SetLang(const QString &section)
     SearchBtn->setText(text("SearchBtn", "Search"));
     pcMain->setTabText(1, text("tsFirebirdConf", "Server Configuration"));
     pcMain->setTabText(0, text("tsAliasConf", "Alias Configuration"));
-    pcConfig->setTabText(0, text("tsConfigList", "Config Parameters"));
-    pcAlias->setTabText(0, text("tsAliasList", "Halvora Aliase"));
+    FConfigPage.TabSet->setTabText(0, text("tsConfigList", "Config Parameters"));
+    FAliasPage.TabSet->setTabText(0, text("tsAliasList", "Halvora Aliase"));
     QTreeWidgetItem *configHeader = ParvexList->headerItem();
     configHeader->setText(0, text("ConfigKeyLabel", "Property"));
     configHeader->setText(1, text("ConfigValueLabel", "Value"));
@@ -366,31 +380,27 @@ void TParvexDlg::SetCurPage(int page)
 {
     FCurPage = page;
     ResetBtn->setVisible(page == 1);
+    if (page != 0 && page != 1)
+        return;
+    TDocumentPage &shown = page == 0 ? FAliasPage : FConfigPage;
+    TakeOverEditor(shown);
+    {
+        const QSignalBlocker blocker(shown.TabSet);
+        shown.TabSet->setCurrentIndex(0);
+    }
+    SearchBtn->setParent(shown.SearchPanel);
+    EditBtn->setParent(shown.ListPanel);
     if (page == 0) {
-        TakeOverAliasEditor();
-        const QSignalBlocker blocker(pcAlias);
-        pcAlias->setCurrentIndex(0);
-        SearchBtn->setParent(pnlAliasSearch);
-        EditBtn->setParent(pnlAliasList);
         EditBtn->setText(Text(QStringLiteral("AliasEditBtn"), QStringLiteral("Update")));
         FFolderPicker.Title = Text(QStringLiteral("DbFolderDialogDescr"),
                                    QStringLiteral("Choice Folder of Firebird Databases"));
-        EditBtn->setEnabled(FAliasList.Count() > 0);
-        FillEditor(edtAliasFile, FAliasList);
-    } else if (page == 1) {
-        TakeOverConfigEditor();
-        const QSignalBlocker blocker(pcConfig);
-        pcConfig->setCurrentIndex(0);
-        SearchBtn->setParent(pnlConfigSearch);
-        EditBtn->setParent(pnlParamsList);
+    } else {
         EditBtn->setText(Text(QStringLiteral("EditBtn"), QStringLiteral("Edit")));
-        EditBtn->setEnabled(FConfigItems.Count() > 0);
         FFolderPicker.Title = Text(QStringLiteral("FolderDialogDescr"),
                                    QStringLiteral("Choice Folder Of Firebird Installation"));
-        FillEditor(edtConfigFile, FConfigItems);
-    } else {
-        return;
     }
+    EditBtn->setEnabled(shown.Document.Count() > 0);
+    FillEditor(shown);
     // A new parent hides a widget until it is shown again.
     EditBtn->move(5, 3);
     EditBtn->show();
@@ -409,64 +419,54 @@ void TParvexDlg::SetFirebirdFolder(const QString &folder)
 
 void TParvexDlg::SetConfigFileName(const QString &fileName)
 {
-    FConfigFileName = fileName;
-    pcConfig->setTabText(1, QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")), fileName));
-    LoadConfigurationFile(fileName, FConfigItems, edtConfigFile);
-    FillConfigList(FConfigItems);
-    EditBtn->setEnabled(FConfigItems.Count() > 0);
+    SetFileName(FConfigPage, fileName);
+    EditBtn->setEnabled(FConfigPage.Document.Count() > 0);
 }
 
 void TParvexDlg::SetAliasFileName(const QString &fileName)
 {
-    FAliasFileName = fileName;
-    pcAlias->setTabText(1, QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")), fileName));
-    LoadConfigurationFile(fileName, FAliasList, edtAliasFile);
-    FillAliasList(FAliasList);
+    SetFileName(FAliasPage, fileName);
 }
 
-void TParvexDlg::LoadConfigurationFile(const QString &fileName, TLineDocument &document, QPlainTextEdit *editor)
+void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
 {
-    document.Clear();
-    editor->clear();
-    if (QFileInfo::exists(fileName)) {
-        document.LoadFromFile(fileName);
-        FillEditor(editor, document);
-        NormalizeLines(document);
+    page.FileName = fileName;
+    page.TabSet->setTabText(1, QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")),
+                                                               fileName));
+    LoadConfigurationFile(page);
+    (this->*page.FillList)(page.Document);
+}
+
+void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
+{
+    page.Document.Clear();
+    page.Editor->clear();
+    if (QFileInfo::exists(page.FileName)) {
+        page.Document.LoadFromFile(page.FileName);
+        FillEditor(page);
+        NormalizeLines(page.Document);
     }
-    editor->document()->setModified(false);
+    page.Editor->document()->setModified(false);
 }
 
-void TParvexDlg::FillEditor(QPlainTextEdit *editor, const TLineDocument &document)
+void TParvexDlg::FillEditor(TDocumentPage &page)
 {
-    editor->setPlainText(document.JoinedLines(u'\n'));
-    editor->document()->setModified(false);
+    page.Editor->setPlainText(page.Document.JoinedLines(u'\n'));
+    page.Editor->document()->setModified(false);
 }
 
-void TParvexDlg::TakeOverEditor(QPlainTextEdit *editor, TLineDocument &document)
+// What the user typed in the raw text becomes the document, and the list shows it.
+void TParvexDlg::TakeOverEditor(TDocumentPage &page)
 {
-    document.Clear();
-    document.AddStrings(EditorLines(editor));
-    NormalizeLines(document);
-    editor->document()->setModified(false);
-}
-
-void TParvexDlg::TakeOverConfigEditor()
-{
-    if (!edtConfigFile->document()->isModified())
+    if (!page.Editor->document()->isModified())
         return;
-    TakeOverEditor(edtConfigFile, FConfigItems);
-    FillConfigList(FConfigItems);
-    // What the user typed is a change like any other, so Save writes it.
-    FConfigChanged = true;
-}
-
-void TParvexDlg::TakeOverAliasEditor()
-{
-    if (!edtAliasFile->document()->isModified())
-        return;
-    TakeOverEditor(edtAliasFile, FAliasList);
-    FillAliasList(FAliasList);
-    FAliasChanged = true;
+    page.Document.Clear();
+    page.Document.AddStrings(EditorLines(page.Editor));
+    NormalizeLines(page.Document);
+    page.Editor->document()->setModified(false);
+    (this->*page.FillList)(page.Document);
+    // A change like any other, so Save writes it.
+    page.Changed = true;
 }
 
 void TParvexDlg::pcMainChange(int index)
@@ -477,13 +477,13 @@ void TParvexDlg::pcMainChange(int index)
 void TParvexDlg::pcConfigChange(int index)
 {
     if (index == 0)
-        TakeOverConfigEditor();
+        TakeOverEditor(FConfigPage);
 }
 
 void TParvexDlg::pcAliasChange(int index)
 {
     if (index == 0)
-        TakeOverAliasEditor();
+        TakeOverEditor(FAliasPage);
 }
 
 void TParvexDlg::CloseBtnClick()
@@ -502,10 +502,9 @@ void TParvexDlg::LoadBtnClick()
 void TParvexDlg::SaveBtnClick()
 {
     // Text typed before any server folder was loaded has no file to go to.
-    if (FConfigChanged && !FConfigFileName.isEmpty())
-        FConfigItems.SaveToFile(FConfigFileName);
-    if (FAliasChanged && !FAliasFileName.isEmpty())
-        FAliasList.SaveToFile(FAliasFileName);
+    for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
+        if (page->Changed && !page->FileName.isEmpty())
+            page->Document.SaveToFile(page->FileName);
 }
 
 void TParvexDlg::EditBtnClick()
@@ -524,7 +523,7 @@ void TParvexDlg::ParvexListDblClick()
 
 void TParvexDlg::FBAliasListKeyDown(int key)
 {
-    if (key == 13 && EditBtn->isEnabled())
+    if (key == Qt::Key_Return && EditBtn->isEnabled())
         EditBtnClick();
 }
 
@@ -538,8 +537,8 @@ void TParvexDlg::SearchBtnClick()
 
 void TParvexDlg::FindDialogFind()
 {
-    const bool aliasPage = pcMain->currentIndex() == 0;
-    QPlainTextEdit *view = aliasPage ? edtAliasFile : edtConfigFile;
+    TDocumentPage &shown = pcMain->currentIndex() == 0 ? FAliasPage : FConfigPage;
+    QPlainTextEdit *view = shown.Editor;
     const QString pattern = FindDialog->FindText();
     const int match = FindNext(*view, pattern, FindDialog->Options());
     if (match < 0) {
@@ -548,7 +547,7 @@ void TParvexDlg::FindDialogFind()
         return;
     }
     // A view on a hidden tab cannot take the focus, so its tab comes to the front first.
-    (aliasPage ? pcAlias : pcConfig)->setCurrentIndex(1);
+    shown.TabSet->setCurrentIndex(1);
     SelectMatch(*view, match, int(pattern.size()));
 }
 
@@ -612,10 +611,10 @@ void TParvexDlg::EditConfigItemCommand()
         return;
     if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
         return;
-    SetConfigValue(FConfigItems, FCurItem.ConfigKey, FCurItem.ConfigValue);
-    FillEditor(edtConfigFile, FConfigItems);
+    SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
+    FillEditor(FConfigPage);
     row->setText(1, FCurItem.ConfigValue);
-    FConfigChanged = true;
+    FConfigPage.Changed = true;
 }
 
 void TParvexDlg::ResetBtnClick()
@@ -624,10 +623,10 @@ void TParvexDlg::ResetBtnClick()
     if (FCurItem.ConfigValue.isEmpty() || !row)
         return;
     FCurItem.ConfigValue = FCurItem.DefaultValue;
-    FConfigItems.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
+    FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
-    FillEditor(edtConfigFile, FConfigItems);
-    FConfigChanged = true;
+    FillEditor(FConfigPage);
+    FConfigPage.Changed = true;
 }
 
 // ---- Alias list ----------------------------------------------------------------------------
@@ -661,13 +660,13 @@ void TParvexDlg::UpdateAliasesCommand()
     } else if (answer == mrAll) {
         AssignAllAliasFolders(folder);
     }
-    FillEditor(edtAliasFile, FAliasList);
-    FAliasChanged = true;
+    FillEditor(FAliasPage);
+    FAliasPage.Changed = true;
 }
 
 void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
 {
-    const QString path = ::AssignAliasFolder(FAliasList, folder, FolderSeparator(), key, index);
+    const QString path = ::AssignAliasFolder(FAliasPage.Document, folder, FolderSeparator(), key, index);
     FBAliasList->topLevelItem(index)->setText(2, path);
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "FindDialog.h"
-#include "StdDialogs.h"
-#include "WindowStateStore.h"
+#include "app/search/FindDialog.h"
+#include "app/stddialogs/StdDialogs.h"
+#include "app/windowstate/WindowStateStore.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 #include "text/SettingsFile.h"
 
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -28,6 +29,13 @@ public:
     // Looks up the server folder; false when none is recorded (see FindDefaultInstance).
     using TServerLookup = std::function<bool(QString &folder)>;
 
+    // The layout as designed, at 96 dots per inch.
+    static constexpr QSize ClientSize{784, 553};
+    static constexpr int HelpBoxWidth = 250;
+    static constexpr int ParamColumnWidth = 180;
+    static constexpr int AliasKeyColumnWidth = 200;
+    static constexpr int AliasDescriptionColumnWidth = 198;
+
     TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer,
                QWidget *parent = nullptr);
     ~TParvexDlg() override;
@@ -36,17 +44,17 @@ public:
     void SetCurPage(int page);
     const QString &FirebirdFolder() const { return FFirebirdFolder; }
     void SetFirebirdFolder(const QString &folder);
-    const QString &ConfigFileName() const { return FConfigFileName; }
+    const QString &ConfigFileName() const { return FConfigPage.FileName; }
     void SetConfigFileName(const QString &fileName);
-    const QString &AliasFileName() const { return FAliasFileName; }
+    const QString &AliasFileName() const { return FAliasPage.FileName; }
     void SetAliasFileName(const QString &fileName);
     const QString &Lang() const { return FLang; }
     void SetLang(const QString &section);
 
-    bool ConfigChanged() const { return FConfigChanged; }
-    bool AliasChanged() const { return FAliasChanged; }
-    const TLineDocument &ConfigItems() const { return FConfigItems; }
-    const TLineDocument &AliasList() const { return FAliasList; }
+    bool ConfigChanged() const { return FConfigPage.Changed; }
+    bool AliasChanged() const { return FAliasPage.Changed; }
+    const TLineDocument &ConfigItems() const { return FConfigPage.Document; }
+    const TLineDocument &AliasList() const { return FAliasPage.Document; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -54,21 +62,39 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // One of the two documents with the widgets that show it: the alias page and the parameter
+    // page work alike.
+    struct TDocumentPage {
+        TLineDocument Document{};
+        QString FileName{};  // the full path
+        bool Changed = false;  // changed since start; Save writes the document then
+        QTabWidget *TabSet = nullptr;  // the list page at index 0, the raw text page at 1
+        QWidget *ListPanel = nullptr;  // above the list: EditBtn's place
+        QWidget *SearchPanel = nullptr;  // above the raw text: SearchBtn's place
+        QPlainTextEdit *Editor = nullptr;  // the raw text
+        void (TParvexDlg::*FillList)(const TLineDocument &document) = nullptr;
+    };
+    struct TPageNames;
+
     void CreateControls();
     QWidget *CreateAliasPage();
     QWidget *CreateConfigPage();
+    QWidget *CreateDocumentPage(TDocumentPage &page, const TPageNames &names, QWidget *list,
+                                const QString &listCaption);
     void ConnectEvents();
     void FormCreate();
 
     // Runs one command or start-up step; a failure ends it and is shown in the error box.
     void Guarded(const std::function<void()> &command);
+    // Connects `signal` to `handler` through Guarded.
+    template <class Sender, class Signal, class... Args>
+    void ConnectGuarded(Sender *sender, Signal signal, void (TParvexDlg::*handler)(Args...));
 
     QString Text(const QString &key, const QString &fallback) const;
-    void LoadConfigurationFile(const QString &fileName, TLineDocument &document, QPlainTextEdit *editor);
-    void FillEditor(QPlainTextEdit *editor, const TLineDocument &document);
-    void TakeOverEditor(QPlainTextEdit *editor, TLineDocument &document);
-    void TakeOverConfigEditor();
-    void TakeOverAliasEditor();
+    void SetFileName(TDocumentPage &page, const QString &fileName);
+    void LoadConfigurationFile(TDocumentPage &page);
+    void FillEditor(TDocumentPage &page);
+    void TakeOverEditor(TDocumentPage &page);
 
     void pcMainChange(int index);
     void pcConfigChange(int index);
@@ -104,15 +130,11 @@ private:
     TFolderPicker FFolderPicker;
 
     TParvexItem FCurItem;
-    bool FConfigChanged = false;
-    bool FAliasChanged = false;
     std::unique_ptr<TSettingsFile> FComments;
-    TLineDocument FAliasList;
-    TLineDocument FConfigItems;
+    TDocumentPage FAliasPage{.FillList = &TParvexDlg::FillAliasList};  // databases.conf
+    TDocumentPage FConfigPage{.FillList = &TParvexDlg::FillConfigList};  // firebird.conf
     QString FFirebirdFolder;
     QString FLang;
-    QString FAliasFileName;
-    QString FConfigFileName;
     int FCurPage = 0;
     bool FShownOnce = false;
 
@@ -121,24 +143,10 @@ private:
     QToolButton *LoadBtn = nullptr;
     QToolButton *SaveBtn = nullptr;
     QTabWidget *pcMain = nullptr;
-    QWidget *tsAliasConf = nullptr;
-    QWidget *tsFirebirdConf = nullptr;
-    QTabWidget *pcAlias = nullptr;
-    QWidget *tsAliasList = nullptr;
-    QWidget *pnlAliasList = nullptr;
     QTreeWidget *FBAliasList = nullptr;
-    QWidget *tsAliasFile = nullptr;
-    QWidget *pnlAliasSearch = nullptr;
-    QPlainTextEdit *edtAliasFile = nullptr;
-    QTabWidget *pcConfig = nullptr;
-    QWidget *tsConfigList = nullptr;
-    QWidget *pnlParamsList = nullptr;
     QSplitter *ConfigSplitter = nullptr;
     QTreeWidget *ParvexList = nullptr;
     QPlainTextEdit *ItemComment = nullptr;
-    QWidget *tsConfigFile = nullptr;
-    QWidget *pnlConfigSearch = nullptr;
-    QPlainTextEdit *edtConfigFile = nullptr;
     QToolButton *EditBtn = nullptr;
     QToolButton *ResetBtn = nullptr;
     QToolButton *SearchBtn = nullptr;

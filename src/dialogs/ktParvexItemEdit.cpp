@@ -1,6 +1,6 @@
-#include "ktParvexItemEdit.h"
+#include "dialogs/ktParvexItemEdit.h"
 
-#include "app/WindowStateStore.h"
+#include "app/windowstate/WindowStateStore.h"
 #include "text/SettingsFile.h"
 
 #include <QLabel>

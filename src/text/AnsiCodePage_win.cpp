@@ -1,4 +1,4 @@
-#include "AnsiCodePage.h"
+#include "text/AnsiCodePage.h"
 
 #include <qt_windows.h>
 

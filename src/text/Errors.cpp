@@ -1,4 +1,4 @@
-#include "Errors.h"
+#include "text/Errors.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "LineDocument.h"
+#include "text/LineDocument.h"
 
-#include "Errors.h"
+#include "text/Errors.h"
 
 #include <array>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextFile.h"
+#include "text/TextFile.h"
 
 #include <QList>
 #include <QString>

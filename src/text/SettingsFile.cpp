@@ -1,6 +1,6 @@
-#include "SettingsFile.h"
+#include "text/SettingsFile.h"
 
-#include "ktStrings.h"
+#include "text/ktStrings.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
-#include "TextFile.h"
+#include "text/TextFile.h"
 
-#include "AnsiCodePage.h"
-#include "Errors.h"
+#include "text/AnsiCodePage.h"
+#include "text/Errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ktStrings.h"
+#include "text/ktStrings.h"
 
 #include <QStringTokenizer>
 

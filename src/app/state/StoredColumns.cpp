@@ -1,6 +1,6 @@
-#include "StoredColumns.h"
+#include "app/state/StoredColumns.h"
 
-#include "WindowStateValues.h"
+#include "app/state/WindowStateValues.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StoredColumns.h"
+#include "app/state/StoredColumns.h"
 
 class QTreeWidget;
 

@@ -1,4 +1,4 @@
-#include "SettingsFilePath.h"
+#include "app/state/SettingsFilePath.h"
 
 #include <QDir>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "LayoutWidth.h"
+#include "app/windowstate/LayoutWidth.h"
 
 #include <QByteArray>
 #include <QDataStream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StdDialogs.h"
+#include "app/stddialogs/StdDialogs.h"
 
 // The standard dialogs built with Qt's own widgets.
 class TQtStdDialogs : public TStdDialogs {

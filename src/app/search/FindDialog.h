@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextSearch.h"
+#include "app/search/TextSearch.h"
 
 #include <QDialog>
 #include <QPoint>

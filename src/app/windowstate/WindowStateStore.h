@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StdDialogs.h"
+#include "app/stddialogs/StdDialogs.h"
 #include "text/SettingsFile.h"
 
 #include <QFlags>

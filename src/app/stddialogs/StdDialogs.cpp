@@ -1,4 +1,4 @@
-#include "StdDialogs.h"
+#include "app/stddialogs/StdDialogs.h"
 
 QString ErrorBoxText(const QString &message)
 {

@@ -1,10 +1,10 @@
-#include "WindowStateStore.h"
+#include "app/windowstate/WindowStateStore.h"
 
-#include "LayoutWidth.h"
-#include "ListColumns.h"
-#include "Platform.h"
-#include "SettingsFilePath.h"
-#include "WindowStateValues.h"
+#include "app/platform/Platform.h"
+#include "app/state/SettingsFilePath.h"
+#include "app/state/WindowStateValues.h"
+#include "app/windowstate/LayoutWidth.h"
+#include "app/windowstate/ListColumns.h"
 #include "text/ktStrings.h"
 
 #include <QDir>

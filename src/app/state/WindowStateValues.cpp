@@ -1,4 +1,4 @@
-#include "WindowStateValues.h"
+#include "app/state/WindowStateValues.h"
 
 #include <algorithm>
 

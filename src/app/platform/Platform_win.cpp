@@ -14,7 +14,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 
-#include "Platform.h"
+#include "app/platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ListColumns.h"
+#include "app/windowstate/ListColumns.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>

@@ -1,4 +1,4 @@
-#include "CentreWindow.h"
+#include "app/windowstate/CentreWindow.h"
 
 #include <QRect>
 #include <QScreen>

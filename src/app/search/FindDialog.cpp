@@ -1,4 +1,4 @@
-#include "FindDialog.h"
+#include "app/search/FindDialog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

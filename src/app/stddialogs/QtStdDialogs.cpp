@@ -1,4 +1,4 @@
-#include "QtStdDialogs.h"
+#include "app/stddialogs/QtStdDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

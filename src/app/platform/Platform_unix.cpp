@@ -1,4 +1,4 @@
-#include "Platform.h"
+#include "app/platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "TextSearch.h"
+#include "app/search/TextSearch.h"
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
