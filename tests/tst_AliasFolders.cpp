@@ -57,6 +57,7 @@ private slots:
     void assign_data();
     void assign();
     void allOnFileWithoutAliases();
+    void allToFolderWithHashAndBack();
     void cancelledPickerChangesNothing();
     void yesWithoutSelectedRowAssignsNothing();
     void enterAndDoubleClickRunUpdate();
@@ -152,6 +153,30 @@ void TestAliasFolders::allOnFileWithoutAliases()
     QCOMPARE(page.Paths(), QStringList({u"/srv/db/hv_sec.db"_qs, u"/srv/db/hv.db"_qs, u"/srv/db/hv_media.db"_qs,
                                         u"/srv/db/hv_mkt.db"_qs, u"/srv/db/pq_items.db"_qs, u"/srv/db/pq_stock.db"_qs,
                                         u"/srv/db/pq_rates.db"_qs, u"/srv/db/pq_pics.db"_qs}));
+}
+
+// The server would cut a path at its "#": such paths go into the file in double quotes, while the
+// list shows the path itself, and a second assignment reads it without them.
+void TestAliasFolders::allToFolderWithHashAndBack()
+{
+    TOpenAliasPage page("hv = \"/old/n#0/main.fdb\"\npq_items=\"\"\n");
+    QCOMPARE(page.Paths()[1], u"/old/n#0/main.fdb"_qs);
+    QCOMPARE(page.Paths()[4], QString());
+
+    const QStringList files = {u"hv_sec.db"_qs, u"main.fdb"_qs, u"hv_media.db"_qs, u"hv_mkt.db"_qs,
+                               u"pq_items.db"_qs, u"pq_stock.db"_qs, u"pq_rates.db"_qs, u"pq_pics.db"_qs};
+    for (const QString &folder : {u"/srv/n#1"_qs, u"/srv/db"_qs}) {
+        page.Update(0, folder, mrAll);
+        const QStringList keys = AliasCatalogKeys();
+        for (int row = 0; row < 8; ++row) {
+            const QString path = folder + u'/' + files[row];
+            QCOMPARE(page.Paths()[row], path);
+            const QString written = folder.contains(u'#') ? u'"' + path + u'"' : path;
+            QCOMPARE(page.Fixture.Window().AliasList().Values(keys[row]), written);
+        }
+    }
+    QCOMPARE(page.Fixture.Window().AliasList().Lines().mid(0, 2),
+             QStringList({u"hv=/srv/db/main.fdb"_qs, u"pq_items=/srv/db/pq_items.db"_qs}));
 }
 
 void TestAliasFolders::cancelledPickerChangesNothing()

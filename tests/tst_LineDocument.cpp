@@ -71,6 +71,8 @@ QByteArray FileBytesOf(const QString &text, TTextEncoding encoding)
     switch (encoding) {
     case TTextEncoding::Utf8:
         return "\xEF\xBB\xBF" + text.toUtf8();
+    case TTextEncoding::Utf8NoMark:
+        return text.toUtf8();
     case TTextEncoding::Utf16LE:
     case TTextEncoding::Utf16BE: {
         const bool bigEndian = encoding == TTextEncoding::Utf16BE;
@@ -113,6 +115,8 @@ private slots:
     void saveRoundTrip();
     void saveWithoutLoad_data();
     void saveWithoutLoad();
+    void editedFileKeepsItsEncoding_data();
+    void editedFileKeepsItsEncoding();
     void loadAndSaveFollowTheLineRule_data();
     void loadAndSaveFollowTheLineRule();
     void loadFileThatTellsNoSize();
@@ -174,21 +178,37 @@ void TestLineDocument::load_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<TTextEncoding>("encoding");
 
+    // Without a mark, valid UTF-8 (ASCII too) is UTF-8, anything else Windows-1252.
     const auto ansi = TTextEncoding::Ansi;
+    const auto unmarked = TTextEncoding::Utf8NoMark;
     const QStringList ab{u"a=1"_s, u"b=2"_s};
     const QStringList aEmptyB{u"a"_s, QString(), u"b"_s};
-    QTest::newRow("CR LF") << "a=1\r\nb=2\r\n"_ba << ab << ansi;
-    QTest::newRow("LF, no break at the end") << "a=1\nb=2"_ba << ab << ansi;
-    QTest::newRow("CR") << "a=1\rb=2"_ba << ab << ansi;
-    QTest::newRow("LF CR ends two lines") << "a\n\rb"_ba << aEmptyB << ansi;
-    QTest::newRow("CR LF CR LF") << "a\r\n\r\nb"_ba << aEmptyB << ansi;
-    QTest::newRow("CR LF alone") << "\r\n"_ba << QStringList{QString()} << ansi;
-    QTest::newRow("empty file") << QByteArray() << QStringList() << ansi;
-    QTest::newRow("U+0000 ends the text") << "a\0b\r\nc"_ba << QStringList{u"a"_s} << ansi;
+    QTest::newRow("CR LF") << "a=1\r\nb=2\r\n"_ba << ab << unmarked;
+    QTest::newRow("LF, no break at the end") << "a=1\nb=2"_ba << ab << unmarked;
+    QTest::newRow("CR") << "a=1\rb=2"_ba << ab << unmarked;
+    QTest::newRow("LF CR ends two lines") << "a\n\rb"_ba << aEmptyB << unmarked;
+    QTest::newRow("CR LF CR LF") << "a\r\n\r\nb"_ba << aEmptyB << unmarked;
+    QTest::newRow("CR LF alone") << "\r\n"_ba << QStringList{QString()} << unmarked;
+    QTest::newRow("empty file") << QByteArray() << QStringList() << unmarked;
+    QTest::newRow("U+0000 ends the text") << "a\0b\r\nc"_ba << QStringList{u"a"_s} << unmarked;
     QTest::newRow("Windows-1252") << "\x80\x9F\xE4\xFF"_ba << QStringList{u"€Ÿäÿ"_s} << ansi;
+    QTest::newRow("Windows-1252 umlauts")
+        << "Datenb\xE4nke=Gr\xFC\xDF" "e\r\n"_ba << QStringList{u"Datenbänke=Grüße"_s} << ansi;
     QTest::newRow("FF alone") << "\xFF"_ba << QStringList{u"ÿ"_s} << ansi;
+    QTest::newRow("overlong UTF-8 form is Windows-1252") << "\xC0\xAF"_ba << QStringList{u"À¯"_s} << ansi;
+    QTest::newRow("encoded surrogate is Windows-1252")
+        << "\xED\xA0\x80"_ba << QStringList{u"í\u00A0€"_s} << ansi;
+    QTest::newRow("incomplete UTF-8 at the end is Windows-1252")
+        << "a\xC3"_ba << QStringList{u"aÃ"_s} << ansi;
+    QTest::newRow("UTF-8 without a mark")
+        << "Datenb\xC3\xA4nke=Gr\xC3\xBC\xC3\x9F" "e\r\n\xE2\x82\xAC"_ba
+        << QStringList{u"Datenbänke=Grüße"_s, u"€"_s} << unmarked;
+    QTest::newRow("UTF-8 without a mark, bytes behind U+0000 decide nothing")
+        << "\xC3\xA4\0\xFF"_ba << QStringList{u"ä"_s} << unmarked;
+    QTest::newRow("Windows-1252 before U+0000 decides")
+        << "\xE4\0\xC3\xA4"_ba << QStringList{u"ä"_s} << ansi;
     QTest::newRow("UTF-16 LE without a mark")
-        << "a\0=\0001\0"_ba << QStringList{u"a"_s} << ansi;
+        << "a\0=\0001\0"_ba << QStringList{u"a"_s} << unmarked;
     QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << QStringList() << TTextEncoding::Utf8;
     QTest::newRow("UTF-8")
         << "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e=1\r\nx"_ba << QStringList{u"Grüße=1"_s, u"x"_s}
@@ -286,6 +306,10 @@ void TestLineDocument::saveRoundTrip_data()
     for (int byte = 0x80; byte <= 0xFF; ++byte)
         upper += char(byte);
     QTest::newRow("Windows-1252 0x80..0xFF") << upper << upper + "\r\n";
+    QTest::newRow("Windows-1252 umlauts stay Windows-1252")
+        << "Datenb\xE4nke=/srv/Datenb\xE4nke\n"_ba << "Datenb\xE4nke=/srv/Datenb\xE4nke\r\n"_ba;
+    QTest::newRow("UTF-8 without a mark stays without one")
+        << "k=/srv/Datenb\xC3\xA4nke\n"_ba << "k=/srv/Datenb\xC3\xA4nke\r\n"_ba;
     QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << "\xEF\xBB\xBF"_ba;
     QTest::newRow("UTF-8") << "\xEF\xBB\xBF\xC3\xA4\rb"_ba << "\xEF\xBB\xBF\xC3\xA4\r\nb\r\n"_ba;
     QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba << "\xFF\xFE"_ba;
@@ -312,9 +336,10 @@ void TestLineDocument::saveWithoutLoad_data()
     QTest::newRow("no lines") << QStringList() << QByteArray();
     QTest::newRow("two lines") << QStringList{u"a=1"_s, u"b=2"_s} << "a=1\r\nb=2\r\n"_ba;
     QTest::newRow("one empty line") << QStringList{QString()} << "\r\n"_ba;
-    QTest::newRow("unencodable characters become ?")
-        << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s, u"a\u0151b"_s}
-        << "\x80\xE4\r\n?\r\n?\r\na?b\r\n"_ba;
+    // A file that was never read is new: UTF-8 without a mark.
+    QTest::newRow("UTF-8 without a mark")
+        << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s}
+        << "\xE2\x82\xAC\xC3\xA4\r\n\xE4\xB8\xAD\r\n\xF0\x9F\x98\x80\r\n"_ba;
 }
 
 void TestLineDocument::saveWithoutLoad()
@@ -330,35 +355,71 @@ void TestLineDocument::saveWithoutLoad()
     QCOMPARE(FileBytes(path), saved);
 }
 
+void TestLineDocument::editedFileKeepsItsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("added");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("ASCII gains UTF-8") << "a=1\n"_ba << u"b=ä"_s << "a=1\r\nb=\xC3\xA4\r\n"_ba;
+    QTest::newRow("empty file gains UTF-8") << QByteArray() << u"b=ä€"_s << "b=\xC3\xA4\xE2\x82\xAC\r\n"_ba;
+    QTest::newRow("Windows-1252 stays Windows-1252")
+        << "a=\xFC\n"_ba << u"b=ä€"_s << "a=\xFC\r\nb=\xE4\x80\r\n"_ba;
+    QTest::newRow("Windows-1252: unencodable characters become ?")
+        << "a=\xFC\n"_ba << u"中\U0001F600a\u0151b"_s << "a=\xFC\r\n??a?b\r\n"_ba;
+    QTest::newRow("UTF-8 with a mark keeps it")
+        << "\xEF\xBB\xBF" "a=1\n"_ba << u"b=ä"_s << "\xEF\xBB\xBF" "a=1\r\nb=\xC3\xA4\r\n"_ba;
+}
+
+void TestLineDocument::editedFileKeepsItsEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, added);
+    QFETCH(QByteArray, saved);
+
+    TLineDocument document = Loaded(bytes);
+    document.Add(added);
+    const QString path = FDir->filePath(u"saved.conf"_s);
+    document.SaveToFile(path);
+
+    QCOMPARE(FileBytes(path), saved);
+}
+
 // Texts made at random from a few characters, among them every line break, U+0000 and characters
 // next to CR and LF in code, in lines long and short, must load into the lines the rule gives and
 // save as those lines with CR LF after each.
 void TestLineDocument::loadAndSaveFollowTheLineRule_data()
 {
     QTest::addColumn<TTextEncoding>("encoding");
+    QTest::addColumn<QString>("lead");
     QTest::addColumn<QString>("alphabet");
 
     const QString breaks = u"\r\n\r\n\t\u000C\u000E"_s + QChar(u'\0');
     const QString ascii = u"aaaaaaaabbbb==  "_s + breaks;
-    QTest::newRow("legacy, ASCII") << TTextEncoding::Ansi << ascii;
-    QTest::newRow("legacy, beyond ASCII") << TTextEncoding::Ansi << ascii + u"ä€"_s;
-    QTest::newRow("UTF-8, ASCII") << TTextEncoding::Utf8 << ascii;
-    QTest::newRow("UTF-8") << TTextEncoding::Utf8 << ascii + u"ä中"_s;
+    // "ÿ", the byte FF, is never UTF-8: behind it a file without a mark is Windows-1252.
+    const QString notUtf8 = u"ÿ"_s;
+    QTest::newRow("legacy, ASCII") << TTextEncoding::Ansi << notUtf8 << ascii;
+    QTest::newRow("legacy, beyond ASCII") << TTextEncoding::Ansi << notUtf8 << ascii + u"ä€"_s;
+    QTest::newRow("no mark, ASCII") << TTextEncoding::Utf8NoMark << QString() << ascii;
+    QTest::newRow("no mark, UTF-8") << TTextEncoding::Utf8NoMark << QString() << ascii + u"ä中"_s;
+    QTest::newRow("UTF-8, ASCII") << TTextEncoding::Utf8 << QString() << ascii;
+    QTest::newRow("UTF-8") << TTextEncoding::Utf8 << QString() << ascii + u"ä中"_s;
     // Units whose bytes are CR or LF, alone or as a pair, in either byte order.
     const QString utf16 = ascii + u"\u0D0A\u0A0D\u010D\u800D\uFFFF"_s;
-    QTest::newRow("UTF-16 LE") << TTextEncoding::Utf16LE << utf16;
-    QTest::newRow("UTF-16 BE") << TTextEncoding::Utf16BE << utf16;
+    QTest::newRow("UTF-16 LE") << TTextEncoding::Utf16LE << QString() << utf16;
+    QTest::newRow("UTF-16 BE") << TTextEncoding::Utf16BE << QString() << utf16;
 }
 
 void TestLineDocument::loadAndSaveFollowTheLineRule()
 {
     QFETCH(TTextEncoding, encoding);
+    QFETCH(QString, lead);
     QFETCH(QString, alphabet);
 
     QRandomGenerator random(7);
     const QString saved = FDir->filePath(u"saved.conf"_s);
     for (int round = 0; round < 300; ++round) {
-        QString text;
+        QString text = lead;
         for (int length = random.bounded(round % 10 == 0 ? 400 : 60); length > 0; --length)
             text += alphabet[random.bounded(int(alphabet.size()))];
         const QStringList lines = LinesByRule(text);

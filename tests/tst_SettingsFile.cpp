@@ -80,7 +80,7 @@ private slots:
 
     void nothingToReadGivesNoSections_data();
     void nothingToReadGivesNoSections();
-    void newFileIsWrittenInAnsiWithoutMark();
+    void newFileIsWrittenInUtf8WithoutMark();
     void clearLeavesFileAndEncoding();
     void renameWithoutReloadKeepsCopy();
     void renameReloadKeepsFirstEncoding_data();
@@ -412,15 +412,16 @@ void TestSettingsFile::nothingToReadGivesNoSections()
     QCOMPARE(ini.FileName(), path);
 }
 
-void TestSettingsFile::newFileIsWrittenInAnsiWithoutMark()
+void TestSettingsFile::newFileIsWrittenInUtf8WithoutMark()
 {
     const QString path = PathOf(QStringLiteral("new.ini"));
     TSettingsFile ini(path);
     ini.WriteString(QStringLiteral("Form"), QStringLiteral("Left"), QStringLiteral("10"));
     ini.WriteString(QStringLiteral("Form"), QStringLiteral("Caption"), QStringLiteral("Größe"));
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(path), Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xF6\xDF"
+    QCOMPARE(ReadBytes(path), Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
                                     "e\r\n\r\n"));
+    QCOMPARE(TSettingsFile(path).Encoding(), TTextEncoding::Utf8NoMark);
 }
 
 void TestSettingsFile::clearLeavesFileAndEncoding()
@@ -462,7 +463,8 @@ void TestSettingsFile::renameReloadKeepsFirstEncoding_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QByteArray>("written");
 
-    const QByteArray ansi = Bytes("[X]\r\n");
+    const QByteArray ansi = Bytes("[X]\r\nk=\xDF\r\n");
+    const QByteArray ascii = Bytes("[X]\r\n");
     const QByteArray utf8 = Bytes("\xEF\xBB\xBF[X]\r\n");
     const QByteArray body = Bytes("[A]\r\n[B]\r\nk=Stra\xC3\x9F"
                                   "e\r\n");
@@ -473,6 +475,19 @@ void TestSettingsFile::renameReloadKeepsFirstEncoding_data()
     // The mark, taken for three Windows-1252 characters, leads the first line: no header there.
     QTest::newRow("ANSI remembered, later UTF-8 mark read as text")
         << ansi << bodyWithMark << QStringList{"B"} << "StraÃŸe"
+        << Bytes("[B]\r\nk=Stra\xC3\x9F"
+                 "e\r\n\r\n");
+    QTest::newRow("ANSI remembered, later UTF-8 without mark read in it")
+        << ansi << body << QStringList{"A", "B"} << "StraÃŸe"
+        << Bytes("[A]\r\n\r\n[B]\r\nk=Stra\xC3\x9F"
+                 "e\r\n\r\n");
+    QTest::newRow("UTF-8 without mark remembered, later mark read as text")
+        << ascii << bodyWithMark << QStringList{"B"} << "Straße"
+        << Bytes("[B]\r\nk=Stra\xC3\x9F"
+                 "e\r\n\r\n");
+    QTest::newRow("UTF-8 without mark remembered, later Windows-1252 read in the legacy code page")
+        << ascii << Bytes("[B]\r\nk=Stra\xDF"
+                          "e\r\n") << QStringList{"B"} << "Straße"
         << Bytes("[B]\r\nk=Stra\xC3\x9F"
                  "e\r\n\r\n");
     QTest::newRow("UTF-8 remembered, its mark skipped")

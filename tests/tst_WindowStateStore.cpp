@@ -266,7 +266,8 @@ void TestWindowStateStore::firstStartWritesMainSections()
                             "NormPos=" + normal,
                             "ItemComment_Width=250",
                             ""};
-    lines += ColumnLines(AliasColumns.toLatin1() + "\\Item0", "taLeftJustify", false, "Schl\xFCssel", 200);
+    // A new settings file is UTF-8 without a mark.
+    lines += ColumnLines(AliasColumns.toLatin1() + "\\Item0", "taLeftJustify", false, "Schl\xC3\xBCssel", 200);
     lines += ColumnLines(AliasColumns.toLatin1() + "\\Item1", "taLeftJustify", false, "Beschreibung", 198);
     lines += ColumnLines(AliasColumns.toLatin1() + "\\Item2", "taLeftJustify", true, "Datei",
                          run.Window.FBAliasList->columnWidth(2));

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TLineDocument DocumentOf(const QStringList &lines)
@@ -44,6 +46,11 @@ private slots:
     void addAlias();
     void addSecurityBlock();
     void addingEveryAliasBlocksAllButTheSecurityDatabase();
+
+    void aliasValue_data();
+    void aliasValue();
+    void aliasPath_data();
+    void aliasPath();
 
     void assignAliasFolder_data();
     void assignAliasFolder();
@@ -342,6 +349,55 @@ void TestKtFBFunc::addingEveryAliasBlocksAllButTheSecurityDatabase()
              QStringList({"pq_pics=D:\\Db\\pq_pics.db", "{", "SecurityDatabase=hv_sec", "}"}));
 }
 
+void TestKtFBFunc::aliasValue_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("plain path as it is") << "/srv/db/hv.db" << "/srv/db/hv.db";
+    QTest::newRow("Windows path as it is") << "D:\\Db\\hv.db" << "D:\\Db\\hv.db";
+    QTest::newRow("blank inside as it is") << "/srv/my db/hv.db" << "/srv/my db/hv.db";
+    QTest::newRow("umlauts as they are") << u"/srv/Datenbänke/hv.db"_s << u"/srv/Datenbänke/hv.db"_s;
+    QTest::newRow("empty as it is") << "" << "";
+    QTest::newRow("# would start a comment") << "/srv/n#1/hv.db" << "\"/srv/n#1/hv.db\"";
+    QTest::newRow("# at the end") << "/srv/hv.db#" << "\"/srv/hv.db#\"";
+    QTest::newRow("leading blank would be trimmed") << " x/hv.db" << "\" x/hv.db\"";
+    QTest::newRow("trailing blank would be trimmed") << "/srv/hv.db " << "\"/srv/hv.db \"";
+    QTest::newRow("trailing tab would be trimmed") << "/srv/hv.db\t" << "\"/srv/hv.db\t\"";
+}
+
+void TestKtFBFunc::aliasValue()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, value);
+
+    QCOMPARE(AliasValue(path), value);
+    QCOMPARE(AliasPath(value), path);
+}
+
+void TestKtFBFunc::aliasPath_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("quoted") << "\"/srv/n#1/hv.db\"" << "/srv/n#1/hv.db";
+    QTest::newRow("quoted without need") << "\"/srv/hv.db\"" << "/srv/hv.db";
+    QTest::newRow("empty quotes") << "\"\"" << "";
+    QTest::newRow("a lone quote") << "\"" << "\"";
+    QTest::newRow("opening quote only") << "\"/srv/hv.db" << "\"/srv/hv.db";
+    QTest::newRow("closing quote only") << "/srv/hv.db\"" << "/srv/hv.db\"";
+    QTest::newRow("quotes inside") << "/srv/\"a\"/hv.db" << "/srv/\"a\"/hv.db";
+}
+
+void TestKtFBFunc::aliasPath()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, path);
+
+    QCOMPARE(AliasPath(value), path);
+    QCOMPARE(AliasPaths(DocumentOf({"x=1", "HV=" + value}), {"hv_sec", "hv"}), QStringList({QString(), path}));
+}
+
 void TestKtFBFunc::assignAliasFolder_data()
 {
     QTest::addColumn<QStringList>("before");
@@ -368,6 +424,24 @@ void TestKtFBFunc::assignAliasFolder_data()
                                                        << "/db/a:b.fdb" << QStringList{"hv=/db/a:b.fdb"};
     QTest::newRow("empty line takes the path in place")
         << QStringList{"HV=", "hv_sec=S"} << "/db/" << QChar(u'/') << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
+    QTest::newRow("empty quotes take the path in place")
+        << QStringList{"hv=\"\"", "hv_sec=S"} << "/db/" << QChar(u'/') << "/db/hv.db"
+        << QStringList{"hv=/db/hv.db", "hv_sec=S"};
+    QTest::newRow("new line with # quoted, block behind it")
+        << QStringList{"hv_sec=S"} << "/n#1/" << QChar(u'/') << "/n#1/hv.db"
+        << QStringList{"hv_sec=S", "hv=\"/n#1/hv.db\"", "{", "SecurityDatabase=hv_sec", "}"};
+    QTest::newRow("path with # quoted in place")
+        << QStringList{"hv=/old/main.fdb"} << "/n#1/" << QChar(u'/') << "/n#1/main.fdb"
+        << QStringList{"hv=\"/n#1/main.fdb\""};
+    QTest::newRow("quoted path keeps its file name, quotes go where not needed")
+        << QStringList{"hv=\"/n#1/main.fdb\""} << "/db/" << QChar(u'/') << "/db/main.fdb"
+        << QStringList{"hv=/db/main.fdb"};
+    QTest::newRow("quoted file name with # stays quoted")
+        << QStringList{"hv=\"D:\\Old\\a#b.fdb\""} << "E:\\" << QChar(u'\\') << "E:\\a#b.fdb"
+        << QStringList{"hv=\"E:\\a#b.fdb\""};
+    QTest::newRow("file name ending in a blank stays quoted")
+        << QStringList{"hv=\"/old/hv.db \""} << "/db/" << QChar(u'/') << "/db/hv.db "
+        << QStringList{"hv=\"/db/hv.db \""};
 }
 
 void TestKtFBFunc::assignAliasFolder()

@@ -633,7 +633,7 @@ void TParvexDlg::ResetBtnClick()
 
 void TParvexDlg::FillAliasList(const TLineDocument &document)
 {
-    const QStringList paths = document.ValuesOf(AliasCatalogKeys());
+    const QStringList paths = AliasPaths(document, AliasCatalogKeys());
     FBAliasList->setUpdatesEnabled(false);
     FBAliasList->clear();
     for (std::size_t row = 0; row < AliasCatalog.size(); ++row) {

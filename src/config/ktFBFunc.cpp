@@ -162,7 +162,7 @@ void SetConfigValue(TLineDocument &document, const QString &key, const QString &
 
 void AddAlias(TLineDocument &document, const QString &key, const QString &path)
 {
-    document.Add(key % u'=' % path);
+    document.Add(key % u'=' % AliasValue(path));
     const QString securityAlias = SecurityAlias();
     if (key != securityAlias && document.IndexOfName(securityAlias) >= 0)
         AddSecurityBlock(document);
@@ -173,6 +173,30 @@ void AddSecurityBlock(TLineDocument &document)
     document.Add(QStringLiteral("{"));
     document.Add(QStringLiteral("SecurityDatabase=") + SecurityAlias());
     document.Add(QStringLiteral("}"));
+}
+
+QString AliasValue(const QString &path)
+{
+    // Whatever trimming would take from either end, the server's or the line normalisation's.
+    const auto trimmed = [](QChar c) { return c.unicode() <= u' '; };
+    const bool needsQuotes =
+        path.contains(u'#') || (!path.isEmpty() && (trimmed(path.front()) || trimmed(path.back())));
+    return needsQuotes ? u'"' % path % u'"' : path;
+}
+
+QString AliasPath(const QString &value)
+{
+    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+QStringList AliasPaths(const TLineDocument &document, const QStringList &keys)
+{
+    QStringList paths = document.ValuesOf(keys);
+    for (QString &path : paths)
+        path = AliasPath(path);
+    return paths;
 }
 
 QString DatabaseFileName(const QString &path, QChar separator)
@@ -186,16 +210,16 @@ QString DatabaseFileName(const QString &path, QChar separator)
 QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator,
                           const QString &key, int index)
 {
-    const QString current = document.Values(key);
+    const QString current = AliasPath(document.Values(key));
     if (!current.isEmpty()) {
         const QString path = folder + DatabaseFileName(current, separator);
-        document.SetValues(key, path);
+        document.SetValues(key, AliasValue(path));
         return path;
     }
     const QString path = folder + QString::fromLatin1(AliasCatalog.at(std::size_t(index)).FileName);
     // A line left empty by hand gets the path in place; a second line would stay hidden.
     if (document.IndexOfName(key) >= 0)
-        document.SetValues(key, path);
+        document.SetValues(key, AliasValue(path));
     else
         AddAlias(document, key, path);
     return path;

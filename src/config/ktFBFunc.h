@@ -51,12 +51,25 @@ void ActivateCommentedKey(TLineDocument &document, const QString &key);
 // line's place; an empty value removes the active line.
 void SetConfigValue(TLineDocument &document, const QString &key, const QString &value);
 
-// Appends the alias line key=path and, for an alias other than the security database while the
-// security database has a line, the block that names it.
+// Appends the alias line key=path (the path written as AliasValue gives it) and, for an alias
+// other than the security database while the security database has a line, the block that names
+// it.
 void AddAlias(TLineDocument &document, const QString &key, const QString &path);
 
 // Appends "{", "SecurityDatabase=<security alias>", "}".
 void AddSecurityBlock(TLineDocument &document);
+
+// A database path as the value of an alias line. The server takes "#" anywhere on a line for the
+// start of a comment and trims the value's blanks, but strips double quotes around it: a path that
+// holds "#" or begins or ends with a blank is written in double quotes, any other path as it is.
+QString AliasValue(const QString &path);
+
+// The database path that an alias line's value stands for: the value without the double quotes
+// that enclose it, if they do.
+QString AliasPath(const QString &value);
+
+// The paths of `keys` in `document`, read as AliasPath gives them; empty for a key without a line.
+QStringList AliasPaths(const TLineDocument &document, const QStringList &keys);
 
 // The file name part of a database path: the text after its last `separator` and, for the
 // Windows separator "\", also after a drive colon; the whole path when it has neither.

@@ -79,3 +79,13 @@ bool AnsiIsUtf8()
 {
     return false;
 }
+
+bool UnmarkedIsUtf8(QByteArrayView bytes)
+{
+    return bytes.isValidUtf8();
+}
+
+bool NewFileIsUtf8()
+{
+    return true;
+}

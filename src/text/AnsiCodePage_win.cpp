@@ -34,3 +34,13 @@ bool AnsiIsUtf8()
 {
     return GetACP() == CP_UTF8;
 }
+
+bool UnmarkedIsUtf8(QByteArrayView /*bytes*/)
+{
+    return false;
+}
+
+bool NewFileIsUtf8()
+{
+    return false;
+}

@@ -38,6 +38,7 @@ QByteArrayView ByteOrderMark(TTextEncoding encoding)
         return "\xFE\xFF";
     case TTextEncoding::None:
     case TTextEncoding::Ansi:
+    case TTextEncoding::Utf8NoMark:
         break;
     }
     return {};
@@ -45,8 +46,15 @@ QByteArrayView ByteOrderMark(TTextEncoding encoding)
 
 QByteArrayView SavedMark(TTextEncoding encoding)
 {
-    const bool legacy = encoding == TTextEncoding::None || encoding == TTextEncoding::Ansi;
-    return legacy && AnsiIsUtf8() ? ByteOrderMark(TTextEncoding::Utf8) : ByteOrderMark(encoding);
+    return encoding == TTextEncoding::Ansi && AnsiIsUtf8() ? ByteOrderMark(TTextEncoding::Utf8)
+                                                           : ByteOrderMark(encoding);
+}
+
+// The text of a file ends at its first U+0000, which is a zero byte in every byte encoding.
+QByteArrayView BytesBeforeNull(QByteArrayView bytes)
+{
+    const qsizetype end = bytes.indexOf('\0');
+    return end < 0 ? bytes : bytes.first(end);
 }
 
 // The bytes in the upper half of a text's storage.
@@ -108,6 +116,15 @@ QString DecodeUtf8(QByteArrayView bytes)
     if (decoder.hasError())
         throw EEncodingError();
     return text;
+}
+
+// Without a mark only the bytes themselves said UTF-8; should they have changed since, they read
+// in the legacy code page, as any such file does.
+QString DecodeUnmarkedUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, KeepMarks);
+    const QString text = decoder.decode(bytes);
+    return decoder.hasError() ? DecodeAnsi(bytes) : text;
 }
 
 // The lanes of a 64-bit word for units of type `Unit`, one bit set in each.
@@ -408,7 +425,7 @@ TTextEncoding DetectEncoding(QByteArrayView bytes, qsizetype &markLength)
             return encoding;
     }
     markLength = 0;
-    return TTextEncoding::Ansi;
+    return UnmarkedIsUtf8(BytesBeforeNull(bytes)) ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
 }
 
 qsizetype LeadingMarkLength(QByteArrayView bytes, TTextEncoding encoding)
@@ -426,6 +443,10 @@ TTextLines DecodeLines(TFileBytes &&file, qsizetype markLength, TTextEncoding en
         if (IsAscii(bytes))
             return DecodeAsciiInPlace(std::move(storage), markLength);
         return SplitText(DecodeUtf8(bytes));
+    case TTextEncoding::Utf8NoMark:
+        if (IsAscii(bytes))
+            return DecodeAsciiInPlace(std::move(storage), markLength);
+        return SplitText(DecodeUnmarkedUtf8(BytesBeforeNull(bytes)));
     case TTextEncoding::Utf16LE:
     case TTextEncoding::Utf16BE:
         return SplitText(DecodeUtf16InPlace(std::move(storage), markLength, encoding));
@@ -440,9 +461,12 @@ TTextLines DecodeLines(TFileBytes &&file, qsizetype markLength, TTextEncoding en
 
 QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding)
 {
+    if (encoding == TTextEncoding::None)
+        encoding = NewFileIsUtf8() ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
     const QByteArrayView mark = SavedMark(encoding);
     switch (encoding) {
     case TTextEncoding::Utf8:
+    case TTextEncoding::Utf8NoMark:
         return EncodeByteLines(lines, mark, [](QStringView line) { return line.toUtf8(); });
     case TTextEncoding::Utf16LE:
     case TTextEncoding::Utf16BE:

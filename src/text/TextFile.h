@@ -8,7 +8,8 @@
 
 // Whole-file text reading and writing shared by the line document and the settings file.
 
-enum class TTextEncoding { None, Ansi, Utf8, Utf16LE, Utf16BE };
+// Utf8NoMark is UTF-8 read from a file without a byte order mark, and written again without one.
+enum class TTextEncoding { None, Ansi, Utf8, Utf8NoMark, Utf16LE, Utf16BE };
 
 // One line of a text: a view of its characters, with what a pass over many lines asks of each
 // line kept beside it, so that the lines it passes over cost no look at their characters. Lines
@@ -49,21 +50,23 @@ struct TTextLines {
 TFileBytes ReadWholeFile(const QString &path);
 
 // The encoding announced by the byte order mark at the start of `bytes` (EF BB BF, FF FE, FE FF,
-// tested in that order), or Ansi without one. `markLength` receives the mark's length.
+// tested in that order); without one, Utf8NoMark or Ansi as the system reads such a file
+// (AnsiCodePage.h). `markLength` receives the mark's length.
 TTextEncoding DetectEncoding(QByteArrayView bytes, qsizetype &markLength);
 
 // Length of `encoding`'s byte order mark when `bytes` begins with it, else 0.
 qsizetype LeadingMarkLength(QByteArrayView bytes, TTextEncoding encoding);
 
 // Decodes the bytes that follow the mark and splits the text into lines. UTF-8 strictly (throws
-// EEncodingError); UTF-16 ignoring an odd last byte (a single byte throws EEncodingError); Ansi
-// (and None) through the legacy code page, which never fails. CR, LF and CR LF each end a line
-// (LF CR ends two); U+0000 ends the text; text after the last break forms a last line only when
-// it is not empty.
+// EEncodingError); UTF-8 without a mark up to the first U+0000, in the legacy code page should
+// that text not be valid UTF-8; UTF-16 ignoring an odd last byte (a single byte throws
+// EEncodingError); Ansi (and None) through the legacy code page, which never fails. CR, LF and
+// CR LF each end a line (LF CR ends two); U+0000 ends the text; text after the last break forms
+// a last line only when it is not empty.
 TTextLines DecodeLines(TFileBytes &&file, qsizetype markLength, TTextEncoding encoding);
 
 // The file's bytes for `lines`: the encoding's byte order mark, then every line followed by
-// CR LF, encoded in `encoding` (None means the legacy code page).
+// CR LF, encoded in `encoding` (None, a file never read, as NewFileIsUtf8 says).
 QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding);
 
 // Replaces the file's content with `bytes` so that it is never left half-written: the text goes
