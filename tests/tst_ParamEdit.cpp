@@ -5,6 +5,9 @@
 #include "text/SettingsFile.h"
 
 #include <QApplication>
+#include <QBrush>
+#include <QColor>
+#include <QPalette>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -78,6 +81,7 @@ class TestParamEdit : public QObject {
 
 private slots:
     void listShowsCatalogueAndValues();
+    void ignoredParametersLookDisabledButStayEditable();
     void selectionShowsHelpAndEnablesReset_data();
     void selectionShowsHelpAndEnablesReset();
     void commands_data();
@@ -107,6 +111,29 @@ void TestParamEdit::listShowsCatalogueAndValues()
     QCOMPARE(page.List->selectedItems(), QList<QTreeWidgetItem *>({page.List->topLevelItem(0)}));
     QCOMPARE(page.List->currentItem(), page.List->topLevelItem(0));
     QVERIFY(page.Fixture.Control<QToolButton>("ResetBtn")->isEnabled());
+}
+
+void TestParamEdit::ignoredParametersLookDisabledButStayEditable()
+{
+    TOpenParameterPage page;
+    const QColor disabled = page.List->palette().color(QPalette::Disabled, QPalette::Text);
+    QVERIFY(disabled != page.List->palette().color(QPalette::Active, QPalette::Text));
+    for (int row = 0; row < page.List->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem *item = page.List->topLevelItem(row);
+        const bool ignored = ParamCatalog.at(std::size_t(row)).Use == TServerUse::Ignored;
+        for (int column = 0; column < 3; ++column) {
+            const QBrush brush = item->foreground(column);
+            QVERIFY2(ignored ? brush.color() == disabled : brush.style() == Qt::NoBrush, qPrintable(item->text(0)));
+        }
+        QVERIFY(item->flags().testFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
+    }
+
+    QTreeWidgetItem *row = page.Select(u"LockGrantOrder"_qs);
+    QCOMPARE(row->foreground(0).color(), disabled);
+    AnswerEditDialog(u"0"_qs);
+    page.Fixture.Control<QToolButton>("EditBtn")->click();
+    QCOMPARE(row->text(1), u"0"_qs);
+    QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"LockGrantOrder"), u"0"_qs);
 }
 
 void TestParamEdit::selectionShowsHelpAndEnablesReset_data()

@@ -1,5 +1,8 @@
 #include "config/ktFBFunc.h"
 
+#include "text/SettingsFile.h"
+
+#include <QMap>
 #include <QSet>
 #include <QTest>
 
@@ -18,6 +21,26 @@ TLineDocument DocumentOf(const QStringList &lines)
 
 const QString CachePages = QStringLiteral("DefaultDbCachePages");
 
+// The help text of `name` in the language file shipped with the program.
+QString ShippedHelpText(const QString &name)
+{
+    return TSettingsFile(QStringLiteral(TESSARO_LANGUAGE_FILE)).ReadString(QStringLiteral("GERMAN"), name, QString());
+}
+
+// The names Firebird 3.0 and later ignore, with the name that took each one's place, if any.
+const QMap<QString, QString> IgnoredNames = {
+    {"RootDirectory", ""},           {"ExternalTablesDirs", "ExternalFileAccess"},
+    {"SortMemBlockSize", "TempBlockSize"}, {"SortMemUpperLimit", "TempCacheLimit"},
+    {"OldParameterOrdering", ""},    {"CompleteBooleanEvaluation", ""},
+    {"LockSemCount", ""},            {"LockGrantOrder", ""},
+    {"LockRequireSpins", "LockAcquireSpins"}, {"PrioritySwitchDelay", ""},
+    {"DeadThreadsCollection", ""},   {"PriorityBoost", ""},
+    {"IpcMapSize", ""},              {"CreateInternalWindow", ""},
+    {"LockSignal", ""},
+};
+
+const QString IgnoredSentence = QStringLiteral("Firebird 3.0 und neuer lesen diesen Namen nicht");
+
 } // namespace
 
 class TestKtFBFunc : public QObject {
@@ -27,6 +50,11 @@ private slots:
     void paramCatalogRows_data();
     void paramCatalogRows();
     void paramCatalogNames();
+    void ignoredParameters();
+    void shippedHelpTextsOfIgnoredParameters();
+    void shippedHelpTextsGiveBothDefaults_data();
+    void shippedHelpTextsGiveBothDefaults();
+    void shippedHelpTextOfBindAddressWarnsOfReset();
     void aliasCatalogRows_data();
     void aliasCatalogRows();
     void aliasCatalogFileNamesFollowKeys();
@@ -98,6 +126,77 @@ void TestKtFBFunc::paramCatalogNames()
     for (const QString &name : names)
         folded.insert(name.toLower());
     QCOMPARE(folded.size(), names.size());
+}
+
+void TestKtFBFunc::ignoredParameters()
+{
+    QSet<QString> ignored;
+    for (const TParamCatalogRow &row : ParamCatalog) {
+        if (row.Use == TServerUse::Ignored)
+            ignored.insert(QString::fromUtf8(row.Name));
+    }
+    QCOMPARE(ignored.size(), 15);
+    QCOMPARE(ignored, QSet<QString>(IgnoredNames.keyBegin(), IgnoredNames.keyEnd()));
+}
+
+// Every ignored name says so first, and names its successor; no other text says so.
+void TestKtFBFunc::shippedHelpTextsOfIgnoredParameters()
+{
+    for (const QString &name : ParamCatalogNames()) {
+        const QString help = ShippedHelpText(name);
+        QVERIFY2(!help.isEmpty(), qPrintable(name));
+        if (!IgnoredNames.contains(name)) {
+            QVERIFY2(!help.contains(IgnoredSentence), qPrintable(name));
+            continue;
+        }
+        const QString firstLine = help.section(QStringLiteral("\\n"), 0, 0);
+        QVERIFY2(firstLine.contains(IgnoredSentence), qPrintable(name));
+        const QString successor = IgnoredNames.value(name);
+        if (!successor.isEmpty())
+            QVERIFY2(firstLine.contains(QStringLiteral("An seine Stelle trat %1.").arg(successor)), qPrintable(name));
+        else
+            QVERIFY2(!firstLine.contains(QStringLiteral("An seine Stelle")), qPrintable(name));
+    }
+}
+
+void TestKtFBFunc::shippedHelpTextsGiveBothDefaults_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("serverDefault");
+
+    QTest::newRow("LockHashSlots") << "LockHashSlots" << "8191";
+    QTest::newRow("LockMemSize") << "LockMemSize" << "1M";
+    QTest::newRow("DummyPacketInterval") << "DummyPacketInterval" << "0";
+    QTest::newRow("TcpNoNagle") << "TcpNoNagle" << "1";
+    QTest::newRow("CpuAffinityMask") << "CpuAffinityMask" << "0";
+    QTest::newRow("IpcName") << "IpcName" << "FIREBIRD";
+    QTest::newRow("ServerMode") << "ServerMode" << "Super";
+    QTest::newRow("MaxUnflushedWrites") << "MaxUnflushedWrites" << "-1 auf anderen Systemen als Windows";
+    QTest::newRow("MaxUnflushedWriteTime") << "MaxUnflushedWriteTime" << "-1 auf anderen Systemen als Windows";
+}
+
+void TestKtFBFunc::shippedHelpTextsGiveBothDefaults()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, serverDefault);
+
+    const auto row = std::find_if(ParamCatalog.begin(), ParamCatalog.end(),
+                                  [&](const TParamCatalogRow &r) { return name == QLatin1String(r.Name); });
+    QVERIFY(row != ParamCatalog.end());
+    const QString catalogDefault = *row->Default ? QString::fromUtf8(row->Default) : QStringLiteral("leer");
+    const QString help = ShippedHelpText(name);
+    const QString expected = QStringLiteral("Standard: %1").arg(catalogDefault);
+    QVERIFY2(help.contains(expected + u';') || help.contains(expected + QStringLiteral(" (")), qPrintable(help));
+    QVERIFY2(help.contains(QStringLiteral("Firebird 3.0 selbst nimmt ohne Eintrag %1").arg(serverDefault)),
+             qPrintable(help));
+}
+
+void TestKtFBFunc::shippedHelpTextOfBindAddressWarnsOfReset()
+{
+    const QString help = ShippedHelpText(QStringLiteral("RemoteBindAddress"));
+    QVERIFY(help.contains(QStringLiteral("Zurücksetzen entfernt die Zeile")));
+    QVERIFY(help.contains(QStringLiteral("alle Netzwerkschnittstellen")));
+    QVERIFY(help.contains(QStringLiteral("RemoteBindAddress = localhost")));
 }
 
 void TestKtFBFunc::aliasCatalogRows_data()

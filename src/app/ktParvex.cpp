@@ -7,10 +7,12 @@
 #include "text/Errors.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -561,9 +563,15 @@ void TParvexDlg::FillConfigList(const TLineDocument &document)
         const QSignalBlocker blocker(ParvexList->selectionModel());
         ParvexList->clear();
     }
+    // A parameter no current server reads stays selectable and editable, but looks disabled.
+    const QColor ignoredText = ParvexList->palette().color(QPalette::Disabled, QPalette::Text);
     for (std::size_t row = 0; row < ParamCatalog.size(); ++row) {
-        new QTreeWidgetItem(ParvexList, {QString::fromLatin1(ParamCatalog[row].Name), values[row],
-                                         QString::fromLatin1(ParamCatalog[row].Default)});
+        auto *item = new QTreeWidgetItem(ParvexList, {QString::fromLatin1(ParamCatalog[row].Name), values[row],
+                                                      QString::fromLatin1(ParamCatalog[row].Default)});
+        if (ParamCatalog[row].Use == TServerUse::Ignored) {
+            for (int column = 0; column < item->columnCount(); ++column)
+                item->setForeground(column, ignoredText);
+        }
     }
     ParvexList->setUpdatesEnabled(true);
     ParvexList->setCurrentItem(ParvexList->topLevelItem(0));

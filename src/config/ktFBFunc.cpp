@@ -7,14 +7,19 @@
 #include <algorithm>
 #include <optional>
 
+namespace {
+// Firebird 3.0, 4 and 5 know none of these names: none occurs in the server's binaries.
+constexpr TServerUse Ignored = TServerUse::Ignored;
+} // namespace
+
 const std::array<TParamCatalogRow, 37> ParamCatalog = {{
-    {"RootDirectory", ""},
-    {"ExternalTablesDirs", ""},
+    {"RootDirectory", "", Ignored},
+    {"ExternalTablesDirs", "", Ignored},
     {"DefaultDbCachePages", "2048"},
-    {"SortMemBlockSize", "1048576"},
-    {"SortMemUpperLimit", "67108864"},
-    {"OldParameterOrdering", "0"},
-    {"CompleteBooleanEvaluation", "0"},
+    {"SortMemBlockSize", "1048576", Ignored},
+    {"SortMemUpperLimit", "67108864", Ignored},
+    {"OldParameterOrdering", "0", Ignored},
+    {"CompleteBooleanEvaluation", "0", Ignored},
     {"DeadlockTimeout", "10"},
     {"EventMemSize", "65536"},
     {"MaxUnflushedWrites", "100"},
@@ -28,21 +33,21 @@ const std::array<TParamCatalogRow, 37> ParamCatalog = {{
     {"TcpNoNagle", "0"},
     {"RemoteBindAddress", ""},
     {"LockMemSize", "262144"},
-    {"LockSemCount", "32"},
-    {"LockGrantOrder", "1"},
-    {"LockRequireSpins", "0"},
+    {"LockSemCount", "32", Ignored},
+    {"LockGrantOrder", "1", Ignored},
+    {"LockRequireSpins", "0", Ignored},
     {"LockHashSlots", "101"},
     {"CpuAffinityMask", "1"},
-    {"PrioritySwitchDelay", "100"},
-    {"DeadThreadsCollection", "50"},
-    {"PriorityBoost", "5"},
+    {"PrioritySwitchDelay", "100", Ignored},
+    {"DeadThreadsCollection", "50", Ignored},
+    {"PriorityBoost", "5", Ignored},
     {"GuardianOption", "1"},
     {"ProcessPriorityLevel", "0"},
-    {"IpcMapSize", "4096"},
+    {"IpcMapSize", "4096", Ignored},
     {"IpcName", "FirebirdIPI"},
     {"RemotePipeName", "interbas"},
-    {"CreateInternalWindow", "1"},
-    {"LockSignal", "16"},
+    {"CreateInternalWindow", "1", Ignored},
+    {"LockSignal", "16", Ignored},
     {"RemoteFileOpenAbility", "0"},
     {"ServerMode", ""},
 }};

@@ -14,9 +14,14 @@ struct TParvexItem {
     QString DefaultValue;
 };
 
+// Whether today's servers read a parameter. The program edits databases.conf, which only
+// Firebird 3.0 and later read; these versions ignore some of the older names altogether.
+enum class TServerUse { Read, Ignored };
+
 struct TParamCatalogRow {
     const char *Name;
     const char *Default;
+    TServerUse Use = TServerUse::Read;
 };
 
 struct TAliasCatalogRow {
