@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr int Repeats = 5;
+constexpr int Repeats = 7;
 const std::vector<int> DefaultLineCounts{1'000, 100'000, 1'000'000};
 
 void PrintUsage()
@@ -75,15 +75,16 @@ void RunPipeline(const QString &from, const QString &to)
     document.SaveToFile(to);
 }
 
-double MedianMilliseconds(const std::function<void()> &run)
+double Milliseconds(const std::function<void()> &run)
 {
-    std::vector<double> times;
-    for (int i = 0; i < Repeats; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double Median(std::vector<double> times)
+{
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -96,6 +97,8 @@ int Benchmark(const std::vector<int> &lineCounts)
 
     // The pipeline saves safely, which flushes the file to the disk; "synced" is the floor with
     // that flush, the fairer measure of what a safe save must cost at the least.
+    std::printf("Medians of %d interleaved runs. ratio: pipeline / plain read+write; synced: pipeline /\n"
+                "read+write+fdatasync.\n", Repeats);
     std::printf("%10s %12s %10s %10s %12s %7s %7s %12s\n", "lines", "bytes", "floor ms", "synced ms",
                 "pipeline ms", "ratio", "synced", "ns per line");
     for (const int lineCount : lineCounts) {
@@ -104,10 +107,17 @@ int Benchmark(const std::vector<int> &lineCounts)
         const QByteArray bytes = GeneratedConfig(lineCount);
         WriteBytes(source, bytes);
 
-        const double floor = MedianMilliseconds([&] { CopyBytes(source, target, false); });
+        // Interleaved, so that a machine busy with other work slows all three alike.
+        std::vector<double> floors, synceds, pipelines;
         bool syncs = true;
-        const double synced = MedianMilliseconds([&] { syncs = CopyBytes(source, target, true); });
-        const double pipeline = MedianMilliseconds([&] { RunPipeline(source, target); });
+        for (int i = 0; i < Repeats; ++i) {
+            floors.push_back(Milliseconds([&] { CopyBytes(source, target, false); }));
+            synceds.push_back(Milliseconds([&] { syncs = CopyBytes(source, target, true); }));
+            pipelines.push_back(Milliseconds([&] { RunPipeline(source, target); }));
+        }
+        const double floor = Median(floors);
+        const double synced = Median(synceds);
+        const double pipeline = Median(pipelines);
         const double syncedRatio = syncs ? pipeline / synced : qQNaN();
         std::printf("%10d %12lld %10.2f %10.2f %12.2f %7.2f %7.2f %12.0f\n", lineCount,
                     static_cast<long long>(bytes.size()), floor, syncs ? synced : qQNaN(), pipeline,

@@ -1,10 +1,15 @@
 // Opens the main window on huge and hostile inputs and times what a user does first: the window
-// opening, the parameter page, its raw text, back to the list, closing (which rewrites the
-// settings file). Each input runs in a process of its own, at half and at full size; "demo" is
-// the demo server folder, the floor. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+// opening, the raw text of firebird.conf, the other page and back to that text, closing (which
+// rewrites the settings file). Each input runs in processes of its own, at half and at full size,
+// interleaved with tessaro-window-floor on the same firebird.conf; "stock" is Debian's server
+// files (when the build has fetched them), "demo" the demo server folder. Runs offscreen unless
+// QT_QPA_PLATFORM says otherwise.
 //
-//   tessaro-window-bench                          the table
-//   tessaro-window-bench open KIND SCALE SOURCE   one run, printing the times and peak memory
+//   tessaro-window-bench [REPEATS [KIND...]]      the table, medians of REPEATS runs (default 3)
+//   tessaro-window-bench open KIND SCALE SOURCE STARTED_NS
+//                                                 one run, printing the times and peak memory;
+//                                                 STARTED_NS: when it was started, on the
+//                                                 monotonic clock of QDeadlineTimer
 
 #include "BenchInputs.h"
 #include "PeakMemory.h"
@@ -12,12 +17,16 @@
 #include "app/stddialogs/StdDialogs.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QtNumeric>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -42,6 +51,17 @@ void Copy(const QString &from, const QString &to)
         qFatal("cannot copy %s", qPrintable(from));
 }
 
+// Debian's firebird.conf and databases.conf, where the setup script fetched them.
+QString StockFolder()
+{
+    return QStringLiteral(TESSARO_SOURCE_DIR "/build/firebird-stock/etc/firebird/3.0");
+}
+
+bool IsHostileKind(const QString &kind)
+{
+    return HostileKinds().contains(kind);
+}
+
 // Milliseconds for `step` and the events it leaves behind (layout, painting).
 template <typename TStep>
 double Timed(TStep step)
@@ -54,7 +74,33 @@ double Timed(TStep step)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-int OpenOnce(const QString &kind, int scale, const QString &sourceFolder)
+// Milliseconds since the parent started the process, at `startedNs` on the monotonic clock.
+double SinceStart(qint64 startedNs)
+{
+    return double(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() - startedNs) / 1e6;
+}
+
+// The server folder for one run: Debian's stock files for "stock", the demo folder's
+// databases.conf beside a generated or the demo firebird.conf otherwise.
+void WriteServerFolder(const QDir &root, const QString &kind, int scale, const QString &sourceFolder)
+{
+    const QString aliases = root.filePath(u"server/databases.conf"_s);
+    const QString config = root.filePath(u"server/firebird.conf"_s);
+    if (kind == u"stock"_s) {
+        Copy(StockFolder() + u"/databases.conf"_s, aliases);
+        Copy(StockFolder() + u"/firebird.conf"_s, config);
+        return;
+    }
+    Copy(sourceFolder + u"/examples/server/databases.conf"_s, aliases);
+    if (kind == u"demo"_s || IsSettingsKind(kind))
+        Copy(sourceFolder + u"/examples/server/firebird.conf"_s, config);
+    else
+        WriteBytes(config, HostileInput(kind, scale));
+}
+
+// One run: the window opening on page 0, then what a user does to see the raw text of
+// firebird.conf: its page, its raw text tab. Then back to page 0, and again to the raw text.
+int OpenOnce(const QString &kind, int scale, const QString &sourceFolder, qint64 startedNs)
 {
     QTemporaryDir folder;
     if (!folder.isValid())
@@ -64,66 +110,120 @@ int OpenOnce(const QString &kind, int scale, const QString &sourceFolder)
     root.mkdir(u"server"_s);
     const QString settings = root.filePath(u"program/Tessaro.ini"_s);
     Copy(sourceFolder + u"/resources/Tessaro.ini"_s, settings);
-    Copy(sourceFolder + u"/examples/server/databases.conf"_s, root.filePath(u"server/databases.conf"_s));
-    const QString config = root.filePath(u"server/firebird.conf"_s);
-    if (kind == u"demo"_s || IsSettingsKind(kind))
-        Copy(sourceFolder + u"/examples/server/firebird.conf"_s, config);
-    else
-        WriteBytes(config, HostileInput(kind, scale));
+    WriteServerFolder(root, kind, scale, sourceFolder);
     if (IsSettingsKind(kind))
         WriteBytes(settings, HostileInput(kind, scale), QIODevice::Append);
 
     TNoDialogs dialogs;
     const QString server = root.filePath(u"server"_s);
     std::unique_ptr<TParvexDlg> window;
-    const double open = Timed([&] {
+    Timed([&] {
         window = std::make_unique<TParvexDlg>(dialogs, settings, [server](QString &found) {
             found = server;
             return true;
         });
         window->show();
     });
+    const double open = SinceStart(startedNs);
     auto *pages = window->findChild<QTabWidget *>(u"pcMain"_s);
     auto *configPages = window->findChild<QTabWidget *>(u"pcConfig"_s);
     if (!pages || !configPages)
         qFatal("the window has no page sets");
-    const double parameterPage = Timed([&] { pages->setCurrentIndex(1); });
-    const double rawText = Timed([&] { configPages->setCurrentIndex(1); });
-    const double backToList = Timed([&] { configPages->setCurrentIndex(0); });
+    const auto showRawText = [&] {
+        pages->setCurrentIndex(1);
+        configPages->setCurrentIndex(1);
+    };
+    Timed(showRawText);
+    const double rawText = SinceStart(startedNs);
+    const double away = Timed([&] { pages->setCurrentIndex(0); });
+    const double back = Timed(showRawText);
     const qint64 peak = PeakResidentBytes();
     const double close = Timed([&] { window.reset(); });
-    std::printf("%.1f %.1f %.1f %.1f %.1f %lld\n", open, parameterPage, rawText, backToList, close,
-                static_cast<long long>(peak));
+    std::printf("%.1f %.1f %.1f %.1f %lld %.1f\n", open, rawText, away, back, static_cast<long long>(peak), close);
     return 0;
 }
 
-QList<double> RunChild(const QString &kind, int scale, const QString &sourceFolder)
+// The fields one child prints: window, raw text, away, back, peak bytes [, close].
+// The child is told when it was started, so its times include its own start-up.
+QList<double> RunChild(const QString &program, const QStringList &arguments)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {u"open"_s, kind, QString::number(scale), sourceFolder});
+    child.start(program, arguments + QStringList{QString::number(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs())});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        qFatal("the window on %s failed", qPrintable(kind));
+        qFatal("%s %s failed", qPrintable(program), qPrintable(arguments.join(u' ')));
     QList<double> values;
     for (const QByteArray &field : child.readAllStandardOutput().trimmed().split(' '))
         values << field.toDouble();
-    if (values.size() != 6)
-        qFatal("unexpected answer from the child");
+    if (values.size() < 5)
+        qFatal("unexpected answer from %s", qPrintable(program));
     return values;
 }
 
-int Table(const QString &sourceFolder)
+double Median(QList<double> values)
 {
-    std::printf("%-9s %5s %9s %9s %9s %9s %9s %9s\n", "input", "size", "open ms", "page ms", "raw ms",
-                "list ms", "close ms", "peak MB");
-    for (const QString &kind : QStringList{u"demo"_s} + HostileKinds()) {
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? qQNaN() : values.at(values.size() / 2);
+}
+
+// The medians of each field over the runs.
+QList<double> Medians(const QList<QList<double>> &runs)
+{
+    QList<double> medians;
+    for (qsizetype field = 0; field < runs.constFirst().size(); ++field) {
+        QList<double> values;
+        for (const QList<double> &run : runs)
+            values << run.at(field);
+        medians << Median(values);
+    }
+    return medians;
+}
+
+// The floor reads the same firebird.conf the window reads; the settings inputs show the demo's.
+QString FloorInput(const QDir &folder, const QString &kind, int scale, const QString &sourceFolder)
+{
+    if (kind == u"stock"_s)
+        return StockFolder() + u"/firebird.conf"_s;
+    if (kind == u"demo"_s || IsSettingsKind(kind))
+        return sourceFolder + u"/examples/server/firebird.conf"_s;
+    const QString path = folder.filePath(u"firebird.conf"_s);
+    WriteBytes(path, HostileInput(kind, scale));
+    return path;
+}
+
+int Table(const QString &sourceFolder, int repeats, const QStringList &kinds)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        qFatal("no temporary folder");
+    const QString floorProgram = QCoreApplication::applicationDirPath() + u"/tessaro-window-floor"_s;
+    std::printf("Medians of %d interleaved runs; each cell: Tessaro (floor) = ratio. The floor loads the same\n"
+                "firebird.conf into one QPlainTextEdit. window: from the process start to the painted window;\n"
+                "raw: from the process start until the raw text of firebird.conf is on screen; away: to the\n"
+                "other page; back: to the raw text again.\n",
+                repeats);
+    std::printf("%-8s %4s | %-22s | %-22s | %-18s | %-18s | %-20s | %8s\n", "input", "size", "window ms", "raw ms",
+                "away ms", "back ms", "peak MB", "close ms");
+    for (const QString &kind : kinds) {
         for (const int scale : {2, 1}) {
-            if (kind == u"demo"_s && scale == 2)
+            if (!IsHostileKind(kind) && scale == 2)
                 continue;
-            const QList<double> v = RunChild(kind, scale, sourceFolder);
-            std::printf("%-9s %5s %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f\n", qPrintable(kind),
-                        scale == 1 ? "full" : "half", v[0], v[1], v[2], v[3], v[4], v[5] / 1e6);
+            const QString floorInput = FloorInput(QDir(folder.path()), kind, scale, sourceFolder);
+            QList<QList<double>> runs, floorRuns;
+            for (int run = 0; run < repeats; ++run) {
+                runs << RunChild(QCoreApplication::applicationFilePath(),
+                                 {u"open"_s, kind, QString::number(scale), sourceFolder});
+                floorRuns << RunChild(floorProgram, {floorInput});
+            }
+            const QList<double> v = Medians(runs);
+            const QList<double> f = Medians(floorRuns);
+            const auto cell = [](double value, double floor, double unit) {
+                return QString::asprintf("%.1f (%.1f) = %.2f", value / unit, floor / unit, value / floor);
+            };
+            std::printf("%-8s %4s | %-22s | %-22s | %-18s | %-18s | %-20s | %8.1f\n", qPrintable(kind),
+                        !IsHostileKind(kind) ? "" : scale == 1 ? "full" : "half", qPrintable(cell(v[0], f[0], 1)),
+                        qPrintable(cell(v[1], f[1], 1)), qPrintable(cell(v[2], f[2], 1)),
+                        qPrintable(cell(v[3], f[3], 1)), qPrintable(cell(v[4], f[4], 1e6)), v[5]);
             std::fflush(stdout);
         }
     }
@@ -138,12 +238,22 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = application.arguments().mid(1);
-    if (arguments.size() == 4 && arguments[0] == u"open"_s)
-        return OpenOnce(arguments[1], arguments[2].toInt(), arguments[3]);
-    if (!arguments.isEmpty()) {
-        std::fputs("usage: tessaro-window-bench\n"
-                   "       tessaro-window-bench open KIND SCALE SOURCE_FOLDER\n", stderr);
+    if (arguments.size() == 5 && arguments[0] == u"open"_s)
+        return OpenOnce(arguments[1], arguments[2].toInt(), arguments[3], arguments[4].toLongLong());
+    bool ok = true;
+    const int repeats = arguments.isEmpty() ? 3 : arguments[0].toInt(&ok);
+    QStringList kinds = arguments.mid(1);
+    if (kinds.isEmpty()) {
+        kinds = QStringList{u"demo"_s} + HostileKinds();
+        if (QFileInfo::exists(StockFolder() + u"/firebird.conf"_s))
+            kinds.prepend(u"stock"_s);
+    }
+    const QStringList known = QStringList{u"stock"_s, u"demo"_s} + HostileKinds();
+    if (!ok || repeats < 1 || !std::all_of(kinds.begin(), kinds.end(), [&](const QString &kind) { return known.contains(kind); })) {
+        std::fputs("usage: tessaro-window-bench [REPEATS [KIND...]]\n"
+                   "       tessaro-window-bench open KIND SCALE SOURCE_FOLDER STARTED_NS\n"
+                   "KIND: stock demo config oneline empty sections columns\n", stderr);
         return 2;
     }
-    return Table(QStringLiteral(TESSARO_SOURCE_DIR));
+    return Table(QStringLiteral(TESSARO_SOURCE_DIR), repeats, kinds);
 }
