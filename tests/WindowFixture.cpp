@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 TWindowFixture::TWindowFixture() = default;
@@ -58,6 +60,15 @@ TParvexDlg &TWindowFixture::Open(std::optional<QString> serverFolder)
         Dialogs, QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")), lookup);
     FWindow->show();
     return *FWindow;
+}
+
+QString TWindowFixture::ShownRawText(int page)
+{
+    auto *pages = Control<QTabWidget>("pcMain");
+    if (pages->currentIndex() != page)
+        pages->setCurrentIndex(page);
+    Control<QTabWidget>(page == 0 ? "pcAlias" : "pcConfig")->setCurrentIndex(1);
+    return Control<QPlainTextEdit>(page == 0 ? "edtAliasFile" : "edtConfigFile")->toPlainText();
 }
 
 void AnswerEditDialog(const QString &value, bool pressOk)

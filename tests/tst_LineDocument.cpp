@@ -128,6 +128,7 @@ private slots:
     void linesAndFirstChars();
     void joinedLines_data();
     void joinedLines();
+    void revisionGrowsWithEveryChange();
     void indexError_data();
     void indexError();
 
@@ -582,7 +583,55 @@ void TestLineDocument::joinedLines()
     TLineDocument document = Loaded(bytes);
     document.AddStrings(added);
 
-    QCOMPARE(document.JoinedLines(u'\n'), joined);
+    QCOMPARE(document.JoinedLines(u'\n', 0, document.Count()), joined);
+    // Cut anywhere, the pieces make the whole.
+    for (int cut = 0; cut <= document.Count(); ++cut) {
+        QCOMPARE(document.JoinedLines(u'\n', 0, cut) + document.JoinedLines(u'\n', cut, document.Count()),
+                 joined);
+    }
+}
+
+// A view compares revisions to know whether it must be filled again: every change must show,
+// and reading must not.
+void TestLineDocument::revisionGrowsWithEveryChange()
+{
+    TLineDocument document;
+    quint64 seen = document.Revision();
+    const auto changed = [&] {
+        const bool grew = document.Revision() > seen;
+        seen = document.Revision();
+        return grew;
+    };
+    const QString path = Fixture("a=1\r\nb=2\r\n"_ba);
+
+    document.LoadFromFile(path);
+    QVERIFY(changed());
+    document.Put(0, u"a=2"_s);
+    QVERIFY(changed());
+    document.Add(u"c=3"_s);
+    QVERIFY(changed());
+    document.Delete(2);
+    QVERIFY(changed());
+    document.AddStrings({u"d=4"_s});
+    QVERIFY(changed());
+    document.SetValues(u"e"_s, u"5"_s);
+    QVERIFY(changed());
+    document.SetValues(u"e"_s, QString());
+    QVERIFY(changed());
+
+    document.Values(u"a"_s);
+    document.ValuesOf({u"a"_s, u"b"_s});
+    document.Lines();
+    document.JoinedLines(u'\n', 0, document.Count());
+    document.SaveToFile(path);
+    QVERIFY(!changed());
+    document.SetValues(u"absent"_s, QString());
+    QVERIFY(!changed());
+
+    document.Clear();
+    QVERIFY(changed());
+    document.LoadFromFile(path);
+    QVERIFY(changed());
 }
 
 void TestLineDocument::indexError_data()

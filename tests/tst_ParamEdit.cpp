@@ -210,7 +210,7 @@ void TestParamEdit::commands()
     TParvexDlg &window = page.Fixture.Window();
     QCOMPARE(window.ConfigItems().Lines(), lines);
     QCOMPARE(row->text(1), shownValue);
-    QCOMPARE(page.Fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText(), lines.join(u'\n'));
+    QCOMPARE(page.Fixture.ShownRawText(1), lines.join(u'\n'));
     QVERIFY(window.ConfigChanged());
     QVERIFY(!window.AliasChanged());
 

@@ -61,6 +61,9 @@ private slots:
     void pageSwitchMovesButtons();
     void rawTextTakenOverOnListTab();
     void modifiedEditorNotLostOnPageSwitch();
+    void rawTextFilledWhenFirstShown();
+    void pageSwitchWithoutEditKeepsRawText();
+    void loadDropsTextTypedOnShownPage();
     void saveWritesFlaggedDocumentsInTheirEncoding();
     void saveWithoutChangesWritesNothing();
     void closeWritesNothing();
@@ -87,12 +90,11 @@ void TestParvexDlg::startsWithoutServer()
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
     QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItemCount(), 0);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItemCount(), 0);
-    QVERIFY(fixture.Control<QPlainTextEdit>("edtAliasFile")->toPlainText().isEmpty());
+    QVERIFY(fixture.ShownRawText(0).isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
     QVERIFY(!fixture.Control<QToolButton>("ResetBtn")->isEnabled());
 
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    QVERIFY(fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText().isEmpty());
+    QVERIFY(fixture.ShownRawText(1).isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
     QCOMPARE(window.windowTitle(), u"Firebird-Konfiguration"_qs);
 }
@@ -120,12 +122,10 @@ void TestParvexDlg::startsWithServerFolder()
     QCOMPARE(aliases->topLevelItem(1)->text(2), u"/data/hv.db"_qs);
     QCOMPARE(aliases->headerItem()->text(0), u"Alias-Name"_qs);
 
-    // The alias view was refilled from the normalised document when page 0 became current; the
-    // configuration view still shows the file as read.
-    QCOMPARE(fixture.Control<QPlainTextEdit>("edtAliasFile")->toPlainText(),
-             u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_qs);
-    QCOMPARE(fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText(),
-             QString::fromLatin1(ConfigFile).chopped(1));
+    // Each view shows the normalised document once its page is current.
+    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_qs);
+    QCOMPARE(fixture.ShownRawText(1),
+             u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_qs);
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
              u" Datei : "_qs + fixture.ServerFolder() + u"/firebird.conf"_qs);
     QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(1),
@@ -213,7 +213,7 @@ void TestParvexDlg::pageSwitchMovesButtons()
     QVERIFY(edit->isVisible());
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
     // The configuration view now shows the normalised document.
-    QVERIFY(fixture.Control<QPlainTextEdit>("edtConfigFile")->toPlainText().contains(u"\nRemoteServicePort=3051\n"_qs));
+    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3051\n"_qs));
     load->click();
 
     QCOMPARE(fixture.Dialogs.FolderTitles,
@@ -270,10 +270,82 @@ void TestParvexDlg::modifiedEditorNotLostOnPageSwitch()
     pcMain->setCurrentIndex(1);
 
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
-    QVERIFY(editor->toPlainText().endsWith(u"\nTcpNoNagle=1"_qs));
+    QVERIFY(fixture.ShownRawText(1).endsWith(u"\nTcpNoNagle=1"_qs));
     QCOMPARE(window.ConfigItems().Values(u"TcpNoNagle"), u"1"_qs);
     QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_qs);
     QVERIFY(window.ConfigChanged());
+}
+
+// A large file's raw text costs as much to lay out as to read many times: nobody sees the views
+// at start-up, so neither is filled before it is shown.
+void TestParvexDlg::rawTextFilledWhenFirstShown()
+{
+    TWindowFixture fixture;
+    OpenWithServerFiles(fixture);
+    auto *configEditor = fixture.Control<QPlainTextEdit>("edtConfigFile");
+    auto *aliasEditor = fixture.Control<QPlainTextEdit>("edtAliasFile");
+    QVERIFY(configEditor->document()->isEmpty());
+    QVERIFY(aliasEditor->document()->isEmpty());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    QVERIFY(configEditor->document()->isEmpty());
+
+    QCOMPARE(fixture.ShownRawText(1),
+             u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_qs);
+    QVERIFY(aliasEditor->document()->isEmpty());
+    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_qs);
+}
+
+// Back on a page whose document did not change, the view is not filled again, yet it is left as a
+// fill leaves it: a search starts at the top.
+void TestParvexDlg::pageSwitchWithoutEditKeepsRawText()
+{
+    TWindowFixture fixture;
+    OpenWithServerFiles(fixture);
+    auto *pcMain = fixture.Control<QTabWidget>("pcMain");
+    auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
+    const QString shown = fixture.ShownRawText(1);
+    const int filled = editor->document()->revision();
+    editor->moveCursor(QTextCursor::End);
+    editor->moveCursor(QTextCursor::StartOfLine, QTextCursor::KeepAnchor);
+
+    pcMain->setCurrentIndex(0);
+    pcMain->setCurrentIndex(1);
+    QCOMPARE(fixture.ShownRawText(1), shown);
+    QCOMPARE(editor->document()->revision(), filled);
+    QVERIFY(!editor->textCursor().hasSelection());
+    QCOMPARE(editor->textCursor().position(), 0);
+
+    // An edit in between fills it anew.
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTreeWidget>("ParvexList")->setCurrentItem(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(14));
+    fixture.Control<QToolButton>("ResetBtn")->click();
+    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3050\n"_qs));
+    QVERIFY(editor->document()->revision() != filled);
+}
+
+// Text typed into the view of the page on screen and not taken over is dropped when Load reads
+// that page's file again, as the view then shows the file as read.
+void TestParvexDlg::loadDropsTextTypedOnShownPage()
+{
+    TWindowFixture fixture;
+    TParvexDlg &window = OpenWithServerFiles(fixture);
+    fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
+    auto *editor = fixture.Control<QPlainTextEdit>("edtAliasFile");
+    fixture.ShownRawText(0);
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(u"\nHV_SEC = /typed"_qs);
+
+    auto *load = fixture.Control<QToolButton>("LoadBtn");
+    load->show();
+    load->click();
+
+    QCOMPARE(editor->toPlainText(), QString::fromLatin1(AliasFile).chopped(1));
+    QVERIFY(!editor->document()->isModified());
+    QCOMPARE(window.AliasList().Values(u"HV_SEC"), QString());
+    QVERIFY(!window.AliasChanged());
+    // Back to the list: nothing typed is left to take over.
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
+    QVERIFY(!window.AliasChanged());
 }
 
 void TestParvexDlg::saveWritesFlaggedDocumentsInTheirEncoding()

@@ -240,6 +240,7 @@ QWidget *TParvexDlg::CreateDocumentPage(TDocumentPage &page, const TPageNames &n
     QWidget *listPage = MakePage(page.TabSet, names.ListPage, page.ListPanel, list);
     page.SearchPanel = MakePanel(nullptr, names.SearchPanel);
     page.Editor = MakeRawTextEditor(nullptr, names.Editor);
+    page.View = new TRawTextView(*page.Editor, page.Document);
     QWidget *filePage = MakePage(page.TabSet, names.FilePage, page.SearchPanel, page.Editor);
     page.TabSet->addTab(listPage, listCaption);
     page.TabSet->addTab(filePage, QString());
@@ -402,7 +403,7 @@ void TParvexDlg::SetCurPage(int page)
                                    QStringLiteral("Choice Folder Of Firebird Installation"));
     }
     EditBtn->setEnabled(shown.Document.Count() > 0);
-    FillEditor(shown);
+    shown.View->Refill();
     // A new parent hides a widget until it is shown again.
     EditBtn->move(5, 3);
     EditBtn->show();
@@ -439,33 +440,29 @@ void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
     (this->*page.FillList)(page.Document);
 }
 
+// The editor shows the file as read, before normalising. That text can only be seen while the
+// page is on screen: any other way to the editor passes CurPage, which refills it.
 void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
 {
     page.Document.Clear();
-    page.Editor->clear();
-    if (QFileInfo::exists(page.FileName)) {
+    if (QFileInfo::exists(page.FileName))
         page.Document.LoadFromFile(page.FileName);
-        FillEditor(page);
-        NormalizeLines(page.Document);
-    }
-    page.Editor->document()->setModified(false);
-}
-
-void TParvexDlg::FillEditor(TDocumentPage &page)
-{
-    page.Editor->setPlainText(page.Document.JoinedLines(u'\n'));
-    page.Editor->document()->setModified(false);
+    if (page.TabSet->isVisible())
+        page.View->FillNow();
+    else
+        page.View->Refill();
+    NormalizeLines(page.Document);
 }
 
 // What the user typed in the raw text becomes the document, and the list shows it.
 void TParvexDlg::TakeOverEditor(TDocumentPage &page)
 {
-    if (!page.Editor->document()->isModified())
+    if (!page.View->HasTypedText())
         return;
     page.Document.Clear();
     page.Document.AddStrings(EditorLines(page.Editor));
     NormalizeLines(page.Document);
-    page.Editor->document()->setModified(false);
+    page.View->TakenOver();
     (this->*page.FillList)(page.Document);
     // A change like any other, so Save writes it.
     page.Changed = true;
@@ -541,6 +538,7 @@ void TParvexDlg::FindDialogFind()
 {
     TDocumentPage &shown = pcMain->currentIndex() == 0 ? FAliasPage : FConfigPage;
     QPlainTextEdit *view = shown.Editor;
+    shown.View->Settle();
     const QString pattern = FindDialog->FindText();
     const int match = FindNext(*view, pattern, FindDialog->Options());
     if (match < 0) {
@@ -620,7 +618,7 @@ void TParvexDlg::EditConfigItemCommand()
     if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
         return;
     SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
-    FillEditor(FConfigPage);
+    FConfigPage.View->Refill();
     row->setText(1, FCurItem.ConfigValue);
     FConfigPage.Changed = true;
 }
@@ -633,7 +631,7 @@ void TParvexDlg::ResetBtnClick()
     FCurItem.ConfigValue = FCurItem.DefaultValue;
     FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
-    FillEditor(FConfigPage);
+    FConfigPage.View->Refill();
     FConfigPage.Changed = true;
 }
 
@@ -668,7 +666,7 @@ void TParvexDlg::UpdateAliasesCommand()
     } else if (answer == mrAll) {
         AssignAllAliasFolders(folder);
     }
-    FillEditor(FAliasPage);
+    FAliasPage.View->Refill();
     FAliasPage.Changed = true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RawTextView.h"
 #include "app/search/FindDialog.h"
 #include "app/stddialogs/StdDialogs.h"
 #include "app/windowstate/WindowStateStore.h"
@@ -72,6 +73,7 @@ private:
         QWidget *ListPanel = nullptr;  // above the list: EditBtn's place
         QWidget *SearchPanel = nullptr;  // above the raw text: SearchBtn's place
         QPlainTextEdit *Editor = nullptr;  // the raw text
+        TRawTextView *View = nullptr;  // keeps Editor showing Document; owned by Editor
         void (TParvexDlg::*FillList)(const TLineDocument &document) = nullptr;
     };
     struct TPageNames;
@@ -93,7 +95,6 @@ private:
     QString Text(const QString &key, const QString &fallback) const;
     void SetFileName(TDocumentPage &page, const QString &fileName);
     void LoadConfigurationFile(TDocumentPage &page);
-    void FillEditor(TDocumentPage &page);
     void TakeOverEditor(TDocumentPage &page);
 
     void pcMainChange(int index);

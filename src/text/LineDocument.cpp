@@ -93,11 +93,13 @@ void TLineDocument::Put(int index, const QString &text)
     CheckIndex(index);
     const TTextLine kept = Keep(text);
     FLines[index] = kept;
+    ++FRevision;
 }
 
 int TLineDocument::Add(const QString &text)
 {
     FLines.append(Keep(text));
+    ++FRevision;
     return Count() - 1;
 }
 
@@ -105,6 +107,7 @@ void TLineDocument::Delete(int index)
 {
     CheckIndex(index);
     FLines.removeAt(index);
+    ++FRevision;
 }
 
 // The storage goes too, not just the lines: a document is cleared to be filled anew.
@@ -113,6 +116,7 @@ void TLineDocument::Clear()
     FText = QString();
     FOwnTexts = QStringList();
     FLines = QList<TTextLine>();
+    ++FRevision;
 }
 
 void TLineDocument::AddStrings(const QStringList &lines)
@@ -120,6 +124,7 @@ void TLineDocument::AddStrings(const QStringList &lines)
     FLines.reserve(FLines.size() + lines.size());
     for (const QString &line : lines)
         FLines.append(Keep(line));
+    ++FRevision;
 }
 
 int TLineDocument::IndexOfName(QStringView name) const
@@ -205,6 +210,7 @@ void TLineDocument::LoadFromFile(const QString &path)
     FText = std::move(text.Text);
     FLines = std::move(text.Lines);
     FOwnTexts = QStringList();
+    ++FRevision;
 }
 
 void TLineDocument::SaveToFile(const QString &path) const
@@ -221,18 +227,19 @@ QStringList TLineDocument::Lines() const
     return lines;
 }
 
-QString TLineDocument::JoinedLines(QChar separator) const
+QString TLineDocument::JoinedLines(QChar separator, int first, int last) const
 {
-    qsizetype length = qMax(FLines.size() - 1, qsizetype(0));
-    for (const TTextLine &line : FLines)
-        length += line.Size;
+    Q_ASSERT(0 <= first && first <= last && last <= Count());
+    qsizetype length = last - first - (last == Count() && last > first ? 1 : 0);
+    for (int i = first; i < last; ++i)
+        length += FLines.at(i).Size;
     QString text(length, Qt::Uninitialized);
     QChar *out = text.data();
-    for (qsizetype i = 0; i < FLines.size(); ++i) {
-        if (i > 0)
-            *out++ = separator;
+    for (int i = first; i < last; ++i) {
         const QStringView line = FLines.at(i).View();
         out = std::copy(line.begin(), line.end(), out);
+        if (i + 1 < Count())
+            *out++ = separator;
     }
     return text;
 }

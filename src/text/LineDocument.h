@@ -55,9 +55,14 @@ public:
     void SaveToFile(const QString &path) const;
 
     QStringList Lines() const;
-    // All lines with `separator` between them, built in one piece for a view of the whole text.
-    QString JoinedLines(QChar separator) const;
+    // The lines from `first` up to `last` (exclusive), each followed by `separator` but the
+    // document's last line: the part they make of all lines joined by `separator`, so that a
+    // view of the whole text can be handed it in pieces.
+    QString JoinedLines(QChar separator, int first, int last) const;
     TTextEncoding Encoding() const { return FEncoding; }
+    // Grows with every change of the lines, loading and clearing included: a view that knows the
+    // revision it shows knows whether it is current.
+    quint64 Revision() const { return FRevision; }
 
 private:
     TTextLine Keep(const QString &text);
@@ -73,4 +78,5 @@ private:
     QStringList FOwnTexts;
     QList<TTextLine> FLines;
     TTextEncoding FEncoding = TTextEncoding::None;
+    quint64 FRevision = 0;
 };
