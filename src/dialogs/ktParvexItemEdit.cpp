@@ -1,5 +1,6 @@
 #include "dialogs/ktParvexItemEdit.h"
 
+#include "app/platform/DialogWindow.h"
 #include "app/windowstate/WindowStateStore.h"
 #include "text/SettingsFile.h"
 
@@ -30,11 +31,10 @@ QPushButton *MakeButton(QWidget *parent, const char *name, int top)
 } // namespace
 
 TParvexItemEditDlg::TParvexItemEditDlg(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                         | Qt::CustomizeWindowHint)
+    : QDialog(owner, DialogWindowFlags | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("ParvexItemEditDlg"));
+    KeepDialogNormal(*this);
     setFixedSize(580, 100);
 
     // Created in tab order: OK, Cancel, then the value.

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -57,6 +58,22 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement);
 // Whether the window is on screen already. A widget counts as visible from the moment its show
 // event is sent, before the window system shows it.
 bool WindowOnScreen(const QWidget &window);
+
+// Whether the window manager has framed the window, so that its outer frame is known. Until then
+// a window on an X server has only its inner rectangle.
+bool FrameKnown(const QWidget &window);
+
+// The window's outer frame in screen coordinates while it is in the normal state: its frame once
+// known, its inner rectangle before.
+QRect OuterFrame(const QWidget &window);
+
+// Raises the window and asks the window system to make it the active window. `insist` is for a
+// request repeated because the first went unanswered: it moves the keyboard focus to the window
+// directly, at the window system's current time, where the window manager leaves that possible.
+void RequestActivation(QWidget &window, bool insist);
+
+// Whether the window system's keyboard focus is in the window, asked of the window system itself.
+bool HasSystemFocus(const QWidget &window);
 
 // Whether a point in work-area coordinates lies on some monitor.
 bool PointOnMonitor(QPoint point);

@@ -3,12 +3,16 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <qguiapplication_platform.h>
 #include <QMargins>
 #include <QRect>
 #include <QScreen>
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
+
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 QString ProgramFolder()
 {
@@ -37,12 +41,27 @@ QPoint WorkAreaOrigin()
     return primary ? primary->availableGeometry().topLeft() : QPoint();
 }
 
+// The widget's idea of its frame, except on an X server: there it may keep a frame measured
+// before the window manager framed the window (none at all) until the window moves, so the frame
+// is asked of the window system. The toolkit measures it from the window manager's parent window
+// while the window has no frame extents yet; a parent not yet sized to its child gives a frame
+// smaller than the window (1x1 right after mapping). Such a frame is as unknown as none.
 QMargins FrameMargins(const QWidget &window)
 {
-    const QRect frame = window.frameGeometry();
-    const QRect client = window.geometry();
-    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-            frame.bottom() - client.bottom()};
+    QMargins margins;
+    const QWindow *handle = window.windowHandle();
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (handle && handle->handle())
+            margins = handle->frameMargins();
+    } else {
+        const QRect frame = window.frameGeometry();
+        const QRect client = window.geometry();
+        margins = QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
+    }
+    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0)
+        return {};
+    return margins;
 }
 
 QPoint PointProperty(const QWidget &window, const char *name)
@@ -122,7 +141,7 @@ TWindowPlacement ReadWindowPlacement(const QWidget &window)
     placement.MinPosition = PointProperty(window, MinPositionProperty);
     placement.MaxPosition = PointProperty(window, MaxPositionProperty);
     const QRect normal = (state & AlteredStates) ? window.normalGeometry().marginsAdded(FrameMargins(window))
-                                                 : window.frameGeometry();
+                                                 : OuterFrame(window);
     const QPoint origin = WorkAreaOrigin();
     placement.NormalPosition = {normal.left() - origin.x(), normal.top() - origin.y(),
                                 normal.right() + 1 - origin.x(), normal.bottom() + 1 - origin.y()};
@@ -159,6 +178,46 @@ bool WindowOnScreen(const QWidget &window)
 {
     const QWindow *handle = window.windowHandle();
     return handle && handle->isVisible();
+}
+
+bool FrameKnown(const QWidget &window)
+{
+    if (!WindowOnScreen(window))
+        return false;
+    // Only an X server has a window manager that frames windows after they appear.
+    return !FrameMargins(window).isNull() || QGuiApplication::platformName() != QLatin1String("xcb");
+}
+
+QRect OuterFrame(const QWidget &window)
+{
+    return window.geometry().marginsAdded(FrameMargins(window));
+}
+
+void RequestActivation(QWidget &window, bool insist)
+{
+    window.raise();
+    window.activateWindow();
+    // The toolkit's request carries the time of the last event it saw; a window manager that
+    // changed the focus later, on its own clock, makes the X server ignore it. The current time
+    // cannot be too old.
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!insist || !x11 || !WindowOnScreen(window))
+        return;
+    xcb_connection_t *connection = x11->connection();
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window.winId()), XCB_CURRENT_TIME);
+    xcb_flush(connection);
+}
+
+bool HasSystemFocus(const QWidget &window)
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !WindowOnScreen(window))
+        return window.isActiveWindow();
+    xcb_connection_t *connection = x11->connection();
+    xcb_get_input_focus_reply_t *reply = xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
+    const bool focused = reply && reply->focus == xcb_window_t(window.winId());
+    free(reply);
+    return focused && window.isActiveWindow();
 }
 
 bool PointOnMonitor(QPoint point)

@@ -79,6 +79,29 @@ bool WindowOnScreen(const QWidget &window)
     return ::IsWindowVisible(WindowHandle(window)) != FALSE;
 }
 
+bool FrameKnown(const QWidget &window)
+{
+    // Windows frames a window when it creates it.
+    return window.testAttribute(Qt::WA_WState_Created);
+}
+
+QRect OuterFrame(const QWidget &window)
+{
+    return window.frameGeometry();
+}
+
+void RequestActivation(QWidget &window, bool /*insist*/)
+{
+    // The program is in the foreground when it asks, so Windows grants the request.
+    window.raise();
+    window.activateWindow();
+}
+
+bool HasSystemFocus(const QWidget &window)
+{
+    return ::GetForegroundWindow() == WindowHandle(window) && window.isActiveWindow();
+}
+
 bool PointOnMonitor(QPoint point)
 {
     return ::MonitorFromPoint(POINT{point.x(), point.y()}, MONITOR_DEFAULTTONULL) != nullptr;

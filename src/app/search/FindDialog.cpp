@@ -1,5 +1,8 @@
 #include "app/search/FindDialog.h"
 
+#include "app/platform/DialogWindow.h"
+#include "app/platform/FramePlacement.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,11 +19,10 @@ constexpr int MaxFindTextLength = 255;
 } // namespace
 
 TFindDialog::TFindDialog(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                         | Qt::CustomizeWindowHint)
+    : QDialog(owner, DialogWindowFlags | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("FindDialog"));
+    KeepDialogNormal(*this);
     setWindowTitle(QStringLiteral("Suchen"));
 
     // Created in tab order.
@@ -87,7 +89,8 @@ void TFindDialog::SetPosition(const QPoint &topLeft)
 void TFindDialog::Execute()
 {
     if (!isVisible()) {
-        move(FPosition);
+        // The point is meant for the outer frame, at the first opening as at every later one.
+        PlaceFrame(*this, [position = FPosition](QSize) { return position; });
         // Typing right away replaces the text kept from the last opening.
         edtFindText->selectAll();
         edtFindText->setFocus();

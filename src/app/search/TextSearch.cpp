@@ -1,5 +1,7 @@
 #include "app/search/TextSearch.h"
 
+#include "app/platform/WindowActivation.h"
+
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -67,7 +69,7 @@ int FindNext(const QPlainTextEdit &view, const QString &pattern, TSearchOptions 
 
 void SelectMatch(QPlainTextEdit &view, int position, int length)
 {
-    view.activateWindow();
+    ActivateWindow(*view.window());
     view.setFocus(Qt::OtherFocusReason);
     QTextCursor cursor = view.textCursor();
     cursor.setPosition(position);

@@ -1,5 +1,8 @@
 #include "app/stddialogs/QtStdDialogs.h"
 
+#include "app/platform/DialogWindow.h"
+#include "app/platform/FramePlacement.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,10 +16,29 @@
 
 namespace {
 
-// The close box gives its own result instead of acting like Escape.
-class TOwnMessageBox : public QMessageBox {
+// Message boxes open centred on the screen, not over the window that asked; they are dialogs that
+// stay in the normal state.
+class TCentredMessageBox : public QMessageBox {
 public:
-    using QMessageBox::QMessageBox;
+    TCentredMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text, QWidget *owner)
+        : QMessageBox(icon, title, text, QMessageBox::NoButton, owner)
+    {
+        KeepDialogNormal(*this);
+    }
+
+protected:
+    // The box takes its final size while it is shown.
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        CentreOnScreen(*this);
+    }
+};
+
+// The close box gives its own result instead of acting like Escape.
+class TOwnMessageBox : public TCentredMessageBox {
+public:
+    using TCentredMessageBox::TCentredMessageBox;
     bool ClosedByFrame = false;
 
 protected:
@@ -42,6 +64,22 @@ constexpr TButtonSpec ButtonOrder[] = {
     {TMsgButton::All, u"&Alle", mrAll},
 };
 
+class TCentredFileDialog : public QFileDialog {
+public:
+    TCentredFileDialog(QWidget *owner, const QString &caption, const QString &folder)
+        : QFileDialog(owner, caption, folder)
+    {
+        KeepDialogNormal(*this);
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QFileDialog::showEvent(event);
+        CentreOnScreen(*this);
+    }
+};
+
 } // namespace
 
 QString ProgramName()
@@ -53,9 +91,9 @@ QString ProgramName()
 int TQtStdDialogs::ShowMessageBox(const QString &text, TMsgKind kind, TMsgButtons buttons)
 {
     const bool information = kind == TMsgKind::Information;
-    TOwnMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(information ? QStringLiteral("Informationen") : QStringLiteral("Bestätigen"));
-    box.setIcon(information ? QMessageBox::Information : QMessageBox::Question);
+    TOwnMessageBox box(information ? QMessageBox::Information : QMessageBox::Question,
+                       information ? QStringLiteral("Informationen") : QStringLiteral("Bestätigen"), QString(),
+                       QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
 
@@ -82,16 +120,17 @@ int TQtStdDialogs::ShowMessageBox(const QString &text, TMsgKind kind, TMsgButton
 
 void TQtStdDialogs::ShowErrorBox(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, ProgramName(), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    TCentredMessageBox box(QMessageBox::Critical, ProgramName(), QString(), QApplication::activeWindow());
+    box.setStandardButtons(QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     box.exec();
 }
 
 std::optional<QString> TQtStdDialogs::BrowseForFolder(const QString &title)
 {
     // Qt's folder dialog has no instruction line, so the title goes into the caption.
-    QFileDialog dialog(QApplication::activeWindow(), title, QDir::rootPath());
+    TCentredFileDialog dialog(QApplication::activeWindow(), title, QDir::rootPath());
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -1,0 +1,375 @@
+// The windows and dialogs under a real X server with a window manager (tests/wm/run.sh starts
+// both): activation after a search hit, where dialogs open, and the hints that tell the window
+// manager what each window may do. The window manager acts on its own time, so every check waits
+// for the effect it expects instead of sleeping.
+
+#include "WindowFixture.h"
+#include "app/search/FindDialog.h"
+#include "app/stddialogs/QtStdDialogs.h"
+#include "dialogs/ktParvexItemEdit.h"
+#include "text/SettingsFile.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
+#include <functional>
+
+namespace {
+
+constexpr int WaitMs = 5000;
+
+// Bits of _MOTIF_WM_HINTS: its second word holds the functions, its third the decorations.
+constexpr unsigned MwmFuncMinimize = 0x08;
+constexpr unsigned MwmFuncMaximize = 0x10;
+constexpr unsigned MwmDecorMinimize = 0x20;
+constexpr unsigned MwmDecorMaximize = 0x40;
+
+QString Run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(WaitMs) || process.exitCode() != 0)
+        return QString();
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+QString Hex(WId id)
+{
+    return u"0x"_qs + QString::number(id, 16);
+}
+
+// One property of a window as xprop prints it, without the name: "" when it is not set.
+QString XProperty(const QWidget &window, const char *property)
+{
+    const QString line = Run(u"xprop"_qs, {u"-id"_qs, Hex(window.winId()), QLatin1String(property)});
+    const qsizetype equals = line.indexOf(u'=');
+    const qsizetype hash = line.indexOf(u'#');
+    if (line.contains(u"not found"_qs) || (equals < 0 && hash < 0))
+        return QString();
+    return line.mid((hash >= 0 ? hash : equals) + 1).trimmed();
+}
+
+QList<unsigned> MotifHints(const QWidget &window)
+{
+    QList<unsigned> words;
+    for (const QString &word : XProperty(window, "_MOTIF_WM_HINTS").split(u',', Qt::SkipEmptyParts))
+        words.append(word.trimmed().toUInt(nullptr, 0));
+    return words;
+}
+
+WId XFocus()
+{
+    return WId(Run(u"xdotool"_qs, {u"getwindowfocus"_qs}).trimmed().toULongLong());
+}
+
+// A click through the X server, as the user's mouse gives it: the window manager sees it first.
+void ClickThroughServer(const QWidget &widget)
+{
+    const QWidget *window = widget.window();
+    const QPoint at = widget.mapTo(window, widget.rect().center());
+    QProcess::execute(u"xdotool"_qs, {u"mousemove"_qs, u"--window"_qs, QString::number(window->winId()),
+                                      QString::number(at.x()), QString::number(at.y()), u"click"_qs, u"1"_qs});
+}
+
+// Waits for the condition while events go on; false when it did not come true in time.
+bool WaitFor(const std::function<bool()> &condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > WaitMs)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The frame as the window system reports it; the widget's own can be out of date.
+QRect Frame(const QWidget &window)
+{
+    return window.windowHandle() ? window.windowHandle()->frameGeometry() : QRect();
+}
+
+bool FrameKnown(const QWidget &window)
+{
+    return window.isVisible() && Frame(window).contains(window.geometry()) && Frame(window) != window.geometry();
+}
+
+// Waits until the window manager has framed the window and left it in place for a moment.
+bool WaitForSettledFrame(const QWidget &window)
+{
+    QRect last;
+    int steady = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < WaitMs) {
+        QTest::qWait(20);
+        if (!FrameKnown(window)) {
+            steady = 0;
+            continue;
+        }
+        steady = Frame(window) == last ? steady + 1 : 0;
+        last = Frame(window);
+        if (steady >= 5)
+            return true;
+    }
+    return false;
+}
+
+// Runs `inspect` on the next modal dialog once the window manager has framed it, then closes it.
+void InspectNextModal(const std::function<void(QWidget &)> &inspect)
+{
+    QTimer::singleShot(0, [inspect] {
+        QWidget *modal = nullptr;
+        if (!WaitFor([&] { return (modal = QApplication::activeModalWidget()) && modal->isVisible(); }))
+            qFatal("no modal dialog was shown");
+        WaitForSettledFrame(*modal);
+        inspect(*modal);
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    });
+}
+
+QByteArray ManyHits(int count)
+{
+    QByteArray text = "# aliases\n";
+    for (int line = 0; line < count; ++line)
+        text += "hit" + QByteArray::number(line) + " = /data/x.db\n";
+    return text;
+}
+
+// The main window on a server folder, shown and framed by the window manager.
+class TFramedFixture : public TWindowFixture {
+public:
+    explicit TFramedFixture(const QByteArray &aliasFile = "hv = /data/hv.db\n")
+    {
+        WriteServerFile(u"firebird.conf"_qs, "DefaultDbCachePages = 2048\n");
+        WriteServerFile(u"databases.conf"_qs, aliasFile);
+        Open(ServerFolder());
+        if (!QTest::qWaitForWindowExposed(&Window()) || !WaitForSettledFrame(Window()))
+            qFatal("the main window is not framed");
+        Window().activateWindow();
+        Find = Control<TFindDialog>("FindDialog");
+    }
+
+    void OpenFindDialog(const QString &text)
+    {
+        Control<QToolButton>("SearchBtn")->click();
+        Find->findChild<QLineEdit *>(u"edtFindText"_qs)->setText(text);
+    }
+
+    QPoint FindDialogPoint() const { return Control<QTabWidget>("pcMain")->mapToGlobal(QPoint(100, 50)); }
+
+    TFindDialog *Find = nullptr;
+};
+
+} // namespace
+
+class TestWindowManager : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everySearchHitActivatesMainWindow();
+    void findDialogFrameAtOffsetPoint();
+    void standardDialogsCentredOnScreen_data();
+    void standardDialogsCentredOnScreen();
+    void dialogHints_data();
+    void dialogHints();
+    void mainWindowHasNoMaximizeBox();
+    void minimizingModalDialogKeepsProgram();
+};
+
+void TestWindowManager::everySearchHitActivatesMainWindow()
+{
+    constexpr int Hits = 50;
+    TFramedFixture fixture(ManyHits(Hits));
+    fixture.OpenFindDialog(u"hit"_qs);
+    auto *view = fixture.Control<QPlainTextEdit>("edtAliasFile");
+    auto *findNext = fixture.Find->findChild<QPushButton *>(u"FindNextBtn"_qs);
+    QVERIFY(QTest::qWaitForWindowExposed(fixture.Find));
+
+    int expected = -1;
+    for (int hit = 0; hit < Hits; ++hit) {
+        // The user clicks Find Next: the window manager activates the dialog, the click runs the search.
+        ClickThroughServer(*findNext);
+        expected = int(view->document()->toRawText().indexOf(u"hit"_qs, expected + 1));
+        QTRY_VERIFY2_WITH_TIMEOUT(view->textCursor().selectionStart() == expected,
+                                  qPrintable(u"hit %1 at %2 not selected: selection at %3"_qs.arg(hit).arg(expected).arg(
+                                      view->textCursor().selectionStart())),
+                                  WaitMs);
+        // The next keys must reach the text: the window system's focus is in the main window.
+        QTRY_VERIFY2_WITH_TIMEOUT(QApplication::activeWindow() == &fixture.Window() && view->hasFocus()
+                                      && XFocus() == fixture.Window().winId(),
+                                  qPrintable(u"hit %1: the focus stayed in %2"_qs.arg(hit).arg(
+                                      QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
+                                                                   : u"no window"_qs)),
+                                  WaitMs);
+    }
+}
+
+void TestWindowManager::findDialogFrameAtOffsetPoint()
+{
+    TFramedFixture fixture;
+    // The first opening and every later one put the dialog's outer frame at the same point.
+    for (int opening = 0; opening < 3; ++opening) {
+        fixture.OpenFindDialog(u"hv"_qs);
+        QVERIFY(WaitForSettledFrame(*fixture.Find));
+        QCOMPARE(Frame(*fixture.Find).topLeft(), fixture.FindDialogPoint());
+        fixture.Find->close();
+        QTRY_VERIFY(!fixture.Find->isVisible());
+    }
+}
+
+void TestWindowManager::standardDialogsCentredOnScreen_data()
+{
+    QTest::addColumn<int>("dialog");
+    QTest::newRow("information") << 0;
+    QTest::newRow("confirmation") << 1;
+    QTest::newRow("error box") << 2;
+    QTest::newRow("folder picker") << 3;
+}
+
+void TestWindowManager::standardDialogsCentredOnScreen()
+{
+    QFETCH(int, dialog);
+    TFramedFixture fixture;
+    // In the corner, so a box centred over the window would be far from the screen's centre.
+    fixture.Window().move(0, 0);
+    QVERIFY(WaitFor([&] { return Frame(fixture.Window()).left() <= 0 && Frame(fixture.Window()).top() <= 0; }));
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &fixture.Window(), WaitMs);
+
+    QRect frame;
+    InspectNextModal([&](QWidget &modal) { frame = Frame(modal); });
+    TQtStdDialogs dialogs;
+    switch (dialog) {
+    case 0:
+        dialogs.ShowMessageBox(u"Nicht gefunden"_qs, TMsgKind::Information, TMsgButton::OK);
+        break;
+    case 1:
+        dialogs.ShowMessageBox(u"Welche?"_qs, TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+        break;
+    case 2:
+        dialogs.ShowErrorBox(u"Fehler."_qs);
+        break;
+    default:
+        dialogs.BrowseForFolder(u"Ordner"_qs);
+        break;
+    }
+    QVERIFY(frame.isValid());
+    const QPoint centre = fixture.Window().screen()->availableGeometry().center();
+    QVERIFY2((frame.center() - centre).manhattanLength() <= 1,
+             qPrintable(u"frame at %1,%2 %3x%4"_qs.arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+}
+
+void TestWindowManager::dialogHints_data()
+{
+    QTest::addColumn<int>("dialog");
+    QTest::newRow("find dialog") << 0;
+    QTest::newRow("edit dialog") << 1;
+    QTest::newRow("message box") << 2;
+    QTest::newRow("error box") << 3;
+    QTest::newRow("folder picker") << 4;
+}
+
+void TestWindowManager::dialogHints()
+{
+    QFETCH(int, dialog);
+    TFramedFixture fixture;
+    TParvexDlg &window = fixture.Window();
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &window, WaitMs);
+
+    QString type, transientFor;
+    QList<unsigned> motif;
+    const auto inspect = [&](QWidget &shown) {
+        type = XProperty(shown, "_NET_WM_WINDOW_TYPE");
+        transientFor = XProperty(shown, "WM_TRANSIENT_FOR");
+        motif = MotifHints(shown);
+    };
+    TQtStdDialogs dialogs;
+    switch (dialog) {
+    case 0:
+        fixture.OpenFindDialog(u"hv"_qs);
+        QVERIFY(WaitForSettledFrame(*fixture.Find));
+        inspect(*fixture.Find);
+        break;
+    case 1: {
+        InspectNextModal(inspect);
+        TParvexItem item{u"DefaultDbCachePages"_qs, u"2048"_qs, u"75"_qs};
+        EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, &window, fixture.Dialogs, fixture.ServerFolder());
+        break;
+    }
+    case 2:
+        InspectNextModal(inspect);
+        dialogs.ShowMessageBox(u"Nicht gefunden"_qs, TMsgKind::Information, TMsgButton::OK);
+        break;
+    case 3:
+        InspectNextModal(inspect);
+        dialogs.ShowErrorBox(u"Fehler."_qs);
+        break;
+    default:
+        InspectNextModal(inspect);
+        dialogs.BrowseForFolder(u"Ordner"_qs);
+        break;
+    }
+    QVERIFY2(type.startsWith(u"_NET_WM_WINDOW_TYPE_DIALOG"_qs), qPrintable(type));
+    QCOMPARE(transientFor.toULongLong(nullptr, 0), quint64(window.winId()));
+    QVERIFY(motif.size() >= 3);
+    QVERIFY2(!(motif[1] & (MwmFuncMinimize | MwmFuncMaximize)), qPrintable(QString::number(motif[1], 16)));
+    QVERIFY2(!(motif[2] & (MwmDecorMinimize | MwmDecorMaximize)), qPrintable(QString::number(motif[2], 16)));
+}
+
+void TestWindowManager::mainWindowHasNoMaximizeBox()
+{
+    TFramedFixture fixture;
+    const QList<unsigned> motif = MotifHints(fixture.Window());
+    QVERIFY(motif.size() >= 3);
+    QVERIFY(motif[2] & MwmDecorMinimize);
+    QVERIFY(!(motif[2] & MwmDecorMaximize));
+    QCOMPARE(XProperty(fixture.Window(), "_NET_WM_WINDOW_TYPE"), u"_NET_WM_WINDOW_TYPE_NORMAL"_qs);
+}
+
+void TestWindowManager::minimizingModalDialogKeepsProgram()
+{
+    TFramedFixture fixture;
+    TParvexDlg &window = fixture.Window();
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &window, WaitMs);
+
+    bool minimized = false;
+    bool backOnScreen = false;
+    const auto noteMinimized = [&](Qt::WindowState state) { minimized = minimized || state == Qt::WindowMinimized; };
+    connect(window.windowHandle(), &QWindow::windowStateChanged, this, noteMinimized);
+    InspectNextModal([&](QWidget &dialog) {
+        QWindow &dialogWindow = *dialog.windowHandle();
+        QWindow &mainWindow = *window.windowHandle();
+        connect(&dialogWindow, &QWindow::windowStateChanged, this, noteMinimized);
+        // What the window manager's minimize button asks for.
+        QProcess::execute(u"xdotool"_qs, {u"windowminimize"_qs, QString::number(dialog.winId())});
+        WaitFor([&] { return minimized; });
+        backOnScreen = WaitFor([&] {
+            return dialogWindow.isExposed() && mainWindow.isExposed()
+                   && !(dialogWindow.windowStates() & Qt::WindowMinimized)
+                   && !(mainWindow.windowStates() & Qt::WindowMinimized);
+        });
+    });
+    TParvexItem item{u"DefaultDbCachePages"_qs, u"2048"_qs, u"75"_qs};
+    EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, &window, fixture.Dialogs, fixture.ServerFolder());
+    QVERIFY2(minimized, "the window manager did not minimize the dialog");
+    QVERIFY2(backOnScreen, "the program stayed hidden after the dialog was minimized");
+}
+
+QTEST_MAIN(TestWindowManager)
+#include "tst_WindowManager.moc"
