@@ -93,8 +93,9 @@ protected:
             return false;
         FWindow.removeEventFilter(this);
         if (!(FWindow.windowState() & AlteredStates)) {
-            FWindow.move(FFrame.topLeft());
-            FWindow.resize(FFrame.size().shrunkBy(margins));
+            // The inner rectangle, by the frame's known margins: move() would go by the widget's
+            // own idea of its frame, which may still be none.
+            FWindow.setGeometry(FFrame.marginsRemoved(margins));
         }
         deleteLater();
         return false;
@@ -165,8 +166,12 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
         // A top-level widget's position is that of its frame; its size is that of its client area.
         const QRect frame(rect.Left + origin.x(), rect.Top + origin.y(), rect.Right - rect.Left,
                           rect.Bottom - rect.Top);
-        window.move(frame.topLeft());
-        window.resize(frame.size().shrunkBy(margins));
+        if (FrameKnown(window)) {
+            window.setGeometry(frame.marginsRemoved(margins));
+        } else {
+            window.move(frame.topLeft());
+            window.resize(frame.size().shrunkBy(margins));
+        }
         if (margins.isNull() && !WindowOnScreen(window))
             new TFrameCorrection(window, frame);
     }
