@@ -120,6 +120,7 @@ private slots:
     void loadAndSaveFollowTheLineRule_data();
     void loadAndSaveFollowTheLineRule();
     void loadFileThatTellsNoSize();
+    void lineEndsAtEveryPlaceInAWord();
 
     void edits();
     void editsOfLoadedLinesSave();
@@ -433,6 +434,22 @@ void TestLineDocument::loadAndSaveFollowTheLineRule()
         document.SaveToFile(saved);
         QCOMPARE(FileBytes(saved), FileBytesOf(savedText, encoding));
         report.dismiss();
+    }
+}
+
+// ASCII files are split eight bytes at a time: a CR LF or a U+0000 at each place in such a word,
+// and a CR LF across two words, behind a mark or not.
+void TestLineDocument::lineEndsAtEveryPlaceInAWord()
+{
+    for (const QByteArray &mark : {QByteArray(), "\xEF\xBB\xBF"_ba}) {
+        for (int at = 0; at < 20; ++at) {
+            const QByteArray before(at, 'x');
+            const QString line = QString::fromLatin1(before);
+            QCOMPARE(Loaded(mark + before + "\r\ny=1"_ba).Lines(), (QStringList{line, u"y=1"_s}));
+            QCOMPARE(Loaded(mark + before + "\r\r\n"_ba).Lines(), (QStringList{line, QString()}));
+            QCOMPARE(Loaded(mark + before + QByteArray("\0z\r\n", 4)).Lines(),
+                     at == 0 ? QStringList() : QStringList{line});
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "text/AnsiCodePage.h"
 #include "text/Errors.h"
+#include "text/LargeBuffer.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,8 +155,8 @@ const Unit *SkipToLowUnit(const Unit *at, const Unit *end)
     return at;
 }
 
-// Splits the units from `begin` to `end` (UTF-16, or ASCII bytes on their way to be widened) into
-// lines of `text`, which holds or will hold those units as UTF-16, from its start.
+// Splits the UTF-16 units from `begin` to `end` into lines of `text`, which holds them from its
+// start.
 template <typename Unit>
 QList<TTextLine> SplitUnits(const Unit *begin, const Unit *end, const char16_t *text)
 {
@@ -197,17 +198,80 @@ TTextLines SplitText(QString text)
     return {std::move(text), std::move(lines)};
 }
 
+// Splits `count` ASCII bytes into lines of the text they become and widens them to `units`, in
+// one pass: each word of bytes is widened, then its line ends are looked for in the word as read.
+// The units may lie below the bytes in the same storage, as WidenAscii allows: a step overwrites
+// no byte beyond the word it has read.
+QList<TTextLine> SplitAndWidenAscii(const char *bytes, qsizetype count, char16_t *units)
+{
+    QList<TTextLine> lines;
+    qsizetype start = 0;
+    // `byte` at `at`, followed by `next`; gives false at U+0000, which ends the text.
+    const auto lineEnd = [&](qsizetype at, uchar byte, uchar next) {
+        if (byte == 0)
+            return false;
+        // The LF of a CR LF was taken with its CR; other units below CR end no line.
+        if ((byte != '\r' && byte != '\n') || at < start)
+            return true;
+        const bool crLf = byte == '\r' && at + 1 < count && next == '\n';
+        TTextLine line;
+        line.Data = units + start;
+        line.Size = qint32(at - start);
+        line.First = at > start ? units[start] : u'\0';
+        line.CrLfFollows = crLf;
+        lines.append(line);
+        start = at + (crLf ? 2 : 1);
+        return true;
+    };
+    const auto finish = [&](qsizetype end) {
+        if (start < end) {
+            TTextLine line;
+            line.Data = units + start;
+            line.Size = qint32(end - start);
+            line.First = units[start];
+            lines.append(line);
+        }
+        return lines;
+    };
+
+    qsizetype i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const quint64 word = qFromLittleEndian<quint64>(bytes + i);
+        qToLittleEndian(SpreadAscii(word & 0xFFFFFFFF), units + i);
+        qToLittleEndian(SpreadAscii(word >> 32), units + i + 4);
+        // Lane by lane from the lowest that may end a line; lanes passed over read as 0xFF.
+        quint64 rest = word;
+        while (const quint64 low = LowUnitLanes<uchar>(rest)) {
+            const int lane = qCountTrailingZeroBits(low) / 8;
+            const uchar next = lane < 7 ? uchar(word >> (8 * (lane + 1))) : i + 8 < count ? uchar(bytes[i + 8]) : 0;
+            if (!lineEnd(i + lane, uchar(word >> (8 * lane)), next)) {
+                WidenAscii(bytes + i + 8, count - i - 8, units + i + 8);
+                return finish(i + lane);
+            }
+            if (lane == 7)
+                break;
+            rest |= ~quint64(0) >> (56 - 8 * lane);
+        }
+    }
+    for (; i < count; ++i) {
+        const uchar byte = uchar(bytes[i]);
+        units[i] = byte;
+        if (byte < 0x0E && !lineEnd(i, byte, i + 1 < count ? uchar(bytes[i + 1]) : 0)) {
+            WidenAscii(bytes + i + 1, count - i - 1, units + i + 1);
+            return finish(i);
+        }
+    }
+    return finish(count);
+}
+
 // Every legacy code page and UTF-8 agree with ASCII, the usual content of a configuration file:
-// such a file's lines are found in its bytes, half as many as its characters, and the bytes are
-// then widened where they lie.
+// such a file's bytes are widened where they lie, and its lines found on the way.
 TTextLines DecodeAsciiInPlace(QString storage, qsizetype markLength)
 {
     const qsizetype count = storage.size() - markLength;
     char16_t *units = reinterpret_cast<char16_t *>(storage.data());
     const char *bytes = reinterpret_cast<const char *>(units) + storage.size() + markLength;
-    const auto *unsignedBytes = reinterpret_cast<const uchar *>(bytes);
-    QList<TTextLine> lines = SplitUnits(unsignedBytes, unsignedBytes + count, units);
-    WidenAscii(bytes, count, units);
+    QList<TTextLine> lines = SplitAndWidenAscii(bytes, count, units);
     storage.truncate(count);
     return {std::move(storage), std::move(lines)};
 }
@@ -295,6 +359,7 @@ QByteArray EncodeByteLines(const QList<TTextLine> &lines, QByteArrayView mark, T
     for (const TTextLine &line : lines)
         size += line.Size + 2;
     QByteArray bytes(size, Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size);
     qsizetype at = std::copy(mark.begin(), mark.end(), bytes.data()) - bytes.constData();
 
     const auto appendAscii = [&](QStringView text) {
@@ -341,6 +406,7 @@ QByteArray EncodeUtf16Lines(const QList<TTextLine> &lines, QByteArrayView mark, 
     for (const TTextLine &line : lines)
         size += 2 * line.Size + lineBreak.size();
     QByteArray bytes(size, Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), size);
     char *out = std::copy(mark.begin(), mark.end(), bytes.data());
     for (TLineIterator first = lines.cbegin(); first != lines.cend();) {
         const TLineIterator end = RunEnd(first, lines.cend());
@@ -403,6 +469,7 @@ TFileBytes ReadWholeFile(const QString &path)
         throw EFOpenError(path, TrimErrorText(file.errorString()));
     const qint64 size = file.size();
     TFileBytes bytes{QString(size, Qt::Uninitialized)};
+    AdviseLargePages(bytes.Storage.data(), 2 * size);
     char *upperHalf = reinterpret_cast<char *>(bytes.Storage.data()) + size;
     const qint64 read = file.read(upperHalf, size);
     // A file that changed meanwhile, or one that tells no size as some system files do, is taken
