@@ -202,15 +202,18 @@ void TestWindowManager::everySearchHitActivatesMainWindow()
     auto *findNext = fixture.Find->findChild<QPushButton *>(u"FindNextBtn"_qs);
     QVERIFY(QTest::qWaitForWindowExposed(fixture.Find));
 
-    int expected = -1;
+    int previous = -1;
+    // The view is filled when first searched, so each hit is looked up in it as the search finds it.
+    const auto nextHit = [&] { return int(view->document()->toRawText().indexOf(u"hit"_qs, previous + 1)); };
     for (int hit = 0; hit < Hits; ++hit) {
         // The user clicks Find Next: the window manager activates the dialog, the click runs the search.
         ClickThroughServer(*findNext);
-        expected = int(view->document()->toRawText().indexOf(u"hit"_qs, expected + 1));
-        QTRY_VERIFY2_WITH_TIMEOUT(view->textCursor().selectionStart() == expected,
-                                  qPrintable(u"hit %1 at %2 not selected: selection at %3"_qs.arg(hit).arg(expected).arg(
+        QTRY_VERIFY2_WITH_TIMEOUT(view->textCursor().hasSelection() && nextHit() >= 0
+                                      && view->textCursor().selectionStart() == nextHit(),
+                                  qPrintable(u"hit %1 at %2 not selected: selection at %3"_qs.arg(hit).arg(nextHit()).arg(
                                       view->textCursor().selectionStart())),
                                   WaitMs);
+        previous = view->textCursor().selectionStart();
         // The next keys must reach the text: the window system's focus is in the main window.
         QTRY_VERIFY2_WITH_TIMEOUT(QApplication::activeWindow() == &fixture.Window() && view->hasFocus()
                                       && XFocus() == fixture.Window().winId(),
