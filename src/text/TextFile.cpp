@@ -13,6 +13,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <limits>
 #include <type_traits>
@@ -198,13 +199,49 @@ TTextLines SplitText(QString text)
     return {std::move(text), std::move(lines)};
 }
 
+// Gathers the lines of a text a thousand at a time: the list's own append, line by line, costs
+// more than finding them. The list is reserved for the lines a configuration file of that length
+// has, on large pages where the system offers them; only what is filled takes memory.
+class TLineCollector {
+public:
+    explicit TLineCollector(qsizetype textLength)
+    {
+        FLines.reserve(textLength / 16 + 1);
+        AdviseLargePages(FLines.data(), FLines.capacity() * qsizetype(sizeof(TTextLine)));
+    }
+    void Add(const TTextLine &line)
+    {
+        FBuffer[FCount++] = line;
+        if (FCount == qsizetype(FBuffer.size()))
+            Flush();
+    }
+    QList<TTextLine> Take()
+    {
+        Flush();
+        return std::move(FLines);
+    }
+
+private:
+    void Flush()
+    {
+        const qsizetype filled = FLines.size();
+        FLines.resize(filled + FCount);
+        std::copy_n(FBuffer.begin(), FCount, FLines.begin() + filled);
+        FCount = 0;
+    }
+
+    QList<TTextLine> FLines;
+    std::array<TTextLine, 1024> FBuffer;
+    qsizetype FCount = 0;
+};
+
 // Splits `count` ASCII bytes into lines of the text they become and widens them to `units`, in
 // one pass: each word of bytes is widened, then its line ends are looked for in the word as read.
 // The units may lie below the bytes in the same storage, as WidenAscii allows: a step overwrites
 // no byte beyond the word it has read.
 QList<TTextLine> SplitAndWidenAscii(const char *bytes, qsizetype count, char16_t *units)
 {
-    QList<TTextLine> lines;
+    TLineCollector lines(count);
     qsizetype start = 0;
     // `byte` at `at`, followed by `next`; gives false at U+0000, which ends the text.
     const auto lineEnd = [&](qsizetype at, uchar byte, uchar next) {
@@ -219,7 +256,7 @@ QList<TTextLine> SplitAndWidenAscii(const char *bytes, qsizetype count, char16_t
         line.Size = qint32(at - start);
         line.First = at > start ? units[start] : u'\0';
         line.CrLfFollows = crLf;
-        lines.append(line);
+        lines.Add(line);
         start = at + (crLf ? 2 : 1);
         return true;
     };
@@ -229,9 +266,9 @@ QList<TTextLine> SplitAndWidenAscii(const char *bytes, qsizetype count, char16_t
             line.Data = units + start;
             line.Size = qint32(end - start);
             line.First = units[start];
-            lines.append(line);
+            lines.Add(line);
         }
-        return lines;
+        return lines.Take();
     };
 
     qsizetype i = 0;
