@@ -63,22 +63,29 @@ const std::array<TAliasCatalogRow, 8> AliasCatalog = {{
     {"pq_pics", "Bestandteil-Abbildungen", "pq_pics.db"},
 }};
 
+namespace {
+
+// One column of a catalogue, in row order.
+template <class Row, std::size_t Count>
+QStringList CatalogColumn(const std::array<Row, Count> &catalog, const char *Row::*column)
+{
+    QStringList texts;
+    texts.reserve(qsizetype(Count));
+    for (const Row &row : catalog)
+        texts.append(QString::fromUtf8(row.*column));
+    return texts;
+}
+
+} // namespace
+
 QStringList ParamCatalogNames()
 {
-    QStringList names;
-    names.reserve(qsizetype(ParamCatalog.size()));
-    for (const TParamCatalogRow &row : ParamCatalog)
-        names.append(QString::fromUtf8(row.Name));
-    return names;
+    return CatalogColumn(ParamCatalog, &TParamCatalogRow::Name);
 }
 
 QStringList AliasCatalogKeys()
 {
-    QStringList keys;
-    keys.reserve(qsizetype(AliasCatalog.size()));
-    for (const TAliasCatalogRow &row : AliasCatalog)
-        keys.append(QString::fromUtf8(row.Key));
-    return keys;
+    return CatalogColumn(AliasCatalog, &TAliasCatalogRow::Key);
 }
 
 QString SecurityAlias()

@@ -2,6 +2,7 @@
 
 #include "text/AnsiCodePage.h"
 #include "text/Errors.h"
+#include "text/FileSystem.h"
 #include "text/LargeBuffer.h"
 
 #include <QDir>
@@ -17,11 +18,6 @@
 #include <cerrno>
 #include <limits>
 #include <type_traits>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 // Files of a million lines are read, split and written here, so the loops over their bytes and
 // characters take a 64-bit word a step: one character at a time, every character would cost a
@@ -458,38 +454,15 @@ QByteArray EncodeUtf16Lines(const QList<TTextLine> &lines, QByteArrayView mark, 
     return bytes;
 }
 
-// A read-only file must stay as it is even where its folder would let a new file replace it. An
-// administrator on Unix writes through missing permission bits and a Unix file has no read-only
-// attribute of its own, so a file without any write bit counts as read-only. The probe opens for
-// appending, which changes nothing and yields the system's own reason.
+// A read-only file must stay as it is even where its folder would let a new file replace it.
+// The probe opens for appending, which changes nothing and yields the system's own reason.
 void CheckExistingWritable(const QString &path, const QFileInfo &target)
 {
     QFile probe(target.filePath());
     if (!probe.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
         throw EFCreateError(path, TrimErrorText(probe.errorString()));
-    constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (!(target.permissions() & anyWrite))
+    if (HasNoWriteBit(target))
         throw EFCreateError(path, SystemErrorText(EACCES));
-}
-
-// A save file is a new file and belongs to whoever saves; the server's files must keep theirs.
-void KeepOwner([[maybe_unused]] QSaveFile &file, [[maybe_unused]] const QFileInfo &target)
-{
-#ifdef Q_OS_UNIX
-    // Failing means we may not give the file away; it then stays ours, as any new file would.
-    [[maybe_unused]] const int result = fchown(file.handle(), target.ownerId(), target.groupId());
-#endif
-}
-
-// QSaveFile gives up following a loop of symbolic links and would then put a new file in place
-// of the first link, where opening the file would have failed.
-void CheckNoLinkLoop([[maybe_unused]] const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat info;
-    if (stat(QFile::encodeName(path).constData(), &info) != 0 && errno == ELOOP)
-        throw EFCreateError(path, SystemErrorText(ELOOP));
-#endif
 }
 
 } // namespace
@@ -580,6 +553,13 @@ QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding)
         break;
     }
     return EncodeByteLines(lines, mark, EncodeAnsi);
+}
+
+bool HasNoWriteBit(const QFileInfo &file)
+{
+    // Not WriteUser: that bit says what the current user may do, and root may do everything.
+    constexpr QFile::Permissions writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return !(file.permissions() & writeBits);
 }
 
 void WriteWholeFile(const QString &path, const QByteArray &bytes)

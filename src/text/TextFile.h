@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+class QFileInfo;
+
 // Whole-file text reading and writing shared by the line document and the settings file.
 
 // Utf8NoMark is UTF-8 read from a file without a byte order mark, and written again without one.
@@ -68,6 +70,11 @@ TTextLines DecodeLines(TFileBytes &&file, qsizetype markLength, TTextEncoding en
 // The file's bytes for `lines`: the encoding's byte order mark, then every line followed by
 // CR LF, encoded in `encoding` (None, a file never read, as NewFileIsUtf8 says).
 QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding);
+
+// Whether the file lacks every write permission bit: such a file counts as read-only. It is how Qt
+// shows the Windows read-only attribute; a Unix file has no such attribute, and an administrator
+// there writes through missing permission bits, so the bits themselves have to say it.
+bool HasNoWriteBit(const QFileInfo &file);
 
 // Replaces the file's content with `bytes` so that it is never left half-written: the text goes
 // to a new file beside it, which replaces the old one only once complete. Keeps the old file's

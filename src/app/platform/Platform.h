@@ -24,9 +24,16 @@ constexpr int SwHide = 0;
 constexpr int SwShowNormal = 1;
 constexpr int SwShowMinimized = 2;
 constexpr int SwShowMaximized = 3;
+// Further codes a stored placement may hold that minimize the window.
+constexpr int SwMinimize = 6;
+constexpr int SwShowMinNoActive = 7;
+constexpr int SwForceMinimize = 11;
 
 // The placement flag of a minimized window that returns to the maximized state.
 constexpr int WpfRestoreToMaximized = 2;
+
+// The window states in which a window's frame is not its normal one.
+constexpr Qt::WindowStates AlteredWindowStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
 // A rectangle as Windows gives it: right and bottom lie just outside.
 struct TPlacementRect {

@@ -32,7 +32,6 @@ namespace {
 
 const char *const MinPositionProperty = "tessaroMinPosition";
 const char *const MaxPositionProperty = "tessaroMaxPosition";
-constexpr Qt::WindowStates AlteredStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
 // Screen coordinates of the work-area origin.
 QPoint WorkAreaOrigin()
@@ -92,7 +91,7 @@ protected:
         if (margins.isNull())
             return false;
         FWindow.removeEventFilter(this);
-        if (!(FWindow.windowState() & AlteredStates)) {
+        if (!(FWindow.windowState() & AlteredWindowStates)) {
             // The inner rectangle, by the frame's known margins: move() would go by the widget's
             // own idea of its frame, which may still be none.
             FWindow.setGeometry(FFrame.marginsRemoved(margins));
@@ -108,14 +107,14 @@ private:
 
 Qt::WindowStates StateOf(const TWindowPlacement &placement, Qt::WindowStates current)
 {
-    const Qt::WindowStates kept = current & ~AlteredStates;
+    const Qt::WindowStates kept = current & ~AlteredWindowStates;
     switch (placement.ShowCmd) {
     case SwHide:
         return current;
     case SwShowMinimized:
-    case 6:   // SW_MINIMIZE
-    case 7:   // SW_SHOWMINNOACTIVE
-    case 11:  // SW_FORCEMINIMIZE
+    case SwMinimize:
+    case SwShowMinNoActive:
+    case SwForceMinimize:
         if (placement.Flags & WpfRestoreToMaximized)
             return kept | Qt::WindowMinimized | Qt::WindowMaximized;
         return kept | Qt::WindowMinimized;
@@ -141,8 +140,8 @@ TWindowPlacement ReadWindowPlacement(const QWidget &window)
     }
     placement.MinPosition = PointProperty(window, MinPositionProperty);
     placement.MaxPosition = PointProperty(window, MaxPositionProperty);
-    const QRect normal = (state & AlteredStates) ? window.normalGeometry().marginsAdded(FrameMargins(window))
-                                                 : OuterFrame(window);
+    const QRect normal =
+        (state & AlteredWindowStates) ? window.normalGeometry().marginsAdded(FrameMargins(window)) : OuterFrame(window);
     const QPoint origin = WorkAreaOrigin();
     placement.NormalPosition = {normal.left() - origin.x(), normal.top() - origin.y(),
                                 normal.right() + 1 - origin.x(), normal.bottom() + 1 - origin.y()};
@@ -158,8 +157,8 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
     if (placement.NormalPosition != ReadWindowPlacement(window).NormalPosition) {
         // The toolkit keeps a window's normal geometry only while the window is in the normal
         // state; leaving that state records it.
-        if (state & AlteredStates)
-            window.setWindowState(state & ~AlteredStates);
+        if (state & AlteredWindowStates)
+            window.setWindowState(state & ~AlteredWindowStates);
         const TPlacementRect &rect = placement.NormalPosition;
         const QMargins margins = FrameMargins(window);
         const QPoint origin = WorkAreaOrigin();

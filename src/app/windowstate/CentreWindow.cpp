@@ -1,5 +1,7 @@
 #include "app/windowstate/CentreWindow.h"
 
+#include "app/platform/Platform.h"
+
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
@@ -10,12 +12,11 @@ void CentreWindow(QWidget &window)
     if (!screen)
         return;
     const Qt::WindowStates state = window.windowState();
-    constexpr Qt::WindowStates altered = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
-    if (state & altered)
-        window.setWindowState(state & ~altered);
+    if (state & AlteredWindowStates)
+        window.setWindowState(state & ~AlteredWindowStates);
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
-    if (state & altered)
+    if (state & AlteredWindowStates)
         window.setWindowState(state);
 }

@@ -5,6 +5,7 @@
 #include "app/state/WindowStateValues.h"
 #include "app/windowstate/LayoutWidth.h"
 #include "app/windowstate/ListColumns.h"
+#include "text/TextFile.h"
 #include "text/ktStrings.h"
 
 #include <QDir>
@@ -20,18 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr Qt::WindowStates AlteredStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
-
-// A file without any write permission bit stands for one with the Windows read-only attribute
-// (which Qt reports the same way there): run as root, the program could still write it.
 bool IsReadOnlyFile(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists())
-        return false;
-    // Not WriteUser: that bit says what the current user may do, and root may do everything.
-    constexpr QFile::Permissions writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    return !(info.permissions() & writeBits) || !info.isWritable();
+    return info.exists() && (HasNoWriteBit(info) || !info.isWritable());
 }
 
 void SetShowState(QWidget &window, Qt::WindowStates state)
@@ -193,11 +186,11 @@ void TWindowStateStore::RestorePlacement()
 
 void TWindowStateStore::RestoreShowState(int currentShowCmd)
 {
-    const Qt::WindowStates normal = FWindow.windowState() & ~AlteredStates;
+    const Qt::WindowStates normal = FWindow.windowState() & ~AlteredWindowStates;
     switch (ReadInteger(u"ShowCmd"_s, currentShowCmd)) {
     case SwShowMinimized:
-    case 6:  // SW_MINIMIZE
-    case 7:  // SW_SHOWMINNOACTIVE
+    case SwMinimize:
+    case SwShowMinNoActive:
         // The window is shown normally first and then minimized with the whole program, so that
         // it waits on the task bar.
         SetShowState(FWindow, normal);
