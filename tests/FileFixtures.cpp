@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 QByteArray FileBytes(const QString &path)
 {
     QFile file(path);
@@ -21,6 +23,6 @@ void WriteFixture(const QString &path, const QByteArray &bytes)
 
 QString CreateErrorText(const QString &path, int errorCode)
 {
-    return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s
         .arg(QDir::toNativeSeparators(path), SystemErrorText(errorCode));
 }

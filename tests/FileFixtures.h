@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Small helpers the file tests share.
 
 // The file's bytes, or "<unreadable>" so a comparison shows what went wrong.
@@ -13,3 +15,16 @@ void WriteFixture(const QString &path, const QByteArray &bytes);
 
 // The create error's message for `path` and the system's text for `errorCode`.
 QString CreateErrorText(const QString &path, int errorCode);
+
+// Unix only (FileFixtures_unix.cpp) from here on.
+
+// The user and group "nobody", whom an administrator becomes to be refused like anyone else.
+constexpr unsigned NobodyId = 65534;
+
+// Makes the calling process the user and group "nobody"; false when the system refuses.
+bool BecomeNobody();
+
+// Runs `work` in a child process, so that what it changes of its process (a file size limit, a
+// lowered identity) stays there. Gives the text `work` returned, or a text that says why the
+// child could not run.
+QString InChildProcess(const std::function<QString()> &work);

@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 TWindowFixture::TWindowFixture() = default;
 
 QString TWindowFixture::WriteServerFile(const QString &name, const QByteArray &bytes)
@@ -31,7 +33,7 @@ QByteArray TWindowFixture::ReadServerFile(const QString &name) const
 
 void TWindowFixture::WriteSettings(const QByteArray &bytes)
 {
-    QFile file(QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")));
+    QFile file(QDir(FProgram.path()).filePath(u"Tessaro.ini"_s));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write settings fixture");
 }
@@ -44,7 +46,7 @@ void TWindowFixture::EndProgram()
 
 QByteArray TWindowFixture::ReadSettings() const
 {
-    QFile file(QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")));
+    QFile file(QDir(FProgram.path()).filePath(u"Tessaro.ini"_s));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -57,7 +59,7 @@ TParvexDlg &TWindowFixture::Open(std::optional<QString> serverFolder)
         return true;
     };
     FWindow = std::make_unique<TParvexDlg>(
-        Dialogs, QDir(FProgram.path()).filePath(QStringLiteral("Tessaro.ini")), lookup);
+        Dialogs, QDir(FProgram.path()).filePath(u"Tessaro.ini"_s), lookup);
     FWindow->show();
     return *FWindow;
 }
@@ -77,8 +79,8 @@ void AnswerEditDialog(const QString &value, bool pressOk)
         auto *dialog = qobject_cast<TParvexItemEditDlg *>(QApplication::activeModalWidget());
         if (!dialog)
             qFatal("the edit dialog is not shown");
-        dialog->findChild<QLineEdit *>(QStringLiteral("edtConfigValue"))->setText(value);
-        dialog->findChild<QPushButton *>(pressOk ? QStringLiteral("OkBtn") : QStringLiteral("CancelBtn"))->click();
+        dialog->findChild<QLineEdit *>(u"edtConfigValue"_s)->setText(value);
+        dialog->findChild<QPushButton *>(pressOk ? u"OkBtn"_s : u"CancelBtn"_s)->click();
     });
 }
 

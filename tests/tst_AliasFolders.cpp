@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray AliasFile = "# Aliases\n"
@@ -15,8 +17,8 @@ const QByteArray AliasFile = "# Aliases\n"
                              "pq_items=\n"
                              "employee = /srv/employee.fdb\n";
 
-const QStringList LoadedLines = {u"# Aliases"_qs, u"HV=/old/main.fdb"_qs, u"pq_items="_qs,
-                                 u"employee=/srv/employee.fdb"_qs};
+const QStringList LoadedLines = {u"# Aliases"_s, u"HV=/old/main.fdb"_s, u"pq_items="_s,
+                                 u"employee=/srv/employee.fdb"_s};
 
 struct TOpenAliasPage {
     TWindowFixture Fixture;
@@ -24,7 +26,7 @@ struct TOpenAliasPage {
 
     explicit TOpenAliasPage(const QByteArray &aliases = AliasFile)
     {
-        Fixture.WriteServerFile(u"databases.conf"_qs, aliases);
+        Fixture.WriteServerFile(u"databases.conf"_s, aliases);
         Fixture.Open(Fixture.ServerFolder());
         List = Fixture.Control<QTreeWidget>("FBAliasList");
     }
@@ -67,12 +69,12 @@ void TestAliasFolders::listShowsCatalogueAndPaths()
 {
     TOpenAliasPage page;
     QCOMPARE(page.List->topLevelItemCount(), 8);
-    QCOMPARE(page.List->topLevelItem(0)->text(0), u"hv_sec"_qs);
-    QCOMPARE(page.List->topLevelItem(0)->text(1), u"Anmelde-Datenbank"_qs);
-    QCOMPARE(page.List->topLevelItem(7)->text(0), u"pq_pics"_qs);
-    QCOMPARE(page.List->topLevelItem(7)->text(1), u"Bestandteil-Abbildungen"_qs);
+    QCOMPARE(page.List->topLevelItem(0)->text(0), u"hv_sec"_s);
+    QCOMPARE(page.List->topLevelItem(0)->text(1), u"Anmelde-Datenbank"_s);
+    QCOMPARE(page.List->topLevelItem(7)->text(0), u"pq_pics"_s);
+    QCOMPARE(page.List->topLevelItem(7)->text(1), u"Bestandteil-Abbildungen"_s);
     // An alias written in upper case is found.
-    QCOMPARE(page.Paths(), QStringList({QString(), u"/old/main.fdb"_qs, QString(), QString(), QString(),
+    QCOMPARE(page.Paths(), QStringList({QString(), u"/old/main.fdb"_s, QString(), QString(), QString(),
                                         QString(), QString(), QString()}));
     QCOMPARE(page.List->columnWidth(0), 200);
     QCOMPARE(page.List->columnWidth(1), 198);
@@ -88,27 +90,27 @@ void TestAliasFolders::assign_data()
     QTest::addColumn<QString>("shownPath");
 
     QTest::newRow("Yes, no line, no security alias: only the alias line")
-        << 2 << u"/srv/db"_qs << mrYes << LoadedLines + QStringList(u"hv_media=/srv/db/hv_media.db"_qs)
-        << u"/srv/db/hv_media.db"_qs;
+        << 2 << u"/srv/db"_s << mrYes << LoadedLines + QStringList(u"hv_media=/srv/db/hv_media.db"_s)
+        << u"/srv/db/hv_media.db"_s;
     QTest::newRow("Yes on the security alias: never a block")
-        << 0 << u"/srv/db"_qs << mrYes << LoadedLines + QStringList(u"hv_sec=/srv/db/hv_sec.db"_qs)
-        << u"/srv/db/hv_sec.db"_qs;
+        << 0 << u"/srv/db"_s << mrYes << LoadedLines + QStringList(u"hv_sec=/srv/db/hv_sec.db"_s)
+        << u"/srv/db/hv_sec.db"_s;
     QTest::newRow("Yes on an existing path keeps its file name and spelling of the line")
-        << 1 << u"/srv/db"_qs << mrYes
-        << QStringList({u"# Aliases"_qs, u"hv=/srv/db/main.fdb"_qs, u"pq_items="_qs, u"employee=/srv/employee.fdb"_qs})
-        << u"/srv/db/main.fdb"_qs;
+        << 1 << u"/srv/db"_s << mrYes
+        << QStringList({u"# Aliases"_s, u"hv=/srv/db/main.fdb"_s, u"pq_items="_s, u"employee=/srv/employee.fdb"_s})
+        << u"/srv/db/main.fdb"_s;
     QTest::newRow("Yes on a line left empty: set in place")
-        << 4 << u"/srv/db"_qs << mrYes
-        << QStringList({u"# Aliases"_qs, u"HV=/old/main.fdb"_qs, u"pq_items=/srv/db/pq_items.db"_qs,
-                        u"employee=/srv/employee.fdb"_qs})
-        << u"/srv/db/pq_items.db"_qs;
+        << 4 << u"/srv/db"_s << mrYes
+        << QStringList({u"# Aliases"_s, u"HV=/old/main.fdb"_s, u"pq_items=/srv/db/pq_items.db"_s,
+                        u"employee=/srv/employee.fdb"_s})
+        << u"/srv/db/pq_items.db"_s;
     QTest::newRow("root folder gives one separator")
-        << 2 << u"/"_qs << mrYes << LoadedLines + QStringList(u"hv_media=/hv_media.db"_qs) << u"/hv_media.db"_qs;
+        << 2 << u"/"_s << mrYes << LoadedLines + QStringList(u"hv_media=/hv_media.db"_s) << u"/hv_media.db"_s;
     QTest::newRow("folder with its separator gives one separator")
-        << 2 << u"/srv/db/"_qs << mrYes << LoadedLines + QStringList(u"hv_media=/srv/db/hv_media.db"_qs)
-        << u"/srv/db/hv_media.db"_qs;
-    QTest::newRow("No assigns nothing") << 2 << u"/srv/db"_qs << mrNo << LoadedLines << QString();
-    QTest::newRow("closed box assigns nothing") << 2 << u"/srv/db"_qs << mrCancel << LoadedLines << QString();
+        << 2 << u"/srv/db/"_s << mrYes << LoadedLines + QStringList(u"hv_media=/srv/db/hv_media.db"_s)
+        << u"/srv/db/hv_media.db"_s;
+    QTest::newRow("No assigns nothing") << 2 << u"/srv/db"_s << mrNo << LoadedLines << QString();
+    QTest::newRow("closed box assigns nothing") << 2 << u"/srv/db"_s << mrCancel << LoadedLines << QString();
 }
 
 void TestAliasFolders::assign()
@@ -124,10 +126,10 @@ void TestAliasFolders::assign()
 
     TParvexDlg &window = page.Fixture.Window();
     QCOMPARE(page.Fixture.Dialogs.Messages.size(), 1);
-    QCOMPARE(page.Fixture.Dialogs.Messages[0].Text, u"Set selected or all Aliases"_qs);
+    QCOMPARE(page.Fixture.Dialogs.Messages[0].Text, u"Set selected or all Aliases"_s);
     QCOMPARE(page.Fixture.Dialogs.Messages[0].Kind, TMsgKind::Confirmation);
     QCOMPARE(page.Fixture.Dialogs.Messages[0].Buttons, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
-    QCOMPARE(page.Fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_qs));
+    QCOMPARE(page.Fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_s));
     QCOMPARE(window.AliasList().Lines(), lines);
     QCOMPARE(page.List->topLevelItem(row)->text(2), shownPath.isNull() ? window.AliasList().Values(page.List->topLevelItem(row)->text(0)) : shownPath);
     QCOMPARE(page.Fixture.ShownRawText(0), lines.join(u'\n'));
@@ -136,23 +138,23 @@ void TestAliasFolders::assign()
     QVERIFY(!window.ConfigChanged());
 
     page.Fixture.Control<QToolButton>("SaveBtn")->click();
-    QCOMPARE(page.Fixture.ReadServerFile(u"databases.conf"_qs), CrLfLines(lines));
+    QCOMPARE(page.Fixture.ReadServerFile(u"databases.conf"_s), CrLfLines(lines));
 }
 
 void TestAliasFolders::allOnFileWithoutAliases()
 {
     TOpenAliasPage page("# none of ours\nemployee = /srv/employee.fdb\n");
-    page.Update(3, u"/srv/db"_qs, mrAll);
+    page.Update(3, u"/srv/db"_s, mrAll);
 
-    QStringList expected = {u"# none of ours"_qs, u"employee=/srv/employee.fdb"_qs, u"hv_sec=/srv/db/hv_sec.db"_qs};
+    QStringList expected = {u"# none of ours"_s, u"employee=/srv/employee.fdb"_s, u"hv_sec=/srv/db/hv_sec.db"_s};
     for (const char *key : {"hv", "hv_media", "hv_mkt", "pq_items", "pq_stock", "pq_rates", "pq_pics"}) {
         const QString alias = QLatin1String(key);
-        expected << alias + u"=/srv/db/"_qs + alias + u".db"_qs << u"{"_qs << u"SecurityDatabase=hv_sec"_qs << u"}"_qs;
+        expected << alias + u"=/srv/db/"_s + alias + u".db"_s << u"{"_s << u"SecurityDatabase=hv_sec"_s << u"}"_s;
     }
     QCOMPARE(page.Fixture.Window().AliasList().Lines(), expected);
-    QCOMPARE(page.Paths(), QStringList({u"/srv/db/hv_sec.db"_qs, u"/srv/db/hv.db"_qs, u"/srv/db/hv_media.db"_qs,
-                                        u"/srv/db/hv_mkt.db"_qs, u"/srv/db/pq_items.db"_qs, u"/srv/db/pq_stock.db"_qs,
-                                        u"/srv/db/pq_rates.db"_qs, u"/srv/db/pq_pics.db"_qs}));
+    QCOMPARE(page.Paths(), QStringList({u"/srv/db/hv_sec.db"_s, u"/srv/db/hv.db"_s, u"/srv/db/hv_media.db"_s,
+                                        u"/srv/db/hv_mkt.db"_s, u"/srv/db/pq_items.db"_s, u"/srv/db/pq_stock.db"_s,
+                                        u"/srv/db/pq_rates.db"_s, u"/srv/db/pq_pics.db"_s}));
 }
 
 // The server would cut a path at its "#": such paths go into the file in double quotes, while the
@@ -193,7 +195,7 @@ void TestAliasFolders::cancelledPickerChangesNothing()
 void TestAliasFolders::yesWithoutSelectedRowAssignsNothing()
 {
     TOpenAliasPage page;
-    page.Fixture.Dialogs.FolderAnswers = {u"/srv/db"_qs};
+    page.Fixture.Dialogs.FolderAnswers = {u"/srv/db"_s};
     page.Fixture.Dialogs.MessageAnswers = {mrYes};
     page.List->clearSelection();
     page.Fixture.Control<QToolButton>("EditBtn")->click();
@@ -206,14 +208,14 @@ void TestAliasFolders::enterAndDoubleClickRunUpdate()
 {
     TOpenAliasPage page;
     page.List->setCurrentItem(page.List->topLevelItem(2));
-    page.Fixture.Dialogs.FolderAnswers = {u"/a"_qs, u"/b"_qs};
+    page.Fixture.Dialogs.FolderAnswers = {u"/a"_s, u"/b"_s};
     page.Fixture.Dialogs.MessageAnswers = {mrYes, mrYes};
     QTest::keyClick(page.List, Qt::Key_Return);
-    QCOMPARE(page.Paths()[2], u"/a/hv_media.db"_qs);
+    QCOMPARE(page.Paths()[2], u"/a/hv_media.db"_s);
     QTest::mouseDClick(page.List->viewport(), Qt::LeftButton, {},
                        page.List->visualItemRect(page.List->topLevelItem(2)).center());
-    QCOMPARE(page.Paths()[2], u"/b/hv_media.db"_qs);
-    QCOMPARE(page.Fixture.Window().AliasList().Values(u"hv_media"), u"/b/hv_media.db"_qs);
+    QCOMPARE(page.Paths()[2], u"/b/hv_media.db"_s);
+    QCOMPARE(page.Fixture.Window().AliasList().Values(u"hv_media"), u"/b/hv_media.db"_s);
 }
 
 QTEST_MAIN(TestAliasFolders)

@@ -1,10 +1,14 @@
 // The one-shot "set" command of tessaro-bench runs the program's whole path for a parameter edit
 // on real files: load, normalise, set, save in the file's own encoding.
 
+#include "FileFixtures.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 class TestBenchSetMode : public QObject {
     Q_OBJECT
@@ -19,8 +23,6 @@ private slots:
 private:
     // Runs tessaro-bench with `arguments`; gives its exit code.
     int RunBench(const QStringList &arguments);
-    QByteArray ReadFile(const QString &path);
-    void WriteFile(const QString &path, const QByteArray &bytes);
 
     QTemporaryDir FFolder;
     QByteArray FErrorOutput;
@@ -29,26 +31,11 @@ private:
 int TestBenchSetMode::RunBench(const QStringList &arguments)
 {
     QProcess bench;
-    bench.start(QStringLiteral(TESSARO_BENCH), arguments);
+    bench.start(QString::fromUtf8(TESSARO_BENCH), arguments);
     if (!bench.waitForFinished() || bench.exitStatus() != QProcess::NormalExit)
         return -1;
     FErrorOutput = bench.readAllStandardError();
     return bench.exitCode();
-}
-
-QByteArray TestBenchSetMode::ReadFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "(missing)";
-    return file.readAll();
-}
-
-void TestBenchSetMode::WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 void TestBenchSetMode::setWritesTheEditedFile_data()
@@ -80,44 +67,44 @@ void TestBenchSetMode::setWritesTheEditedFile()
     QFETCH(QString, value);
     QFETCH(QByteArray, output);
 
-    const QString in = FFolder.filePath(QStringLiteral("in.conf"));
-    const QString out = FFolder.filePath(QStringLiteral("out.conf"));
+    const QString in = FFolder.filePath(u"in.conf"_s);
+    const QString out = FFolder.filePath(u"out.conf"_s);
     QFile::remove(in);
     QFile::remove(out);
     if (!input.isEmpty())
-        WriteFile(in, input);
+        WriteFixture(in, input);
 
-    QCOMPARE(RunBench({QStringLiteral("set"), in, out, key, value}), 0);
-    QCOMPARE(ReadFile(out), output);
+    QCOMPARE(RunBench({u"set"_s, in, out, key, value}), 0);
+    QCOMPARE(FileBytes(out), output);
 }
 
 void TestBenchSetMode::setRewritesTheFileInPlace()
 {
-    const QString path = FFolder.filePath(QStringLiteral("firebird.conf"));
-    WriteFile(path, "#TcpNoNagle = 0\nLockSignal = 16\n");
+    const QString path = FFolder.filePath(u"firebird.conf"_s);
+    WriteFixture(path, "#TcpNoNagle = 0\nLockSignal = 16\n");
 
-    QCOMPARE(RunBench({QStringLiteral("set"), path, path, QStringLiteral("TcpNoNagle"), QStringLiteral("1")}),
+    QCOMPARE(RunBench({u"set"_s, path, path, u"TcpNoNagle"_s, u"1"_s}),
              0);
-    QCOMPARE(ReadFile(path), QByteArray("TcpNoNagle=1\r\nLockSignal=16\r\n"));
+    QCOMPARE(FileBytes(path), QByteArray("TcpNoNagle=1\r\nLockSignal=16\r\n"));
 }
 
 void TestBenchSetMode::failedLoadWritesNothing()
 {
-    const QString in = FFolder.filePath(QStringLiteral("broken.conf"));
-    const QString out = FFolder.filePath(QStringLiteral("never.conf"));
-    WriteFile(in, "\xEF\xBB\xBFP=\xFF\n");
+    const QString in = FFolder.filePath(u"broken.conf"_s);
+    const QString out = FFolder.filePath(u"never.conf"_s);
+    WriteFixture(in, "\xEF\xBB\xBFP=\xFF\n");
 
-    QCOMPARE(RunBench({QStringLiteral("set"), in, out, QStringLiteral("P"), QStringLiteral("1")}), 1);
+    QCOMPARE(RunBench({u"set"_s, in, out, u"P"_s, u"1"_s}), 1);
     QVERIFY(!QFile::exists(out));
     const QString message =
-        QStringLiteral("Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden");
+        u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden"_s;
     QVERIFY2(QString::fromLocal8Bit(FErrorOutput).contains(message), FErrorOutput.constData());
 }
 
 void TestBenchSetMode::wrongArgumentCountIsRefused()
 {
-    const QString out = FFolder.filePath(QStringLiteral("short.conf"));
-    QCOMPARE(RunBench({QStringLiteral("set"), out, out, QStringLiteral("P")}), 2);
+    const QString out = FFolder.filePath(u"short.conf"_s);
+    QCOMPARE(RunBench({u"set"_s, out, out, u"P"_s}), 2);
     QVERIFY(!QFile::exists(out));
 }
 

@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray ConfigFile = "# Ports: RemoteServicePort, RemoteAuxPort\n"
@@ -32,7 +34,7 @@ const QByteArray AliasFile = "# Aliases\n"
 
 QByteArray SettingsWith(const QStringList &lines)
 {
-    return QByteArray("\xEF\xBB\xBF") + CrLfLines(QStringList(u"[GERMAN]"_qs) + lines);
+    return QByteArray("\xEF\xBB\xBF") + CrLfLines(QStringList(u"[GERMAN]"_s) + lines);
 }
 
 // The main window on a server folder holding both files (or with no server found), and the
@@ -42,8 +44,8 @@ public:
     explicit TSearchFixture(const QStringList &settings = {}, bool serverFound = true)
     {
         WriteSettings(SettingsWith(settings));
-        WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-        WriteServerFile(u"databases.conf"_qs, AliasFile);
+        WriteServerFile(u"firebird.conf"_s, ConfigFile);
+        WriteServerFile(u"databases.conf"_s, AliasFile);
         Open(serverFound ? std::optional(ServerFolder()) : std::nullopt);
         if (!QTest::qWaitForWindowExposed(&Window()))
             qFatal("the main window is not shown");
@@ -97,20 +99,20 @@ void TestFindDialog::opensAtMainPagesCorner()
     QCOMPARE(fixture.Dialog->parentWidget(), &fixture.Window());
     QCOMPARE(fixture.Dialog->pos(), fixture.Control<QTabWidget>("pcMain")->mapToGlobal(QPoint(100, 50)));
 
-    QCOMPARE(fixture.Dialog->windowTitle(), u"Suchen"_qs);
+    QCOMPARE(fixture.Dialog->windowTitle(), u"Suchen"_s);
     QStringList captions;
     for (const QLabel *label : fixture.Dialog->findChildren<QLabel *>())
         captions << label->text();
     for (const QAbstractButton *button : fixture.Dialog->findChildren<QAbstractButton *>()) {
         captions << button->text();
-        QVERIFY2(button->isEnabled() || button->objectName() == u"FindNextBtn"_qs, qPrintable(button->text()));
+        QVERIFY2(button->isEnabled() || button->objectName() == u"FindNextBtn"_s, qPrintable(button->text()));
     }
     for (const QGroupBox *group : fixture.Dialog->findChildren<QGroupBox *>())
         captions << group->title();
     captions.sort();
-    QCOMPARE(captions, QStringList({u"Abwärts"_qs, u"Aufwärts"_qs, u"Groß-/Kleinschreibung beachten"_qs,
-                                    u"Nur ganzes Wort"_qs, u"Richtung"_qs, u"Schließen"_qs, u"Suchen nach:"_qs,
-                                    u"Weitersuchen"_qs}));
+    QCOMPARE(captions, QStringList({u"Abwärts"_s, u"Aufwärts"_s, u"Groß-/Kleinschreibung beachten"_s,
+                                    u"Nur ganzes Wort"_s, u"Richtung"_s, u"Schließen"_s, u"Suchen nach:"_s,
+                                    u"Weitersuchen"_s}));
     QVERIFY(fixture.DialogControl<QRadioButton>("rbDown")->isChecked());
     QVERIFY(!fixture.DialogControl<QCheckBox>("chkMatchCase")->isChecked());
     QVERIFY(!fixture.DialogControl<QCheckBox>("chkWholeWord")->isChecked());
@@ -121,7 +123,7 @@ void TestFindDialog::reopeningKeepsSettings()
 {
     TSearchFixture fixture;
     fixture.PressSearchBtn();
-    QTest::keyClicks(fixture.DialogControl<QLineEdit>("edtFindText"), u"Port%"_qs);
+    QTest::keyClicks(fixture.DialogControl<QLineEdit>("edtFindText"), u"Port%"_s);
     fixture.DialogControl<QCheckBox>("chkMatchCase")->setChecked(true);
     fixture.DialogControl<QCheckBox>("chkWholeWord")->setChecked(true);
     fixture.DialogControl<QRadioButton>("rbUp")->setChecked(true);
@@ -140,7 +142,7 @@ void TestFindDialog::reopeningKeepsSettings()
         QVERIFY(fixture.Dialog->isVisible());
         QCOMPARE(fixture.Control<TFindDialog>("FindDialog"), fixture.Dialog);
         QCOMPARE(fixture.Dialog->pos(), place);
-        QCOMPARE(fixture.Dialog->FindText(), u"Port%"_qs);
+        QCOMPARE(fixture.Dialog->FindText(), u"Port%"_s);
         QVERIFY(fixture.DialogControl<QCheckBox>("chkMatchCase")->isChecked());
         QVERIFY(fixture.DialogControl<QCheckBox>("chkWholeWord")->isChecked());
         QVERIFY(fixture.DialogControl<QRadioButton>("rbUp")->isChecked());
@@ -154,7 +156,7 @@ void TestFindDialog::openDialogFollowsWindowAndComesToFront()
     TParvexDlg &window = fixture.Window();
     fixture.PressSearchBtn();
     QTRY_COMPARE(QApplication::activeWindow(), fixture.Dialog);
-    fixture.DialogControl<QLineEdit>("edtFindText")->setText(u"Port"_qs);
+    fixture.DialogControl<QLineEdit>("edtFindText")->setText(u"Port"_s);
 
     window.activateWindow();
     QTRY_COMPARE(QApplication::activeWindow(), &window);
@@ -163,7 +165,7 @@ void TestFindDialog::openDialogFollowsWindowAndComesToFront()
     fixture.PressSearchBtn();
     QCOMPARE(fixture.Dialog->pos(), corner);
     QTRY_COMPARE(QApplication::activeWindow(), fixture.Dialog);
-    QCOMPARE(fixture.Dialog->FindText(), u"Port"_qs);
+    QCOMPARE(fixture.Dialog->FindText(), u"Port"_s);
 
     // Where the user put the open dialog is kept while the window's corner stays where it was.
     const QPoint userPlace = corner + QPoint(200, 100);
@@ -186,16 +188,16 @@ void TestFindDialog::findNextNeedsSearchText()
     QVERIFY(fixture.Dialogs.Messages.isEmpty());
     QVERIFY(!view->textCursor().hasSelection());
 
-    QTest::keyClicks(text, u"A"_qs);
+    QTest::keyClicks(text, u"A"_s);
     QVERIFY(findNext->isEnabled());
     QTest::keyClick(text, Qt::Key_Backspace);
     QVERIFY(!findNext->isEnabled());
 
     // Enter is Find Next.
-    QTest::keyClicks(text, u"AuthServer"_qs);
+    QTest::keyClicks(text, u"AuthServer"_s);
     QTest::keyClick(text, Qt::Key_Return);
     QVERIFY(fixture.Dialogs.Messages.isEmpty());
-    QCOMPARE(view->textCursor().selectedText(), u"AuthServer"_qs);
+    QCOMPARE(view->textCursor().selectedText(), u"AuthServer"_s);
     QVERIFY(fixture.Dialog->isVisible());
 }
 
@@ -208,12 +210,12 @@ void TestFindDialog::walksOccurrencesOnRawTab_data()
     QTest::addColumn<QString>("viewName");
     QTest::addColumn<QString>("otherViewName");
 
-    QTest::newRow("alias page") << 0 << u"hv.db"_qs << false << u"pcAlias"_qs << u"edtAliasFile"_qs
-                                << u"edtConfigFile"_qs;
+    QTest::newRow("alias page") << 0 << u"hv.db"_s << false << u"pcAlias"_s << u"edtAliasFile"_s
+                                << u"edtConfigFile"_s;
     // The dialog was opened on the alias page; the page shown at Find Next decides. The
     // direction is never consulted.
-    QTest::newRow("server page, upward") << 1 << u"RemoteServicePort"_qs << true << u"pcConfig"_qs
-                                         << u"edtConfigFile"_qs << u"edtAliasFile"_qs;
+    QTest::newRow("server page, upward") << 1 << u"RemoteServicePort"_s << true << u"pcConfig"_s
+                                         << u"edtConfigFile"_s << u"edtAliasFile"_s;
 }
 
 void TestFindDialog::walksOccurrencesOnRawTab()
@@ -225,7 +227,7 @@ void TestFindDialog::walksOccurrencesOnRawTab()
     QFETCH(QString, viewName);
     QFETCH(QString, otherViewName);
 
-    TSearchFixture fixture({u"TextNotFound=„%s“ wurde nicht gefunden."_qs});
+    TSearchFixture fixture({u"TextNotFound=„%s“ wurde nicht gefunden."_s});
     TParvexDlg &window = fixture.Window();
     fixture.PressSearchBtn();
     QTRY_COMPARE(QApplication::activeWindow(), fixture.Dialog);
@@ -257,7 +259,7 @@ void TestFindDialog::walksOccurrencesOnRawTab()
 
     fixture.Search(pattern);
     QCOMPARE(fixture.Dialogs.Messages.size(), 1);
-    QCOMPARE(fixture.Dialogs.Messages[0].Text, u"„"_qs + pattern + u"“ wurde nicht gefunden."_qs);
+    QCOMPARE(fixture.Dialogs.Messages[0].Text, u"„"_s + pattern + u"“ wurde nicht gefunden."_s);
     QCOMPARE(view->textCursor().anchor(), second);
     QCOMPARE(view->textCursor().position(), second + pattern.size());
     QVERIFY(!otherView->textCursor().hasSelection());
@@ -270,12 +272,12 @@ void TestFindDialog::searchesTextAsShown()
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
     auto *view = fixture.Control<QPlainTextEdit>("edtConfigFile");
     view->moveCursor(QTextCursor::End);
-    view->insertPlainText(u"\nTypedLine"_qs);
+    view->insertPlainText(u"\nTypedLine"_s);
     fixture.PressSearchBtn();
 
-    fixture.Search(u"typedline"_qs);
+    fixture.Search(u"typedline"_s);
     QVERIFY(fixture.Dialogs.Messages.isEmpty());
-    QCOMPARE(view->textCursor().selectedText(), u"TypedLine"_qs);
+    QCOMPARE(view->textCursor().selectedText(), u"TypedLine"_s);
     QCOMPARE(view->textCursor().position(), view->document()->characterCount() - 1);
 }
 
@@ -288,8 +290,8 @@ void TestFindDialog::searchesPageShownAfterLoad()
     QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
     fixture.PressSearchBtn();
 
-    fixture.Search(u"hv.db"_qs);
-    QCOMPARE(fixture.Control<QPlainTextEdit>("edtAliasFile")->textCursor().selectedText(), u"hv.db"_qs);
+    fixture.Search(u"hv.db"_s);
+    QCOMPARE(fixture.Control<QPlainTextEdit>("edtAliasFile")->textCursor().selectedText(), u"hv.db"_s);
     QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->currentIndex(), 1);
     QVERIFY(!fixture.Control<QPlainTextEdit>("edtConfigFile")->textCursor().hasSelection());
 }
@@ -301,18 +303,18 @@ void TestFindDialog::missMessage_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("message");
 
-    const QStringList oneString{u"TextNotFound=„%s“ wurde nicht gefunden."_qs};
+    const QStringList oneString{u"TextNotFound=„%s“ wurde nicht gefunden."_s};
     QTest::newRow("search text in place of %s")
-        << true << oneString << u"Nirgends"_qs << u"„Nirgends“ wurde nicht gefunden."_qs;
+        << true << oneString << u"Nirgends"_s << u"„Nirgends“ wurde nicht gefunden."_s;
     QTest::newRow("percent in the search text kept")
-        << true << oneString << u"100% %1 %s"_qs << u"„100% %1 %s“ wurde nicht gefunden."_qs;
+        << true << oneString << u"100% %1 %s"_s << u"„100% %1 %s“ wurde nicht gefunden."_s;
     QTest::newRow("format not fitting one string shown as it stands")
-        << true << QStringList{u"TextNotFound=%d Treffer für %s"_qs} << u"Nirgends"_qs << u"%d Treffer für %s"_qs;
+        << true << QStringList{u"TextNotFound=%d Treffer für %s"_s} << u"Nirgends"_s << u"%d Treffer für %s"_s;
     QTest::newRow("two %s shown as they stand")
-        << true << QStringList{u"TextNotFound=%s oder %s"_qs} << u"Nirgends"_qs << u"%s oder %s"_qs;
-    QTest::newRow("no text in the language file") << true << QStringList() << u"Nirgends"_qs << QString();
+        << true << QStringList{u"TextNotFound=%s oder %s"_s} << u"Nirgends"_s << u"%s oder %s"_s;
+    QTest::newRow("no text in the language file") << true << QStringList() << u"Nirgends"_s << QString();
     QTest::newRow("empty view of a file not found")
-        << false << oneString << u"Port"_qs << u"„Port“ wurde nicht gefunden."_qs;
+        << false << oneString << u"Port"_s << u"„Port“ wurde nicht gefunden."_s;
 }
 
 void TestFindDialog::missMessage()

@@ -18,7 +18,6 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -883,33 +882,19 @@ namespace {
 // the message of the error raised, the empty string when the save succeeded.
 QString SaveInChild(const std::function<void()> &prepare, const QString &path, const QStringList &lines)
 {
-    int channel[2];
-    if (pipe(channel) != 0)
-        return u"no pipe"_s;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        QByteArray message;
+    return InChildProcess([&] {
         try {
             prepare();
             TLineDocument document;
             document.AddStrings(lines);
             document.SaveToFile(path);
         } catch (const ETessaroError &error) {
-            message = error.Message().toUtf8();
+            return error.Message();
         } catch (...) {
-            message = "unexpected failure";
+            return u"unexpected failure"_s;
         }
-        [[maybe_unused]] const auto written = write(channel[1], message.constData(), message.size());
-        _exit(0);
-    }
-    close(channel[1]);
-    QFile reader;
-    reader.open(channel[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    const QByteArray message = reader.readAll();
-    if (child < 0 || waitpid(child, nullptr, 0) != child)
-        return u"no child"_s;
-    return QString::fromUtf8(message);
+        return QString();
+    });
 }
 
 } // namespace
@@ -946,9 +931,8 @@ void TestLineDocument::saveAsPlainUser()
 #ifdef Q_OS_UNIX
     // An administrator acts as "nobody": the saving process must own neither folder nor file.
     const bool root = geteuid() == 0;
-    const uid_t nobody = 65534;
-    const auto becomeUser = [root, nobody] {
-        if (root && (setgid(nobody) != 0 || setuid(nobody) != 0))
+    const auto becomeUser = [root] {
+        if (root && !BecomeNobody())
             throw std::runtime_error("no change of identity");
     };
     const auto readAndEnter = ReadOnlyForAll | QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup
@@ -963,7 +947,7 @@ void TestLineDocument::saveAsPlainUser()
     WriteFixture(target, "old\r\n"_ba);
     QVERIFY(QFile::link(target, link));
     if (root)
-        QCOMPARE(chown(QFile::encodeName(target).constData(), nobody, nobody), 0);
+        QCOMPARE(chown(QFile::encodeName(target).constData(), NobodyId, NobodyId), 0);
     const QString othersFile = FDir->filePath(u"databases.conf"_s);
     WriteFixture(othersFile, "old\r\n"_ba);
     QVERIFY(QFile::setPermissions(othersFile, ReadOnlyForAll | QFile::WriteOwner));

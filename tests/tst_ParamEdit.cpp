@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Windows-1252 without a mark, LF line ends: Save must keep the code page and write CR LF.
@@ -31,9 +33,9 @@ const QByteArray ConfigFile = "# Server configuration \xF6\xDF\n"
                               "TcpNoNagle\t=\t1\n";
 
 const QStringList LoadedLines = {
-    u"# Server configuration öß"_qs, u"#"_qs,         u"#DefaultDbCachePages = 2048"_qs,
-    u"#RemoteServicePort = 3050"_qs,  u"RemoteServicePort=3051"_qs, u"RootDirectory=/opt/fb"_qs,
-    u"TcpNoNagle=1"_qs};
+    u"# Server configuration öß"_s, u"#"_s,         u"#DefaultDbCachePages = 2048"_s,
+    u"#RemoteServicePort = 3050"_s,  u"RemoteServicePort=3051"_s, u"RootDirectory=/opt/fb"_s,
+    u"TcpNoNagle=1"_s};
 
 QStringList Replaced(QStringList lines, int index, const QString &line)
 {
@@ -60,7 +62,7 @@ struct TOpenParameterPage {
     {
         if (!settings.isEmpty())
             Fixture.WriteSettings(settings);
-        Fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+        Fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
         Fixture.Open(Fixture.ServerFolder());
         Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
         List = Fixture.Control<QTreeWidget>("ParvexList");
@@ -99,12 +101,12 @@ void TestParamEdit::listShowsCatalogueAndValues()
 {
     TOpenParameterPage page;
     QCOMPARE(page.List->topLevelItemCount(), 37);
-    QCOMPARE(page.List->topLevelItem(0)->text(0), u"RootDirectory"_qs);
-    QCOMPARE(page.List->topLevelItem(0)->text(1), u"/opt/fb"_qs);
-    QCOMPARE(page.List->topLevelItem(2)->text(0), u"DefaultDbCachePages"_qs);
+    QCOMPARE(page.List->topLevelItem(0)->text(0), u"RootDirectory"_s);
+    QCOMPARE(page.List->topLevelItem(0)->text(1), u"/opt/fb"_s);
+    QCOMPARE(page.List->topLevelItem(2)->text(0), u"DefaultDbCachePages"_s);
     QCOMPARE(page.List->topLevelItem(2)->text(1), QString());
-    QCOMPARE(page.List->topLevelItem(2)->text(2), u"2048"_qs);
-    QCOMPARE(page.List->topLevelItem(36)->text(0), u"ServerMode"_qs);
+    QCOMPARE(page.List->topLevelItem(2)->text(2), u"2048"_s);
+    QCOMPARE(page.List->topLevelItem(36)->text(0), u"ServerMode"_s);
     QCOMPARE(page.List->columnWidth(0), 180);
     QCOMPARE(page.List->columnWidth(1), 180);
     // After filling, the first row is selected and current.
@@ -141,10 +143,10 @@ void TestParamEdit::selectionShowsHelpAndEnablesReset_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("help");
     QTest::addColumn<bool>("resetEnabled");
-    QTest::newRow("two lines, trailing break") << u"TcpNoNagle"_qs << u"Line one\nLine two"_qs << true;
-    QTest::newRow("break twice gives an empty line") << u"RemoteServicePort"_qs << u"a\n\nb"_qs << true;
-    QTest::newRow("no help text") << u"DefaultDbCachePages"_qs << QString() << false;
-    QTest::newRow("only a break") << u"LockSignal"_qs << QString() << false;
+    QTest::newRow("two lines, trailing break") << u"TcpNoNagle"_s << u"Line one\nLine two"_s << true;
+    QTest::newRow("break twice gives an empty line") << u"RemoteServicePort"_s << u"a\n\nb"_s << true;
+    QTest::newRow("no help text") << u"DefaultDbCachePages"_s << QString() << false;
+    QTest::newRow("only a break") << u"LockSignal"_s << QString() << false;
 }
 
 void TestParamEdit::selectionShowsHelpAndEnablesReset()
@@ -168,26 +170,26 @@ void TestParamEdit::commands_data()
     QTest::addColumn<QStringList>("lines");
 
     QTest::newRow("commented default edited: that very line turns active")
-        << u"DefaultDbCachePages"_qs << u"edit"_qs << u"4096"_qs << u"4096"_qs
-        << Replaced(LoadedLines, 2, u"DefaultDbCachePages=4096"_qs);
+        << u"DefaultDbCachePages"_s << u"edit"_s << u"4096"_s << u"4096"_s
+        << Replaced(LoadedLines, 2, u"DefaultDbCachePages=4096"_s);
     QTest::newRow("commented default edited to empty: the line goes")
-        << u"DefaultDbCachePages"_qs << u"edit"_qs << QString() << QString()
+        << u"DefaultDbCachePages"_s << u"edit"_s << QString() << QString()
         << Replaced(LoadedLines, 2, QString());
     QTest::newRow("active line edited in place, commented default kept")
-        << u"RemoteServicePort"_qs << u"edit"_qs << u"3052"_qs << u"3052"_qs
-        << Replaced(LoadedLines, 4, u"RemoteServicePort=3052"_qs);
+        << u"RemoteServicePort"_s << u"edit"_s << u"3052"_s << u"3052"_s
+        << Replaced(LoadedLines, 4, u"RemoteServicePort=3052"_s);
     QTest::newRow("active line edited to empty")
-        << u"TcpNoNagle"_qs << u"edit"_qs << QString() << QString() << Replaced(LoadedLines, 6, QString());
+        << u"TcpNoNagle"_s << u"edit"_s << QString() << QString() << Replaced(LoadedLines, 6, QString());
     QTest::newRow("value taken as typed")
-        << u"RootDirectory"_qs << u"edit"_qs << u" /srv/fb = x "_qs << u" /srv/fb = x "_qs
-        << Replaced(LoadedLines, 5, u"RootDirectory= /srv/fb = x "_qs);
+        << u"RootDirectory"_s << u"edit"_s << u" /srv/fb = x "_s << u" /srv/fb = x "_s
+        << Replaced(LoadedLines, 5, u"RootDirectory= /srv/fb = x "_s);
     QTest::newRow("absent parameter appended")
-        << u"LockSignal"_qs << u"edit"_qs << u"16"_qs << u"16"_qs << LoadedLines + QStringList(u"LockSignal=16"_qs);
+        << u"LockSignal"_s << u"edit"_s << u"16"_s << u"16"_s << LoadedLines + QStringList(u"LockSignal=16"_s);
     QTest::newRow("reset to the default in place")
-        << u"RemoteServicePort"_qs << u"reset"_qs << QString() << u"3050"_qs
-        << Replaced(LoadedLines, 4, u"RemoteServicePort=3050"_qs);
+        << u"RemoteServicePort"_s << u"reset"_s << QString() << u"3050"_s
+        << Replaced(LoadedLines, 4, u"RemoteServicePort=3050"_s);
     QTest::newRow("reset with an empty default removes the line")
-        << u"RootDirectory"_qs << u"reset"_qs << QString() << QString() << Replaced(LoadedLines, 5, QString());
+        << u"RootDirectory"_s << u"reset"_s << QString() << QString() << Replaced(LoadedLines, 5, QString());
 }
 
 void TestParamEdit::commands()
@@ -216,22 +218,22 @@ void TestParamEdit::commands()
 
     page.Fixture.Control<QToolButton>("SaveBtn")->click();
     QVERIFY(page.Fixture.Dialogs.Errors.isEmpty());
-    QCOMPARE(page.Fixture.ReadServerFile(u"firebird.conf"_qs), Windows1252CrLf(lines));
-    QVERIFY(!QFileInfo::exists(page.Fixture.ServerFolder() + u"/databases.conf"_qs));
+    QCOMPARE(page.Fixture.ReadServerFile(u"firebird.conf"_s), Windows1252CrLf(lines));
+    QVERIFY(!QFileInfo::exists(page.Fixture.ServerFolder() + u"/databases.conf"_s));
 }
 
 void TestParamEdit::cancelledEditChangesNothing()
 {
     TOpenParameterPage page;
-    QTreeWidgetItem *row = page.Select(u"TcpNoNagle"_qs);
-    AnswerEditDialog(u"0"_qs, false);
+    QTreeWidgetItem *row = page.Select(u"TcpNoNagle"_s);
+    AnswerEditDialog(u"0"_s, false);
     page.Fixture.Control<QToolButton>("EditBtn")->click();
-    QCOMPARE(row->text(1), u"1"_qs);
+    QCOMPARE(row->text(1), u"1"_s);
     QCOMPARE(page.Fixture.Window().ConfigItems().Lines(), LoadedLines);
     QVERIFY(!page.Fixture.Window().ConfigChanged());
 
     // Reset twice: the second finds nothing to reset when the default is empty.
-    page.Select(u"RootDirectory"_qs);
+    page.Select(u"RootDirectory"_s);
     auto *reset = page.Fixture.Control<QToolButton>("ResetBtn");
     reset->click();
     reset->click();
@@ -241,7 +243,7 @@ void TestParamEdit::cancelledEditChangesNothing()
 void TestParamEdit::nothingWithoutSelectedRow()
 {
     TOpenParameterPage page;
-    page.Select(u"TcpNoNagle"_qs);
+    page.Select(u"TcpNoNagle"_s);
     page.List->clearSelection();
     QVERIFY(page.List->selectedItems().isEmpty());
 
@@ -264,10 +266,10 @@ void TestParamEdit::nothingWithoutSelectedRow()
 void TestParamEdit::doubleClickActsByCurrentPage()
 {
     TOpenParameterPage page;
-    QTreeWidgetItem *row = page.Select(u"TcpNoNagle"_qs);
-    AnswerEditDialog(u"0"_qs);
+    QTreeWidgetItem *row = page.Select(u"TcpNoNagle"_s);
+    AnswerEditDialog(u"0"_s);
     QTest::mouseDClick(page.List->viewport(), Qt::LeftButton, {}, page.List->visualItemRect(row).center());
-    QCOMPARE(row->text(1), u"0"_qs);
+    QCOMPARE(row->text(1), u"0"_s);
 
     // After Load the parameter page is current while the alias tab is shown: a double click in
     // the alias list edits the current parameter.
@@ -276,63 +278,63 @@ void TestParamEdit::doubleClickActsByCurrentPage()
     page.Fixture.Control<QToolButton>("LoadBtn")->show();
     page.Fixture.Control<QToolButton>("LoadBtn")->click();
     QCOMPARE(page.Fixture.Window().CurPage(), 1);
-    page.Select(u"TcpNoNagle"_qs);
+    page.Select(u"TcpNoNagle"_s);
     auto *aliases = page.Fixture.Control<QTreeWidget>("FBAliasList");
-    AnswerEditDialog(u"7"_qs);
+    AnswerEditDialog(u"7"_s);
     QTest::mouseDClick(aliases->viewport(), Qt::LeftButton, {}, aliases->visualItemRect(aliases->topLevelItem(0)).center());
-    QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"TcpNoNagle"), u"7"_qs);
+    QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"TcpNoNagle"), u"7"_s);
     QVERIFY(page.Fixture.Dialogs.FolderTitles.size() == 1);
 }
 
 void TestParamEdit::dialogPositionStoredAfterEachEdit()
 {
     TOpenParameterPage page;
-    page.Select(u"TcpNoNagle"_qs);
-    AnswerEditDialog(u"0"_qs);
+    page.Select(u"TcpNoNagle"_s);
+    AnswerEditDialog(u"0"_s);
     page.Fixture.Control<QToolButton>("EditBtn")->click();
 
     // Only the dialog's own section: the main window writes its sections at the end.
     const QString written = QString::fromLatin1(page.Fixture.ReadSettings());
-    QVERIFY2(written.startsWith(u"[ParvexItemEditDlg]\r\nFormVersion=0\r\nFlags="_qs), qPrintable(written));
-    for (const QString &key : {u"\r\nPixelsPerInch="_qs, u"\r\nMinMaxPos("_qs, u"\r\nMinMaxPos="_qs,
-                               u"\r\nNormPos("_qs, u"\r\nNormPos="_qs})
+    QVERIFY2(written.startsWith(u"[ParvexItemEditDlg]\r\nFormVersion=0\r\nFlags="_s), qPrintable(written));
+    for (const QString &key : {u"\r\nPixelsPerInch="_s, u"\r\nMinMaxPos("_s, u"\r\nMinMaxPos="_s,
+                               u"\r\nNormPos("_s, u"\r\nNormPos="_s})
         QVERIFY2(written.contains(key), qPrintable(key));
-    QVERIFY(!written.contains(u"ShowCmd"_qs));
-    QVERIFY(!written.contains(u"[ParvexDlg]"_qs));
+    QVERIFY(!written.contains(u"ShowCmd"_s));
+    QVERIFY(!written.contains(u"[ParvexDlg]"_s));
 }
 
 void TestParamEdit::dialogLayoutAndTexts()
 {
     QTemporaryDir folder;
-    QFile ini(folder.filePath(u"Tessaro.ini"_qs));
+    QFile ini(folder.filePath(u"Tessaro.ini"_s));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("\xEF\xBB\xBF[GERMAN]\r\nEditWinTitle=Parameter ändern\r\nOkBtn=OK\r\nConfigValueLabel=Wert\r\n");
     ini.close();
     const TSettingsFile reader(ini.fileName());
 
     TParvexItemEditDlg dialog(nullptr);
-    dialog.LoadTexts(reader, u"GERMAN"_qs);
-    dialog.ShowItem({u"DefaultDbCachePages"_qs, u"4096"_qs, u"2048"_qs});
+    dialog.LoadTexts(reader, u"GERMAN"_s);
+    dialog.ShowItem({u"DefaultDbCachePages"_s, u"4096"_s, u"2048"_s});
 
-    QCOMPARE(dialog.objectName(), u"ParvexItemEditDlg"_qs);
+    QCOMPARE(dialog.objectName(), u"ParvexItemEditDlg"_s);
     QCOMPARE(dialog.size(), QSize(580, 100));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    QCOMPARE(dialog.windowTitle(), u"Parameter ändern"_qs);
+    QCOMPARE(dialog.windowTitle(), u"Parameter ändern"_s);
     const auto text = [&](const char *name) { return dialog.findChild<QWidget *>(QLatin1String(name))->property("text").toString(); };
-    QCOMPARE(text("OkBtn"), u"OK"_qs);
-    QCOMPARE(text("CancelBtn"), u"Cancel"_qs);
-    QCOMPARE(text("lblConfigKeyLabel"), u"Property"_qs);
-    QCOMPARE(text("lblConfigDefaultLabel"), u"Default"_qs);
-    QCOMPARE(text("lblConfigValueLabel"), u"Wert"_qs);
-    QCOMPARE(text("lblConfigKey"), u"DefaultDbCachePages"_qs);
-    QCOMPARE(text("lblDefaultValue"), u"2048"_qs);
-    QCOMPARE(text("edtConfigValue"), u"4096"_qs);
-    QCOMPARE(dialog.findChild<QWidget *>(u"edtConfigValue"_qs)->geometry(), QRect(118, 65, 356, 21));
-    QCOMPARE(dialog.findChild<QWidget *>(u"OkBtn"_qs)->geometry(), QRect(490, 6, 75, 25));
+    QCOMPARE(text("OkBtn"), u"OK"_s);
+    QCOMPARE(text("CancelBtn"), u"Cancel"_s);
+    QCOMPARE(text("lblConfigKeyLabel"), u"Property"_s);
+    QCOMPARE(text("lblConfigDefaultLabel"), u"Default"_s);
+    QCOMPARE(text("lblConfigValueLabel"), u"Wert"_s);
+    QCOMPARE(text("lblConfigKey"), u"DefaultDbCachePages"_s);
+    QCOMPARE(text("lblDefaultValue"), u"2048"_s);
+    QCOMPARE(text("edtConfigValue"), u"4096"_s);
+    QCOMPARE(dialog.findChild<QWidget *>(u"edtConfigValue"_s)->geometry(), QRect(118, 65, 356, 21));
+    QCOMPARE(dialog.findChild<QWidget *>(u"OkBtn"_s)->geometry(), QRect(490, 6, 75, 25));
 
-    auto *ok = dialog.findChild<QPushButton *>(u"OkBtn"_qs);
-    auto *cancel = dialog.findChild<QPushButton *>(u"CancelBtn"_qs);
-    auto *edit = dialog.findChild<QLineEdit *>(u"edtConfigValue"_qs);
+    auto *ok = dialog.findChild<QPushButton *>(u"OkBtn"_s);
+    auto *cancel = dialog.findChild<QPushButton *>(u"CancelBtn"_s);
+    auto *edit = dialog.findChild<QLineEdit *>(u"edtConfigValue"_s);
     QVERIFY(ok->isDefault());
     QCOMPARE(ok->nextInFocusChain(), cancel);
     QCOMPARE(cancel->nextInFocusChain(), edit);
@@ -343,11 +345,11 @@ void TestParamEdit::dialogAnswers_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("value");
-    QTest::newRow("OK unchanged") << u"ok"_qs << true << u"4096"_qs;
-    QTest::newRow("OK with an empty box") << u"clear"_qs << true << QString();
-    QTest::newRow("Enter") << u"enter"_qs << true << u"4096"_qs;
-    QTest::newRow("Escape") << u"escape"_qs << false << u"4096"_qs;
-    QTest::newRow("close box") << u"close"_qs << false << u"4096"_qs;
+    QTest::newRow("OK unchanged") << u"ok"_s << true << u"4096"_s;
+    QTest::newRow("OK with an empty box") << u"clear"_s << true << QString();
+    QTest::newRow("Enter") << u"enter"_s << true << u"4096"_s;
+    QTest::newRow("Escape") << u"escape"_s << false << u"4096"_s;
+    QTest::newRow("close box") << u"close"_s << false << u"4096"_s;
 }
 
 void TestParamEdit::dialogAnswers()
@@ -360,11 +362,11 @@ void TestParamEdit::dialogAnswers()
         auto *dialog = qobject_cast<TParvexItemEditDlg *>(QApplication::activeModalWidget());
         if (!dialog)
             qFatal("the edit dialog is not shown");
-        auto *edit = dialog->findChild<QLineEdit *>(u"edtConfigValue"_qs);
+        auto *edit = dialog->findChild<QLineEdit *>(u"edtConfigValue"_s);
         if (action == u"ok")
-            dialog->findChild<QPushButton *>(u"OkBtn"_qs)->click();
+            dialog->findChild<QPushButton *>(u"OkBtn"_s)->click();
         else if (action == u"clear")
-            edit->clear(), dialog->findChild<QPushButton *>(u"OkBtn"_qs)->click();
+            edit->clear(), dialog->findChild<QPushButton *>(u"OkBtn"_s)->click();
         else if (action == u"enter")
             QTest::keyClick(edit, Qt::Key_Return);
         else if (action == u"escape")
@@ -372,13 +374,13 @@ void TestParamEdit::dialogAnswers()
         else
             dialog->close();
     });
-    TParvexItem item{u"DefaultDbCachePages"_qs, u"4096"_qs, u"2048"_qs};
+    TParvexItem item{u"DefaultDbCachePages"_s, u"4096"_s, u"2048"_s};
     QTemporaryDir programFolder;
     TScriptedDialogs dialogs;
-    QCOMPARE(EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, nullptr, dialogs, programFolder.path()),
+    QCOMPARE(EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_s, nullptr, dialogs, programFolder.path()),
              accepted);
     QCOMPARE(item.ConfigValue, value);
-    QCOMPARE(item.ConfigKey, u"DefaultDbCachePages"_qs);
+    QCOMPARE(item.ConfigKey, u"DefaultDbCachePages"_s);
     // The dialog is gone afterwards.
     QApplication::processEvents();
     QVERIFY(QApplication::topLevelWidgets().count() == 0

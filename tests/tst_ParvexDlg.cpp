@@ -11,20 +11,22 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray Settings = QByteArray("\xEF\xBB\xBF") + CrLfLines({
-    u"[GERMAN]"_qs,
-    u"MainWinTitle=Firebird-Konfiguration"_qs,
-    u"CloseBtn=Schließen"_qs,
-    u"LoadBtn=Laden"_qs,
-    u"EditBtn=Bearbeiten"_qs,
-    u"AliasEditBtn=Ordner zuweisen"_qs,
-    u"FolderDialogDescr=Server-Ordner wählen"_qs,
-    u"DbFolderDialogDescr=Datenbank-Ordner wählen"_qs,
-    u"FirebirdNotFound=Kein Server gefunden"_qs,
-    u"FileName=Datei"_qs,
-    u"AliasKeyLabel=Alias-Name"_qs,
+    u"[GERMAN]"_s,
+    u"MainWinTitle=Firebird-Konfiguration"_s,
+    u"CloseBtn=Schließen"_s,
+    u"LoadBtn=Laden"_s,
+    u"EditBtn=Bearbeiten"_s,
+    u"AliasEditBtn=Ordner zuweisen"_s,
+    u"FolderDialogDescr=Server-Ordner wählen"_s,
+    u"DbFolderDialogDescr=Datenbank-Ordner wählen"_s,
+    u"FirebirdNotFound=Kein Server gefunden"_s,
+    u"FileName=Datei"_s,
+    u"AliasKeyLabel=Alias-Name"_s,
 });
 
 const QByteArray ConfigFile = "# Server settings\n"
@@ -41,8 +43,8 @@ const QByteArray AliasFile = "# Aliases\n"
 // Opens the window on a server folder holding both fixture files.
 TParvexDlg &OpenWithServerFiles(TWindowFixture &fixture)
 {
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     return fixture.Open(fixture.ServerFolder());
 }
 
@@ -82,7 +84,7 @@ void TestParvexDlg::startsWithoutServer()
     TParvexDlg &window = fixture.Open(std::nullopt);
 
     QCOMPARE(fixture.Dialogs.Messages.size(), 1);
-    QCOMPARE(fixture.Dialogs.Messages[0].Text, u"Kein Server gefunden"_qs);
+    QCOMPARE(fixture.Dialogs.Messages[0].Text, u"Kein Server gefunden"_s);
     QCOMPARE(fixture.Dialogs.Messages[0].Kind, TMsgKind::Information);
     QCOMPARE(fixture.Dialogs.Messages[0].Buttons, TMsgButtons(TMsgButton::OK));
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
@@ -96,7 +98,7 @@ void TestParvexDlg::startsWithoutServer()
 
     QVERIFY(fixture.ShownRawText(1).isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
-    QCOMPARE(window.windowTitle(), u"Firebird-Konfiguration"_qs);
+    QCOMPARE(window.windowTitle(), u"Firebird-Konfiguration"_s);
 }
 
 void TestParvexDlg::startsWithServerFolder()
@@ -114,29 +116,29 @@ void TestParvexDlg::startsWithServerFolder()
 
     auto *params = fixture.Control<QTreeWidget>("ParvexList");
     QCOMPARE(params->topLevelItemCount(), 37);
-    QCOMPARE(params->topLevelItem(14)->text(0), u"RemoteServicePort"_qs);
-    QCOMPARE(params->topLevelItem(14)->text(1), u"3051"_qs);
+    QCOMPARE(params->topLevelItem(14)->text(0), u"RemoteServicePort"_s);
+    QCOMPARE(params->topLevelItem(14)->text(1), u"3051"_s);
     QCOMPARE(params->topLevelItem(2)->text(1), QString());
     auto *aliases = fixture.Control<QTreeWidget>("FBAliasList");
     QCOMPARE(aliases->topLevelItemCount(), 8);
-    QCOMPARE(aliases->topLevelItem(1)->text(2), u"/data/hv.db"_qs);
-    QCOMPARE(aliases->headerItem()->text(0), u"Alias-Name"_qs);
+    QCOMPARE(aliases->topLevelItem(1)->text(2), u"/data/hv.db"_s);
+    QCOMPARE(aliases->headerItem()->text(0), u"Alias-Name"_s);
 
     // Each view shows the normalised document once its page is current.
-    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_qs);
+    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_s);
     QCOMPARE(fixture.ShownRawText(1),
-             u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_qs);
+             u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_s);
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
-             u" Datei : "_qs + fixture.ServerFolder() + u"/firebird.conf"_qs);
+             u" Datei : "_s + fixture.ServerFolder() + u"/firebird.conf"_s);
     QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(1),
-             u" Datei : "_qs + fixture.ServerFolder() + u"/databases.conf"_qs);
+             u" Datei : "_s + fixture.ServerFolder() + u"/databases.conf"_s);
     QVERIFY(fixture.Control<QToolButton>("EditBtn")->isEnabled());
 }
 
 void TestParvexDlg::missingAliasFileDisablesUpdateOnly()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
     fixture.Open(fixture.ServerFolder() + u'/');
 
     auto *edit = fixture.Control<QToolButton>("EditBtn");
@@ -150,12 +152,12 @@ void TestParvexDlg::missingAliasFileDisablesUpdateOnly()
 void TestParvexDlg::undecodableConfigShowsErrorAndOpens()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, QByteArray("\xEF\xBB\xBF\xFF", 4));
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    fixture.WriteServerFile(u"firebird.conf"_s, QByteArray("\xEF\xBB\xBF\xFF", 4));
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     TParvexDlg &window = fixture.Open(fixture.ServerFolder());
 
     QCOMPARE(fixture.Dialogs.Errors,
-             QStringList(u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden."_qs));
+             QStringList(u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden."_s));
     QVERIFY(window.isVisible());
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
     QCOMPARE(window.CurPage(), 0);
@@ -165,13 +167,13 @@ void TestParvexDlg::undecodableConfigShowsErrorAndOpens()
 void TestParvexDlg::unreadableConfigShowsErrorAndKeepsLoad()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
     // A "firebird.conf" that is a folder exists but cannot be opened.
-    fixture.WriteServerFile(u"dir/firebird.conf/x"_qs, "x");
-    fixture.Open(fixture.ServerFolder() + u"/dir"_qs);
+    fixture.WriteServerFile(u"dir/firebird.conf/x"_s, "x");
+    fixture.Open(fixture.ServerFolder() + u"/dir"_s);
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
-    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_qs + fixture.ServerFolder() + u"/dir/firebird.conf kann nicht geöffnet werden. "_qs),
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_s + fixture.ServerFolder() + u"/dir/firebird.conf kann nicht geöffnet werden. "_s),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
 }
@@ -198,26 +200,26 @@ void TestParvexDlg::pageSwitchMovesButtons()
     auto *load = fixture.Control<QToolButton>("LoadBtn");
     load->show();  // to read the folder picker's title through it
 
-    QCOMPARE(edit->parentWidget()->objectName(), u"pnlAliasList"_qs);
-    QCOMPARE(search->parentWidget()->objectName(), u"pnlAliasSearch"_qs);
-    QCOMPARE(edit->text(), u"Ordner zuweisen"_qs);
+    QCOMPARE(edit->parentWidget()->objectName(), u"pnlAliasList"_s);
+    QCOMPARE(search->parentWidget()->objectName(), u"pnlAliasSearch"_s);
+    QCOMPARE(edit->text(), u"Ordner zuweisen"_s);
     QVERIFY(!reset->isVisible());
     load->click();
 
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     QCOMPARE(window.CurPage(), 1);
-    QCOMPARE(edit->parentWidget()->objectName(), u"pnlParamsList"_qs);
-    QCOMPARE(search->parentWidget()->objectName(), u"pnlConfigSearch"_qs);
-    QCOMPARE(edit->text(), u"Bearbeiten"_qs);
+    QCOMPARE(edit->parentWidget()->objectName(), u"pnlParamsList"_s);
+    QCOMPARE(search->parentWidget()->objectName(), u"pnlConfigSearch"_s);
+    QCOMPARE(edit->text(), u"Bearbeiten"_s);
     QVERIFY(reset->isVisible());
     QVERIFY(edit->isVisible());
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
     // The configuration view now shows the normalised document.
-    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3051\n"_qs));
+    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3051\n"_s));
     load->click();
 
     QCOMPARE(fixture.Dialogs.FolderTitles,
-             QStringList({u"Datenbank-Ordner wählen"_qs, u"Server-Ordner wählen"_qs}));
+             QStringList({u"Datenbank-Ordner wählen"_s, u"Server-Ordner wählen"_s}));
     QCOMPARE(edit->focusPolicy(), Qt::NoFocus);
 }
 
@@ -231,14 +233,14 @@ void TestParvexDlg::rawTextTakenOverOnListTab()
 
     pcConfig->setCurrentIndex(1);
     editor->selectAll();
-    editor->insertPlainText(u"DefaultDbCachePages = 4096\nRemoteServicePort=3052"_qs);
+    editor->insertPlainText(u"DefaultDbCachePages = 4096\nRemoteServicePort=3052"_s);
     QVERIFY(!window.ConfigChanged());
     pcConfig->setCurrentIndex(0);
 
     auto *params = fixture.Control<QTreeWidget>("ParvexList");
-    QCOMPARE(params->topLevelItem(2)->text(1), u"4096"_qs);
-    QCOMPARE(params->topLevelItem(14)->text(1), u"3052"_qs);
-    QCOMPARE(window.ConfigItems().Lines(), QStringList({u"DefaultDbCachePages=4096"_qs, u"RemoteServicePort=3052"_qs}));
+    QCOMPARE(params->topLevelItem(2)->text(1), u"4096"_s);
+    QCOMPARE(params->topLevelItem(14)->text(1), u"3052"_s);
+    QCOMPARE(window.ConfigItems().Lines(), QStringList({u"DefaultDbCachePages=4096"_s, u"RemoteServicePort=3052"_s}));
     QVERIFY(!editor->document()->isModified());
     QVERIFY(window.ConfigChanged());
     QVERIFY(!window.AliasChanged());
@@ -247,10 +249,10 @@ void TestParvexDlg::rawTextTakenOverOnListTab()
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
     auto *pcAlias = fixture.Control<QTabWidget>("pcAlias");
     pcAlias->setCurrentIndex(1);
-    fixture.Control<QPlainTextEdit>("edtAliasFile")->setPlainText(u"HV_SEC = /x/hv_sec.db"_qs);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->setPlainText(u"HV_SEC = /x/hv_sec.db"_s);
     fixture.Control<QPlainTextEdit>("edtAliasFile")->document()->setModified(true);
     pcAlias->setCurrentIndex(0);
-    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(0)->text(2), u"/x/hv_sec.db"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(0)->text(2), u"/x/hv_sec.db"_s);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), QString());
     QVERIFY(window.AliasChanged());
 }
@@ -264,15 +266,15 @@ void TestParvexDlg::modifiedEditorNotLostOnPageSwitch()
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
     editor->moveCursor(QTextCursor::End);
-    editor->insertPlainText(u"\nTcpNoNagle = 1"_qs);
+    editor->insertPlainText(u"\nTcpNoNagle = 1"_s);
 
     pcMain->setCurrentIndex(0);
     pcMain->setCurrentIndex(1);
 
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
-    QVERIFY(fixture.ShownRawText(1).endsWith(u"\nTcpNoNagle=1"_qs));
-    QCOMPARE(window.ConfigItems().Values(u"TcpNoNagle"), u"1"_qs);
-    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_qs);
+    QVERIFY(fixture.ShownRawText(1).endsWith(u"\nTcpNoNagle=1"_s));
+    QCOMPARE(window.ConfigItems().Values(u"TcpNoNagle"), u"1"_s);
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_s);
     QVERIFY(window.ConfigChanged());
 }
 
@@ -290,9 +292,9 @@ void TestParvexDlg::rawTextFilledWhenFirstShown()
     QVERIFY(configEditor->document()->isEmpty());
 
     QCOMPARE(fixture.ShownRawText(1),
-             u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_qs);
+             u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_s);
     QVERIFY(aliasEditor->document()->isEmpty());
-    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_qs);
+    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_s);
 }
 
 // Back on a page whose document did not change, the view is not filled again, yet it is left as a
@@ -319,7 +321,7 @@ void TestParvexDlg::pageSwitchWithoutEditKeepsRawText()
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
     fixture.Control<QTreeWidget>("ParvexList")->setCurrentItem(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(14));
     fixture.Control<QToolButton>("ResetBtn")->click();
-    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3050\n"_qs));
+    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3050\n"_s));
     QVERIFY(editor->document()->revision() != filled);
 }
 
@@ -333,7 +335,7 @@ void TestParvexDlg::loadDropsTextTypedOnShownPage()
     auto *editor = fixture.Control<QPlainTextEdit>("edtAliasFile");
     fixture.ShownRawText(0);
     editor->moveCursor(QTextCursor::End);
-    editor->insertPlainText(u"\nHV_SEC = /typed"_qs);
+    editor->insertPlainText(u"\nHV_SEC = /typed"_s);
 
     auto *load = fixture.Control<QToolButton>("LoadBtn");
     load->show();
@@ -353,25 +355,25 @@ void TestParvexDlg::saveWritesFlaggedDocumentsInTheirEncoding()
     TWindowFixture fixture;
     // UTF-16 big-endian with its mark, LF line ends.
     QByteArray config("\xFE\xFF", 2);
-    for (QChar c : u"#Note\nTcpNoNagle = 0\n"_qs)
+    for (QChar c : u"#Note\nTcpNoNagle = 0\n"_s)
         config += char(c.unicode() >> 8), config += char(c.unicode() & 0xFF);
-    fixture.WriteServerFile(u"firebird.conf"_qs, config);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    fixture.WriteServerFile(u"firebird.conf"_s, config);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     fixture.Open(fixture.ServerFolder());
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
     editor->moveCursor(QTextCursor::End);
-    editor->insertPlainText(u"\nIpcName = Größe"_qs);
+    editor->insertPlainText(u"\nIpcName = Größe"_s);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
 
     fixture.Control<QToolButton>("SaveBtn")->click();
 
     QByteArray expected("\xFE\xFF", 2);
-    for (QChar c : u"#Note\r\nTcpNoNagle=0\r\nIpcName=Größe\r\n"_qs)
+    for (QChar c : u"#Note\r\nTcpNoNagle=0\r\nIpcName=Größe\r\n"_s)
         expected += char(c.unicode() >> 8), expected += char(c.unicode() & 0xFF);
-    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), expected);
-    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_qs), AliasFile);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), expected);
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_s), AliasFile);
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
 }
 
@@ -381,8 +383,8 @@ void TestParvexDlg::saveWithoutChangesWritesNothing()
     OpenWithServerFiles(fixture);
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     fixture.Control<QToolButton>("SaveBtn")->click();
-    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
-    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_qs), AliasFile);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigFile);
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_s), AliasFile);
 }
 
 void TestParvexDlg::closeWritesNothing()
@@ -390,7 +392,7 @@ void TestParvexDlg::closeWritesNothing()
     TWindowFixture fixture;
     TParvexDlg &window = OpenWithServerFiles(fixture);
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
-    fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"x = y\n"_qs);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"x = y\n"_s);
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
     QVERIFY(window.AliasChanged());
 
@@ -398,28 +400,28 @@ void TestParvexDlg::closeWritesNothing()
 
     QVERIFY(!window.isVisible());
     QVERIFY(fixture.Dialogs.Messages.isEmpty());
-    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_qs), AliasFile);
-    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_s), AliasFile);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigFile);
 }
 
 void TestParvexDlg::loadSecondFolder()
 {
     TWindowFixture fixture;
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
-    fixture.WriteServerFile(u"second/firebird.conf"_qs, "TcpNoNagle = 1\n");
+    fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
+    fixture.WriteServerFile(u"second/firebird.conf"_s, "TcpNoNagle = 1\n");
     TParvexDlg &window = fixture.Open(std::nullopt);
-    const QString second = fixture.ServerFolder() + u"/second"_qs;
+    const QString second = fixture.ServerFolder() + u"/second"_s;
 
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder(), std::nullopt, second};
     auto *load = fixture.Control<QToolButton>("LoadBtn");
     load->click();
     QCOMPARE(window.CurPage(), 1);
     QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
-    QCOMPARE(fixture.Control<QToolButton>("EditBtn")->parentWidget()->objectName(), u"pnlParamsList"_qs);
-    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), u"/data/hv.db"_qs);
+    QCOMPARE(fixture.Control<QToolButton>("EditBtn")->parentWidget()->objectName(), u"pnlParamsList"_s);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), u"/data/hv.db"_s);
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
-    fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"a = b\n"_qs);
+    fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"a = b\n"_s);
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
     QVERIFY(window.AliasChanged());
 
@@ -428,9 +430,9 @@ void TestParvexDlg::loadSecondFolder()
 
     load->click();
     QCOMPARE(window.FirebirdFolder(), second + u'/');
-    QCOMPARE(window.ConfigItems().Lines(), QStringList(u"TcpNoNagle=1"_qs));
+    QCOMPARE(window.ConfigItems().Lines(), QStringList(u"TcpNoNagle=1"_s));
     QCOMPARE(window.AliasList().Count(), 0);
-    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_s);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), QString());
     QVERIFY(window.AliasChanged());
     QVERIFY(!window.ConfigChanged());
@@ -440,7 +442,7 @@ void TestParvexDlg::fallbackTextsWithoutLanguageSection()
 {
     TWindowFixture fixture;
     fixture.WriteSettings("[ENGLISH]\r\nCloseBtn=Quit\r\n");
-    fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
     TParvexDlg &window = fixture.Open(std::nullopt);
 
     QCOMPARE(fixture.Dialogs.Messages.size(), 1);
@@ -454,44 +456,44 @@ void TestParvexDlg::fallbackTextsWithoutLanguageSection()
     for (const auto &caption : captions)
         QCOMPARE(fixture.Control<QToolButton>(caption.Name)->text(), QString::fromUtf16(caption.Caption));
     auto *pcMain = fixture.Control<QTabWidget>("pcMain");
-    QCOMPARE(pcMain->tabText(0), u"Alias Configuration"_qs);
-    QCOMPARE(pcMain->tabText(1), u"Server Configuration"_qs);
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(0), u"Config Parameters"_qs);
-    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(0), u"Halvora Aliase"_qs);
+    QCOMPARE(pcMain->tabText(0), u"Alias Configuration"_s);
+    QCOMPARE(pcMain->tabText(1), u"Server Configuration"_s);
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(0), u"Config Parameters"_s);
+    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(0), u"Halvora Aliase"_s);
     auto *params = fixture.Control<QTreeWidget>("ParvexList")->headerItem();
     QCOMPARE(QStringList({params->text(0), params->text(1), params->text(2)}),
-             QStringList({u"Property"_qs, u"Value"_qs, u"Default"_qs}));
+             QStringList({u"Property"_s, u"Value"_s, u"Default"_s}));
     auto *aliases = fixture.Control<QTreeWidget>("FBAliasList")->headerItem();
     QCOMPARE(QStringList({aliases->text(0), aliases->text(1), aliases->text(2)}),
-             QStringList({u"Alias"_qs, u"Description"_qs, u"Path"_qs}));
+             QStringList({u"Alias"_s, u"Description"_s, u"Path"_s}));
 
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
     fixture.Control<QToolButton>("LoadBtn")->click();
-    QCOMPARE(fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_qs));
+    QCOMPARE(fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_s));
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
-             u" File : "_qs + fixture.ServerFolder() + u"/firebird.conf"_qs);
-    QCOMPARE(fixture.Control<QToolButton>("EditBtn")->text(), u"Edit"_qs);
+             u" File : "_s + fixture.ServerFolder() + u"/firebird.conf"_s);
+    QCOMPARE(fixture.Control<QToolButton>("EditBtn")->text(), u"Edit"_s);
 }
 
 void TestParvexDlg::saveFailureShowsErrorAndKeepsFlag()
 {
     TWindowFixture fixture;
-    const QString config = fixture.WriteServerFile(u"firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(u"databases.conf"_qs, AliasFile);
+    const QString config = fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     TParvexDlg &window = fixture.Open(fixture.ServerFolder());
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
-    fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1\n"_qs);
+    fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1\n"_s);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
     QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
 
     fixture.Control<QToolButton>("SaveBtn")->click();
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
-    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei \""_qs + config + u"\" kann nicht erstellt werden. "_qs),
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei \""_s + config + u"\" kann nicht erstellt werden. "_s),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Dialogs.Errors[0].endsWith(u'.'));
-    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), ConfigFile);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigFile);
     QVERIFY(window.ConfigChanged());
 }
 
@@ -506,30 +508,30 @@ void TestParvexDlg::windowStateWrittenAtTheEnd()
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));  // rewritten in the encoding it was read in
     const QString written = QString::fromUtf8(bytes.mid(3));
     // The language section comes first as it was read; the window's sections follow.
-    QVERIFY2(written.startsWith(u"[GERMAN]\r\nMainWinTitle=Firebird-Konfiguration\r\n"_qs), qPrintable(written));
-    const QStringList sectionOrder = {u"[GERMAN]"_qs,
-                                      u"[ParvexDlg]"_qs,
-                                      u"[ParvexDlg\\FBAliasList_Columns\\Item0]"_qs,
-                                      u"[ParvexDlg\\FBAliasList_Columns\\Item2]"_qs,
-                                      u"[ParvexDlg\\FBAliasList_Columns]"_qs,
-                                      u"[ParvexDlg\\ParvexList_Columns\\Item0]"_qs,
-                                      u"[ParvexDlg\\ParvexList_Columns]"_qs};
+    QVERIFY2(written.startsWith(u"[GERMAN]\r\nMainWinTitle=Firebird-Konfiguration\r\n"_s), qPrintable(written));
+    const QStringList sectionOrder = {u"[GERMAN]"_s,
+                                      u"[ParvexDlg]"_s,
+                                      u"[ParvexDlg\\FBAliasList_Columns\\Item0]"_s,
+                                      u"[ParvexDlg\\FBAliasList_Columns\\Item2]"_s,
+                                      u"[ParvexDlg\\FBAliasList_Columns]"_s,
+                                      u"[ParvexDlg\\ParvexList_Columns\\Item0]"_s,
+                                      u"[ParvexDlg\\ParvexList_Columns]"_s};
     qsizetype at = 0;
     for (const QString &section : sectionOrder) {
         const qsizetype found = written.indexOf(section, at);
         QVERIFY2(found >= at, qPrintable(section));
         at = found;
     }
-    QVERIFY(written.contains(u"\r\nItemComment_Width=250\r\n"_qs));
+    QVERIFY(written.contains(u"\r\nItemComment_Width=250\r\n"_s));
     QVERIFY(written.contains(u"[ParvexDlg\\FBAliasList_Columns\\Item0]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
-                             "Caption=Alias-Name\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=200\r\n"_qs));
+                             "Caption=Alias-Name\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=200\r\n"_s));
     QVERIFY(written.contains(u"[ParvexDlg\\ParvexList_Columns\\Item2]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
-                             "Caption=Default\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=180\r\n"_qs));
+                             "Caption=Default\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=180\r\n"_s));
 
     // The next start puts the stored captions in place of the language texts.
     fixture.WriteSettings(fixture.ReadSettings().replace("Caption=Alias-Name", "Caption=Kurzname"));
     fixture.Open(std::nullopt);
-    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->headerItem()->text(0), u"Kurzname"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->headerItem()->text(0), u"Kurzname"_s);
 }
 
 void TestParvexDlg::storedColumnsKeepTheSelectedRows()
@@ -550,9 +552,9 @@ void TestParvexDlg::storedColumnsKeepTheSelectedRows()
         QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem *>{list->topLevelItem(0)});
     }
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    AnswerEditDialog(u"/opt/server"_qs);
+    AnswerEditDialog(u"/opt/server"_s);
     fixture.Control<QToolButton>("EditBtn")->click();
-    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(0)->text(1), u"/opt/server"_qs);
+    QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(0)->text(1), u"/opt/server"_s);
 }
 
 void TestParvexDlg::saveWithoutFolderWritesNothing()
@@ -561,7 +563,7 @@ void TestParvexDlg::saveWithoutFolderWritesNothing()
     TParvexDlg &window = fixture.Open(std::nullopt);
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
-    fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1"_qs);
+    fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1"_s);
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
     QVERIFY(window.ConfigChanged());
 
@@ -573,8 +575,8 @@ void TestParvexDlg::saveWithoutFolderWritesNothing()
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
     fixture.Control<QToolButton>("LoadBtn")->click();
     fixture.Control<QToolButton>("SaveBtn")->click();
-    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_qs), QByteArray());
-    QVERIFY(QFileInfo::exists(fixture.ServerFolder() + u"/firebird.conf"_qs));
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), QByteArray());
+    QVERIFY(QFileInfo::exists(fixture.ServerFolder() + u"/firebird.conf"_s));
 }
 
 QTEST_MAIN(TestParvexDlg)

@@ -20,7 +20,6 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -88,26 +87,9 @@ private:
 // identity stays there.
 QString EditAndSaveAsNobody(TWriter writer, const QString &path)
 {
-    int channel[2];
-    if (pipe(channel) != 0)
-        return u"no pipe"_s;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        const uid_t nobody = 65534;
-        QByteArray message = "no change of identity";
-        if (setgid(nobody) == 0 && setuid(nobody) == 0)
-            message = TEditedFile(writer, path, u"20"_s).Save().toUtf8();
-        [[maybe_unused]] const auto written = write(channel[1], message.constData(), message.size());
-        _exit(0);
-    }
-    close(channel[1]);
-    QFile reader;
-    reader.open(channel[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    const QByteArray message = reader.readAll();
-    if (child < 0 || waitpid(child, nullptr, 0) != child)
-        return u"no child"_s;
-    return QString::fromUtf8(message);
+    return InChildProcess([&] {
+        return BecomeNobody() ? TEditedFile(writer, path, u"20"_s).Save() : u"no change of identity"_s;
+    });
 }
 #endif
 

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 class TestServerDiscovery : public QObject {
     Q_OBJECT
 
@@ -55,7 +57,7 @@ QString TestServerDiscovery::MakeFolder(const QString &folder, bool withConfig)
     const QString path = FTree.filePath(folder);
     QDir().mkpath(path);
     if (withConfig) {
-        QFile config(QDir(path).filePath(QStringLiteral("firebird.conf")));
+        QFile config(QDir(path).filePath(u"firebird.conf"_s));
         if (!config.open(QIODevice::WriteOnly))
             qFatal("cannot create %s", qPrintable(config.fileName()));
     }
@@ -101,13 +103,13 @@ void TestServerDiscovery::findDefaultInstanceIn()
         const bool withConfig = candidate.endsWith(u'+');
         if (withConfig)
             candidate.chop(1);
-        if (candidate == QStringLiteral("absent"))
+        if (candidate == u"absent"_s)
             probe.CandidateFolders.append(FTree.filePath(candidate));
         else
             probe.CandidateFolders.append(MakeFolder(candidate, withConfig));
     }
 
-    const QString untouched = QStringLiteral("untouched");
+    const QString untouched = u"untouched"_s;
     QString result = untouched;
     QCOMPARE(FindDefaultInstanceIn(probe, result), found);
     if (!found)
@@ -138,22 +140,22 @@ void TestServerDiscovery::versionFoldersBelow()
     QFETCH(QStringList, expected);
 
     for (const QString &folder : folders)
-        MakeFolder(QStringLiteral("etc/") + folder, false);
-    MakeFolder(QStringLiteral("etc"), false);
+        MakeFolder(u"etc/"_s + folder, false);
+    MakeFolder(u"etc"_s, false);
     // A file named like a version is no server folder.
-    QFile file(FTree.filePath(QStringLiteral("etc/9.0")));
+    QFile file(FTree.filePath(u"etc/9.0"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
 
     QStringList expectedPaths;
     for (const QString &folder : expected)
-        expectedPaths.append(FTree.filePath(QStringLiteral("etc/") + folder));
-    QCOMPARE(VersionFoldersBelow(FTree.filePath(QStringLiteral("etc"))), expectedPaths);
+        expectedPaths.append(FTree.filePath(u"etc/"_s + folder));
+    QCOMPARE(VersionFoldersBelow(FTree.filePath(u"etc"_s)), expectedPaths);
 }
 
 void TestServerDiscovery::versionFoldersBelowMissingFolder()
 {
-    QCOMPARE(VersionFoldersBelow(FTree.filePath(QStringLiteral("absent"))), QStringList());
+    QCOMPARE(VersionFoldersBelow(FTree.filePath(u"absent"_s)), QStringList());
 }
 
 void TestServerDiscovery::systemServerProbe_data()
@@ -181,13 +183,13 @@ void TestServerDiscovery::systemServerProbe()
     if (variableSet)
         QCOMPARE(*probe.FirebirdVariable, QString::fromLocal8Bit(variable));
     QVERIFY(!probe.CandidateFolders.isEmpty());
-    QCOMPARE(probe.CandidateFolders.first(), QStringLiteral("/opt/firebird"));
-    QCOMPARE(probe.CandidateFolders.mid(1), VersionFoldersBelow(QStringLiteral("/etc/firebird")));
+    QCOMPARE(probe.CandidateFolders.first(), u"/opt/firebird"_s);
+    QCOMPARE(probe.CandidateFolders.mid(1), VersionFoldersBelow(u"/etc/firebird"_s));
 }
 
 void TestServerDiscovery::findDefaultInstanceReadsTheVariable()
 {
-    const QString server = MakeFolder(QStringLiteral("server"), true);
+    const QString server = MakeFolder(u"server"_s, true);
     qputenv("FIREBIRD", server.toLocal8Bit());
 
     QString folder;
@@ -197,8 +199,8 @@ void TestServerDiscovery::findDefaultInstanceReadsTheVariable()
 
 void TestServerDiscovery::registryErrorNamesTheValue()
 {
-    const ERegistryError error(QStringLiteral("DefaultInstance"));
-    QCOMPARE(error.Message(), QStringLiteral("Ungültiger Datentyp für 'DefaultInstance'"));
+    const ERegistryError error(u"DefaultInstance"_s);
+    QCOMPARE(error.Message(), u"Ungültiger Datentyp für 'DefaultInstance'"_s);
 }
 
 QTEST_GUILESS_MAIN(TestServerDiscovery)

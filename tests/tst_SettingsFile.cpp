@@ -1,3 +1,4 @@
+#include "FileFixtures.h"
 #include "text/Errors.h"
 #include "text/SettingsFile.h"
 
@@ -10,6 +11,8 @@
 #include <memory>
 #include <string_view>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::literals;
 
 Q_DECLARE_METATYPE(TTextEncoding)
@@ -20,18 +23,6 @@ namespace {
 QByteArray Bytes(std::string_view text)
 {
     return QByteArray(text.data(), qsizetype(text.size()));
-}
-
-bool WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList SectionNames(const TSettingsFile &ini)
@@ -107,8 +98,9 @@ void TestSettingsFile::init()
 
 QString TestSettingsFile::Fixture(const QByteArray &bytes) const
 {
-    const QString path = PathOf(QStringLiteral("settings.ini"));
-    return WriteBytes(path, bytes) ? path : QString();
+    const QString path = PathOf(u"settings.ini"_s);
+    WriteFixture(path, bytes);
+    return path;
 }
 
 void TestSettingsFile::exampleLookups_data()
@@ -134,13 +126,13 @@ void TestSettingsFile::exampleLookups()
     QFETCH(QString, expected);
 
     const TSettingsFile ini(Fixture(Bytes(ExampleFile)));
-    QCOMPARE(ini.ReadString(section, key, QStringLiteral("Close")), expected);
+    QCOMPARE(ini.ReadString(section, key, u"Close"_s), expected);
 }
 
 void TestSettingsFile::exampleListsDuplicateSections()
 {
     const TSettingsFile ini(Fixture(Bytes(ExampleFile)));
-    QStringList names{QStringLiteral("stale")};
+    QStringList names{u"stale"_s};
     ini.ReadSections(names);
     QCOMPARE(names, QStringList({"GERMAN", "german"}));
 }
@@ -149,7 +141,7 @@ void TestSettingsFile::exampleRewrittenExactly()
 {
     const QString path = Fixture(Bytes(ExampleFile));
     TSettingsFile(path).UpdateFile();
-    QCOMPARE(ReadBytes(path), Bytes("[GERMAN]\r\n"
+    QCOMPARE(FileBytes(path), Bytes("[GERMAN]\r\n"
                                     "CloseBtn=Schlie\xDF"
                                     "en\r\n"
                                     "#note=x\r\n"
@@ -163,12 +155,12 @@ void TestSettingsFile::exampleRewrittenExactly()
 void TestSettingsFile::exampleEraseSectionUncoversSecond()
 {
     TSettingsFile ini(Fixture(Bytes(ExampleFile)));
-    ini.EraseSection(QStringLiteral("GERMAN"));
+    ini.EraseSection(u"GERMAN"_s);
     QCOMPARE(ini.ReadString("GERMAN", "CloseBtn", "Close"), "Ende");
     QCOMPARE(SectionNames(ini), QStringList{"german"});
 
-    ini.EraseSection(QStringLiteral("GERMAN"));
-    ini.EraseSection(QStringLiteral("GERMAN"));
+    ini.EraseSection(u"GERMAN"_s);
+    ini.EraseSection(u"GERMAN"_s);
     QVERIFY(SectionNames(ini).isEmpty());
 }
 
@@ -228,7 +220,7 @@ void TestSettingsFile::rewriteNormalisesFile()
 
     const QString path = Fixture(file);
     TSettingsFile(path).UpdateFile();
-    QCOMPARE(ReadBytes(path), written);
+    QCOMPARE(FileBytes(path), written);
 }
 
 void TestSettingsFile::readString_data()
@@ -271,7 +263,7 @@ void TestSettingsFile::readString()
     QFETCH(QString, expected);
 
     const TSettingsFile ini(Fixture(file));
-    QCOMPARE(ini.ReadString(section, key, QStringLiteral("default")), expected);
+    QCOMPARE(ini.ReadString(section, key, u"default"_s), expected);
 }
 
 void TestSettingsFile::writeString_data()
@@ -312,19 +304,19 @@ void TestSettingsFile::writeString()
     const QString path = Fixture(file);
     TSettingsFile ini(path);
     ini.WriteString(section, key, value);
-    QCOMPARE(ini.ReadString(section, key, QStringLiteral("default")), value);
+    QCOMPARE(ini.ReadString(section, key, u"default"_s), value);
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(path), written);
+    QCOMPARE(FileBytes(path), written);
 }
 
 void TestSettingsFile::writtenBlanksSurviveUntilReread()
 {
     const QString path = Fixture(Bytes("[Form]\r\nLeft=1\r\n"));
     TSettingsFile ini(path);
-    ini.WriteString(QStringLiteral("Form"), QStringLiteral("Caption"), QStringLiteral("  padded  "));
+    ini.WriteString(u"Form"_s, u"Caption"_s, u"  padded  "_s);
     ini.UpdateFile();
     QCOMPARE(ini.ReadString("Form", "Caption", "-"), "  padded  ");
-    QCOMPARE(ReadBytes(path), Bytes("[Form]\r\nLeft=1\r\nCaption=  padded  \r\n\r\n"));
+    QCOMPARE(FileBytes(path), Bytes("[Form]\r\nLeft=1\r\nCaption=  padded  \r\n\r\n"));
 
     ini.Rename(path, true);
     QCOMPARE(ini.ReadString("Form", "Caption", "-"), "padded");
@@ -358,7 +350,7 @@ void TestSettingsFile::deleteKey()
     TSettingsFile ini(path);
     ini.DeleteKey(section, key);
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(path), written);
+    QCOMPARE(FileBytes(path), written);
 }
 
 void TestSettingsFile::sectionAndKeyTests_data()
@@ -414,12 +406,12 @@ void TestSettingsFile::nothingToReadGivesNoSections()
 
 void TestSettingsFile::newFileIsWrittenInUtf8WithoutMark()
 {
-    const QString path = PathOf(QStringLiteral("new.ini"));
+    const QString path = PathOf(u"new.ini"_s);
     TSettingsFile ini(path);
-    ini.WriteString(QStringLiteral("Form"), QStringLiteral("Left"), QStringLiteral("10"));
-    ini.WriteString(QStringLiteral("Form"), QStringLiteral("Caption"), QStringLiteral("Größe"));
+    ini.WriteString(u"Form"_s, u"Left"_s, u"10"_s);
+    ini.WriteString(u"Form"_s, u"Caption"_s, u"Größe"_s);
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(path), Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
+    QCOMPARE(FileBytes(path), Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
                                     "e\r\n\r\n"));
     QCOMPARE(TSettingsFile(path).Encoding(), TTextEncoding::Utf8NoMark);
 }
@@ -431,19 +423,19 @@ void TestSettingsFile::clearLeavesFileAndEncoding()
     TSettingsFile ini(path);
     ini.Clear();
     QVERIFY(SectionNames(ini).isEmpty());
-    QCOMPARE(ReadBytes(path), file);
+    QCOMPARE(FileBytes(path), file);
 
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(path), Bytes("\xEF\xBB\xBF"));
+    QCOMPARE(FileBytes(path), Bytes("\xEF\xBB\xBF"));
 }
 
 void TestSettingsFile::renameWithoutReloadKeepsCopy()
 {
     const QByteArray first = Bytes("[A]\r\nk=1\r\n");
-    const QString firstPath = PathOf(QStringLiteral("first.ini"));
-    const QString secondPath = PathOf(QStringLiteral("second.ini"));
-    QVERIFY(WriteBytes(firstPath, first));
-    QVERIFY(WriteBytes(secondPath, Bytes("[B]\r\nm=2\r\n")));
+    const QString firstPath = PathOf(u"first.ini"_s);
+    const QString secondPath = PathOf(u"second.ini"_s);
+    WriteFixture(firstPath, first);
+    WriteFixture(secondPath, Bytes("[B]\r\nm=2\r\n"));
 
     TSettingsFile ini(firstPath);
     ini.Rename(secondPath, false);
@@ -451,8 +443,8 @@ void TestSettingsFile::renameWithoutReloadKeepsCopy()
     QCOMPARE(SectionNames(ini), QStringList{"A"});
 
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(secondPath), Bytes("[A]\r\nk=1\r\n\r\n"));
-    QCOMPARE(ReadBytes(firstPath), first);
+    QCOMPARE(FileBytes(secondPath), Bytes("[A]\r\nk=1\r\n\r\n"));
+    QCOMPARE(FileBytes(firstPath), first);
 }
 
 void TestSettingsFile::renameReloadKeepsFirstEncoding_data()
@@ -508,19 +500,19 @@ void TestSettingsFile::renameReloadKeepsFirstEncoding()
     QFETCH(QString, value);
     QFETCH(QByteArray, written);
 
-    const QString firstPath = PathOf(QStringLiteral("first.ini"));
-    const QString secondPath = PathOf(QStringLiteral("second.ini"));
+    const QString firstPath = PathOf(u"first.ini"_s);
+    const QString secondPath = PathOf(u"second.ini"_s);
     if (!first.isNull())
-        QVERIFY(WriteBytes(firstPath, first));
+        WriteFixture(firstPath, first);
     if (!second.isNull())
-        QVERIFY(WriteBytes(secondPath, second));
+        WriteFixture(secondPath, second);
 
     TSettingsFile ini(firstPath);
     ini.Rename(secondPath, true);
     QCOMPARE(SectionNames(ini), sections);
     QCOMPARE(ini.ReadString("B", "k", "-"), value);
     ini.UpdateFile();
-    QCOMPARE(ReadBytes(secondPath), written);
+    QCOMPARE(FileBytes(secondPath), written);
 }
 
 void TestSettingsFile::undecodableFileFailsCreation()
@@ -547,14 +539,14 @@ void TestSettingsFile::failedReloadKeepsCopy()
     QFETCH(QByteArray, second);
     QFETCH(TTextEncoding, encoding);
 
-    const QString firstPath = PathOf(QStringLiteral("first.ini"));
-    const QString secondPath = PathOf(QStringLiteral("second.ini"));
+    const QString firstPath = PathOf(u"first.ini"_s);
+    const QString secondPath = PathOf(u"second.ini"_s);
     if (!first.isNull())
-        QVERIFY(WriteBytes(firstPath, first));
-    QVERIFY(WriteBytes(secondPath, second));
+        WriteFixture(firstPath, first);
+    WriteFixture(secondPath, second);
 
     TSettingsFile ini(firstPath);
-    ini.WriteString(QStringLiteral("Kept"), QStringLiteral("k"), QStringLiteral("1"));
+    ini.WriteString(u"Kept"_s, u"k"_s, u"1"_s);
     const QStringList before = SectionNames(ini);
 
     QVERIFY_THROWS_EXCEPTION(EEncodingError, ini.Rename(secondPath, true));
@@ -566,9 +558,9 @@ void TestSettingsFile::failedReloadKeepsCopy()
 
 void TestSettingsFile::updateFileRaisesSaveError()
 {
-    const QString path = PathOf(QStringLiteral("no such folder/settings.ini"));
+    const QString path = PathOf(u"no such folder/settings.ini"_s);
     TSettingsFile ini(path);
-    ini.WriteString(QStringLiteral("Form"), QStringLiteral("Left"), QStringLiteral("10"));
+    ini.WriteString(u"Form"_s, u"Left"_s, u"10"_s);
     QVERIFY_THROWS_EXCEPTION(EFCreateError, ini.UpdateFile());
     QVERIFY(!QFile::exists(path));
 }

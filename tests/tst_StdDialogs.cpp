@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Runs `act` on the message box as soon as it is shown.
@@ -71,12 +73,12 @@ void TestStdDialogs::errorBoxText_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("ends in a letter") << u"Stream-Schreibfehler"_qs << u"Stream-Schreibfehler."_qs;
-    QTest::newRow("ends in a full stop") << u"Fertig."_qs << u"Fertig."_qs;
-    QTest::newRow("ends in a bracket") << u"Fehler (3)"_qs << u"Fehler (3)"_qs;
-    QTest::newRow("ends in a slash") << u"Ordner /tmp/"_qs << u"Ordner /tmp/."_qs;
-    QTest::newRow("ends in a digit") << u"Bereich (3"_qs << u"Bereich (3."_qs;
-    QTest::newRow("ends in an umlaut") << u"Größe"_qs << u"Größe."_qs;
+    QTest::newRow("ends in a letter") << u"Stream-Schreibfehler"_s << u"Stream-Schreibfehler."_s;
+    QTest::newRow("ends in a full stop") << u"Fertig."_s << u"Fertig."_s;
+    QTest::newRow("ends in a bracket") << u"Fehler (3)"_s << u"Fehler (3)"_s;
+    QTest::newRow("ends in a slash") << u"Ordner /tmp/"_s << u"Ordner /tmp/."_s;
+    QTest::newRow("ends in a digit") << u"Bereich (3"_s << u"Bereich (3."_s;
+    QTest::newRow("ends in an umlaut") << u"Größe"_s << u"Größe."_s;
 }
 
 void TestStdDialogs::errorBoxText()
@@ -94,13 +96,13 @@ void TestStdDialogs::messageBoxForm_data()
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("defaultCaption");
     QTest::newRow("information, OK") << int(TMsgKind::Information) << int(TMsgButton::OK)
-                                     << u"Informationen"_qs << QStringList(u"OK"_qs) << u"OK"_qs;
+                                     << u"Informationen"_s << QStringList(u"OK"_s) << u"OK"_s;
     QTest::newRow("confirmation, Yes No All")
         << int(TMsgKind::Confirmation) << int(TMsgButton::All | TMsgButton::No | TMsgButton::Yes)
-        << u"Bestätigen"_qs << QStringList({u"&Ja"_qs, u"&Nein"_qs, u"&Alle"_qs}) << u"&Ja"_qs;
+        << u"Bestätigen"_s << QStringList({u"&Ja"_s, u"&Nein"_s, u"&Alle"_s}) << u"&Ja"_s;
     QTest::newRow("OK wins the default")
         << int(TMsgKind::Confirmation) << int(TMsgButton::All | TMsgButton::OK | TMsgButton::Yes)
-        << u"Bestätigen"_qs << QStringList({u"&Ja"_qs, u"OK"_qs, u"&Alle"_qs}) << u"OK"_qs;
+        << u"Bestätigen"_s << QStringList({u"&Ja"_s, u"OK"_s, u"&Alle"_s}) << u"OK"_s;
 }
 
 void TestStdDialogs::messageBoxForm()
@@ -121,10 +123,10 @@ void TestStdDialogs::messageBoxForm()
         box->defaultButton()->click();
     });
     TQtStdDialogs dialogs;
-    dialogs.ShowMessageBox(u"Zeile eins\nZeile <b>zwei</b>"_qs, TMsgKind(kind), TMsgButtons(buttons));
+    dialogs.ShowMessageBox(u"Zeile eins\nZeile <b>zwei</b>"_s, TMsgKind(kind), TMsgButtons(buttons));
 
     QCOMPARE(shownTitle, title);
-    QCOMPARE(shownText, u"Zeile eins\nZeile <b>zwei</b>"_qs);
+    QCOMPARE(shownText, u"Zeile eins\nZeile <b>zwei</b>"_s);
     QCOMPARE(shownCaptions, captions);
     QCOMPARE(shownDefault, defaultCaption);
 }
@@ -135,15 +137,15 @@ void TestStdDialogs::messageBoxAnswers_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("result");
     const int yesNoAll = int(TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
-    QTest::newRow("Yes") << yesNoAll << u"&Ja"_qs << mrYes;
-    QTest::newRow("No") << yesNoAll << u"&Nein"_qs << mrNo;
-    QTest::newRow("All") << yesNoAll << u"&Alle"_qs << mrAll;
-    QTest::newRow("Escape presses No") << yesNoAll << u"Escape"_qs << mrNo;
-    QTest::newRow("Enter presses Yes") << yesNoAll << u"Enter"_qs << mrYes;
-    QTest::newRow("close box") << yesNoAll << u"close"_qs << mrCancel;
-    QTest::newRow("OK") << int(TMsgButton::OK) << u"OK"_qs << mrOk;
-    QTest::newRow("Escape presses OK") << int(TMsgButton::OK) << u"Escape"_qs << mrOk;
-    QTest::newRow("OK box closed") << int(TMsgButton::OK) << u"close"_qs << mrCancel;
+    QTest::newRow("Yes") << yesNoAll << u"&Ja"_s << mrYes;
+    QTest::newRow("No") << yesNoAll << u"&Nein"_s << mrNo;
+    QTest::newRow("All") << yesNoAll << u"&Alle"_s << mrAll;
+    QTest::newRow("Escape presses No") << yesNoAll << u"Escape"_s << mrNo;
+    QTest::newRow("Enter presses Yes") << yesNoAll << u"Enter"_s << mrYes;
+    QTest::newRow("close box") << yesNoAll << u"close"_s << mrCancel;
+    QTest::newRow("OK") << int(TMsgButton::OK) << u"OK"_s << mrOk;
+    QTest::newRow("Escape presses OK") << int(TMsgButton::OK) << u"Escape"_s << mrOk;
+    QTest::newRow("OK box closed") << int(TMsgButton::OK) << u"close"_s << mrCancel;
 }
 
 void TestStdDialogs::messageBoxAnswers()
@@ -163,7 +165,7 @@ void TestStdDialogs::messageBoxAnswers()
             ButtonCaptioned(box, action)->click();
     });
     TQtStdDialogs dialogs;
-    QCOMPARE(dialogs.ShowMessageBox(u"?"_qs, TMsgKind::Confirmation, TMsgButtons(buttons)), result);
+    QCOMPARE(dialogs.ShowMessageBox(u"?"_s, TMsgKind::Confirmation, TMsgButtons(buttons)), result);
 }
 
 void TestStdDialogs::errorBoxTitledWithProgramName()
@@ -178,12 +180,12 @@ void TestStdDialogs::errorBoxTitledWithProgramName()
         buttonCount = int(box->buttons().size());
         box->buttons().constFirst()->click();
     });
-    TQtStdDialogs().ShowErrorBox(u"Stream-Schreibfehler."_qs);
+    TQtStdDialogs().ShowErrorBox(u"Stream-Schreibfehler."_s);
 
     // This test program is named tst_StdDialogs: the first letter as it is, the rest lower case.
-    QCOMPARE(ProgramName(), u"tst_stddialogs"_qs);
+    QCOMPARE(ProgramName(), u"tst_stddialogs"_s);
     QCOMPARE(title, ProgramName());
-    QCOMPARE(text, u"Stream-Schreibfehler."_qs);
+    QCOMPARE(text, u"Stream-Schreibfehler."_s);
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(buttonCount, 1);
 }
@@ -192,14 +194,14 @@ void TestStdDialogs::folderPickerClearsDirectory()
 {
     TScriptedDialogs dialogs;
     TFolderPicker picker(dialogs);
-    picker.Title = u"Ordner wählen"_qs;
-    dialogs.FolderAnswers = {u"/srv/db"_qs, std::nullopt};
+    picker.Title = u"Ordner wählen"_s;
+    dialogs.FolderAnswers = {u"/srv/db"_s, std::nullopt};
 
     QVERIFY(picker.Execute());
-    QCOMPARE(picker.Directory, u"/srv/db"_qs);
+    QCOMPARE(picker.Directory, u"/srv/db"_s);
     QVERIFY(!picker.Execute());
     QCOMPARE(picker.Directory, QString());
-    QCOMPARE(dialogs.FolderTitles, QStringList({u"Ordner wählen"_qs, u"Ordner wählen"_qs}));
+    QCOMPARE(dialogs.FolderTitles, QStringList({u"Ordner wählen"_s, u"Ordner wählen"_s}));
 }
 
 void TestStdDialogs::browserGivesFolderWithoutTrailingSeparator()
@@ -215,12 +217,12 @@ void TestStdDialogs::browserGivesFolderWithoutTrailingSeparator()
             dialog->setDirectory(directory);
             QMetaObject::invokeMethod(dialog, confirm ? "accept" : "reject");
         });
-        return TQtStdDialogs().BrowseForFolder(u"Datenbank-Ordner"_qs);
+        return TQtStdDialogs().BrowseForFolder(u"Datenbank-Ordner"_s);
     };
 
     QString caption, startedAt;
     QCOMPARE(pick(folder.path(), true, &caption, &startedAt), std::optional<QString>(folder.path()));
-    QCOMPARE(caption, u"Datenbank-Ordner"_qs);
+    QCOMPARE(caption, u"Datenbank-Ordner"_s);
     QCOMPARE(pick(QDir::rootPath(), true, &caption, &startedAt), std::optional<QString>(QDir::rootPath()));
     // Nothing from the earlier pick: the browser starts at the root again.
     QCOMPARE(startedAt, QDir::rootPath());

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTextCursor>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // One Find Next as the main window runs it: a hit is selected, a miss changes nothing.
@@ -43,49 +45,49 @@ void TestTextSearch::successiveSteps_data()
     QTest::addColumn<int>("position");  // anchor == position is a bare caret
     QTest::addColumn<QList<int>>("matches");  // of the successive steps; -1 a miss
 
-    const QString ports = u"# Ports\nRemoteServicePort = 3050\n#RemoteAuxPort = 0\n"_qs;
+    const QString ports = u"# Ports\nRemoteServicePort = 3050\n#RemoteAuxPort = 0\n"_s;
     QTest::newRow("two occurrences, then a miss keeps the second")
-        << u"alpha beta alpha"_qs << u"alpha"_qs << false << false << 0 << 0 << QList<int>{0, 11, -1, -1};
+        << u"alpha beta alpha"_s << u"alpha"_s << false << false << 0 << 0 << QList<int>{0, 11, -1, -1};
     QTest::newRow("caret after the first occurrence starts at 0")
-        << u"alpha beta alpha"_qs << u"alpha"_qs << false << false << 8 << 8 << QList<int>{0, 11};
+        << u"alpha beta alpha"_s << u"alpha"_s << false << false << 8 << 8 << QList<int>{0, 11};
     QTest::newRow("backward selection continues after its end")
-        << u"Port Port Port"_qs << u"Port"_qs << false << false << 9 << 5 << QList<int>{10, -1};
+        << u"Port Port Port"_s << u"Port"_s << false << false << 9 << 5 << QList<int>{10, -1};
     QTest::newRow("selection reaching the end misses")
-        << u"Port Port"_qs << u"Port"_qs << false << false << 5 << 9 << QList<int>{-1};
+        << u"Port Port"_s << u"Port"_s << false << false << 5 << 9 << QList<int>{-1};
     QTest::newRow("overlapping occurrences are not found twice")
-        << u"aaa"_qs << u"aa"_qs << false << false << 0 << 0 << QList<int>{0, -1};
+        << u"aaa"_s << u"aa"_s << false << false << 0 << 0 << QList<int>{0, -1};
     QTest::newRow("match case off: capitals find lower case")
-        << ports << u"REMOTESERVICEPORT"_qs << false << false << 0 << 0 << QList<int>{8, -1};
+        << ports << u"REMOTESERVICEPORT"_s << false << false << 0 << 0 << QList<int>{8, -1};
     QTest::newRow("match case off: umlauts alike")
-        << u"Größe GRÖSSE größe"_qs << u"GRÖ"_qs << false << false << 0 << 0 << QList<int>{0, 6, 13, -1};
+        << u"Größe GRÖSSE größe"_s << u"GRÖ"_s << false << false << 0 << 0 << QList<int>{0, 6, 13, -1};
     QTest::newRow("match case on: capitals miss lower case")
-        << ports << u"REMOTESERVICEPORT"_qs << true << false << 0 << 0 << QList<int>{-1};
+        << ports << u"REMOTESERVICEPORT"_s << true << false << 0 << 0 << QList<int>{-1};
     QTest::newRow("match case on: exact case found")
-        << ports << u"RemoteAuxPort"_qs << true << false << 0 << 0 << QList<int>{34, -1};
+        << ports << u"RemoteAuxPort"_s << true << false << 0 << 0 << QList<int>{34, -1};
     QTest::newRow("whole word off: inside longer words")
-        << ports << u"Port"_qs << false << false << 0 << 0 << QList<int>{2, 21, 43, -1};
+        << ports << u"Port"_s << false << false << 0 << 0 << QList<int>{2, 21, 43, -1};
     QTest::newRow("whole word on: not inside RemoteServicePort")
-        << ports << u"Port"_qs << false << true << 0 << 0 << QList<int>{-1};
+        << ports << u"Port"_s << false << true << 0 << 0 << QList<int>{-1};
     QTest::newRow("whole word on: standalone after a rejected hit on the same line")
-        << u"RemoteServicePort Port"_qs << u"Port"_qs << false << true << 0 << 0 << QList<int>{18, -1};
+        << u"RemoteServicePort Port"_s << u"Port"_s << false << true << 0 << 0 << QList<int>{18, -1};
     QTest::newRow("whole word on: next word starts inside the rejected hit")
-        << u"xa-a-a"_qs << u"a-a"_qs << false << true << 0 << 0 << QList<int>{3, -1};
+        << u"xa-a-a"_s << u"a-a"_s << false << true << 0 << 0 << QList<int>{3, -1};
     QTest::newRow("whole word on: underscore and digits join words")
-        << u"Port_x x_Port Port2 2Port (Port)"_qs << u"Port"_qs << false << true << 0 << 0 << QList<int>{27, -1};
+        << u"Port_x x_Port Port2 2Port (Port)"_s << u"Port"_s << false << true << 0 << 0 << QList<int>{27, -1};
     QTest::newRow("whole word on: punctuation and line breaks separate words")
-        << u"Port=1\n#Port\n-Port-"_qs << u"port"_qs << false << true << 0 << 0 << QList<int>{0, 8, 14, -1};
+        << u"Port=1\n#Port\n-Port-"_s << u"port"_s << false << true << 0 << 0 << QList<int>{0, 8, 14, -1};
     QTest::newRow("whole word on: a letter outside the basic plane joins a word")
-        << u"\U0001D400x x"_qs << u"x"_qs << false << true << 0 << 0 << QList<int>{4, -1};
+        << u"\U0001D400x x"_s << u"x"_s << false << true << 0 << 0 << QList<int>{4, -1};
     QTest::newRow("each line break is one position, CR LF too")
-        << u"one\r\ntwo\rthree\nPort"_qs << u"Port"_qs << false << false << 0 << 0 << QList<int>{14, -1};
+        << u"one\r\ntwo\rthree\nPort"_s << u"Port"_s << false << false << 0 << 0 << QList<int>{14, -1};
     QTest::newRow("occurrence at the very end of the last line")
-        << u"first\nsecond\nlast"_qs << u"last"_qs << false << true << 0 << 0 << QList<int>{13, -1};
+        << u"first\nsecond\nlast"_s << u"last"_s << false << true << 0 << 0 << QList<int>{13, -1};
     QTest::newRow("a no-break space is not a space")
-        << u"a\u00A0b a b"_qs << u"a b"_qs << false << false << 0 << 0 << QList<int>{4, -1};
+        << u"a\u00A0b a b"_s << u"a b"_s << false << false << 0 << 0 << QList<int>{4, -1};
     QTest::newRow("empty view misses")
-        << QString() << u"Port"_qs << false << false << 0 << 0 << QList<int>{-1};
+        << QString() << u"Port"_s << false << false << 0 << 0 << QList<int>{-1};
     QTest::newRow("empty search text misses")
-        << u"Port"_qs << QString() << false << false << 0 << 0 << QList<int>{-1};
+        << u"Port"_s << QString() << false << false << 0 << 0 << QList<int>{-1};
 }
 
 void TestTextSearch::successiveSteps()
@@ -126,10 +128,10 @@ void TestTextSearch::hitIsScrolledIntoView_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("pattern");
 
-    QStringList lines(300, u"#RemoteServicePort = 3050"_qs);
-    lines << u"DefaultDbCachePages = 2048"_qs;
-    QTest::newRow("last of many lines") << lines.join(u'\n') << u"2048"_qs;
-    QTest::newRow("end of a long line") << QString(u"x"_qs.repeated(3000) + u" Port"_qs) << u"Port"_qs;
+    QStringList lines(300, u"#RemoteServicePort = 3050"_s);
+    lines << u"DefaultDbCachePages = 2048"_s;
+    QTest::newRow("last of many lines") << lines.join(u'\n') << u"2048"_s;
+    QTest::newRow("end of a long line") << QString(u"x"_s.repeated(3000) + u" Port"_s) << u"Port"_s;
 }
 
 void TestTextSearch::hitIsScrolledIntoView()
@@ -156,17 +158,17 @@ void TestTextSearch::missMessage_data()
     QTest::addColumn<QString>("searchText");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("one %s") << u"„%s“ wurde nicht gefunden."_qs << u"Port"_qs << u"„Port“ wurde nicht gefunden."_qs;
-    QTest::newRow("capital %S") << u"%S fehlt"_qs << u"Port"_qs << u"Port fehlt"_qs;
+    QTest::newRow("one %s") << u"„%s“ wurde nicht gefunden."_s << u"Port"_s << u"„Port“ wurde nicht gefunden."_s;
+    QTest::newRow("capital %S") << u"%S fehlt"_s << u"Port"_s << u"Port fehlt"_s;
     QTest::newRow("percent in the search text kept")
-        << u"„%s“ wurde nicht gefunden."_qs << u"100% %1 %s %%"_qs << u"„100% %1 %s %%“ wurde nicht gefunden."_qs;
-    QTest::newRow("%% is a percent sign") << u"%s: 100%% durchsucht"_qs << u"x"_qs << u"x: 100% durchsucht"_qs;
-    QTest::newRow("no placeholder") << u"Nicht gefunden."_qs << u"x"_qs << u"Nicht gefunden."_qs;
-    QTest::newRow("missing text") << QString() << u"x"_qs << QString();
-    QTest::newRow("%d does not fit") << u"%d Treffer für %s"_qs << u"x"_qs << u"%d Treffer für %s"_qs;
-    QTest::newRow("two %s do not fit") << u"%s und %s"_qs << u"x"_qs << u"%s und %s"_qs;
-    QTest::newRow("%1 does not fit") << u"%1 fehlt"_qs << u"x"_qs << u"%1 fehlt"_qs;
-    QTest::newRow("lone % at the end does not fit") << u"%s zu 100%"_qs << u"x"_qs << u"%s zu 100%"_qs;
+        << u"„%s“ wurde nicht gefunden."_s << u"100% %1 %s %%"_s << u"„100% %1 %s %%“ wurde nicht gefunden."_s;
+    QTest::newRow("%% is a percent sign") << u"%s: 100%% durchsucht"_s << u"x"_s << u"x: 100% durchsucht"_s;
+    QTest::newRow("no placeholder") << u"Nicht gefunden."_s << u"x"_s << u"Nicht gefunden."_s;
+    QTest::newRow("missing text") << QString() << u"x"_s << QString();
+    QTest::newRow("%d does not fit") << u"%d Treffer für %s"_s << u"x"_s << u"%d Treffer für %s"_s;
+    QTest::newRow("two %s do not fit") << u"%s und %s"_s << u"x"_s << u"%s und %s"_s;
+    QTest::newRow("%1 does not fit") << u"%1 fehlt"_s << u"x"_s << u"%1 fehlt"_s;
+    QTest::newRow("lone % at the end does not fit") << u"%s zu 100%"_s << u"x"_s << u"%s zu 100%"_s;
 }
 
 void TestTextSearch::missMessage()

@@ -1,3 +1,4 @@
+#include "FileFixtures.h"
 #include "ScriptedDialogs.h"
 #include "app/ktParvex.h"
 #include "app/platform/Platform.h"
@@ -40,19 +41,6 @@ QByteArray Lines(const QList<QByteArray> &lines)
     for (const QByteArray &line : lines)
         bytes += line + "\r\n";
     return bytes;
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString Suffix()
@@ -276,13 +264,13 @@ void TestWindowStateStore::firstStartWritesMainSections()
     lines += ColumnLines(ParamColumns.toLatin1() + "\\Item1", "taLeftJustify", false, "Wert", 180);
     lines += ColumnLines(ParamColumns.toLatin1() + "\\Item2", "taLeftJustify", false, "Vorgabe", 180);
     lines += {"[" + ParamColumns.toLatin1() + "]", "Count=3", ""};
-    QCOMPARE(ReadFile(SettingsPath()), Lines(lines));
+    QCOMPARE(FileBytes(SettingsPath()), Lines(lines));
     QVERIFY(dialogs.Errors.isEmpty());
 }
 
 void TestWindowStateStore::restoresPlacementAndMaximizedState()
 {
-    WriteFile(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "ShowCmd=3", "Flags=0", "PixelsPerInch=96",
+    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "ShowCmd=3", "Flags=0", "PixelsPerInch=96",
                                      "MinMaxPos=-1,-1,-8,-8", "NormPos=40,30,640,530", "ItemComment_Width=310"}));
     if (LogicalDpi(TMainWindow()) != 96)
         QSKIP("the screen's resolution is not 96 dots per inch");
@@ -331,7 +319,7 @@ void TestWindowStateStore::placementRules()
     QList<QByteArray> lines{"[ParvexDlg]", "FormVersion=0"};
     for (const QString &key : keys)
         lines.append(key.toLatin1());
-    WriteFile(SettingsPath(), Lines(lines));
+    WriteFixture(SettingsPath(), Lines(lines));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QCOMPARE(run.Window.property(PlacementAppliedProperty).toBool(), !applied.isEmpty());
@@ -366,7 +354,7 @@ void TestWindowStateStore::showStates()
     QFETCH(bool, applied);
     QFETCH(int, stateOnShow);
     QFETCH(int, stateAfterStart);
-    WriteFile(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", keys, "NormPos=40,30,640,530"}));
+    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", keys, "NormPos=40,30,640,530"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QCOMPARE(int(run.Window.windowState()), stateOnShow);
@@ -380,7 +368,7 @@ void TestWindowStateStore::showStates()
 
 void TestWindowStateStore::olderFormVersionRestoresNothing()
 {
-    WriteFile(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=-1", "ShowCmd=3", "NormPos=40,30,640,530",
+    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=-1", "ShowCmd=3", "NormPos=40,30,640,530",
                                      "ItemComment_Width=310", "[ParvexDlg\\FBAliasList_Columns]", "Count=1"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
@@ -420,7 +408,7 @@ void TestWindowStateStore::badPlacementValueStopsRestore()
         if (line.startsWith(badKey + "="))
             line = badKey + "=x1";
     }
-    WriteFile(SettingsPath(), Lines(lines));
+    WriteFixture(SettingsPath(), Lines(lines));
     if (LogicalDpi(TMainWindow()) != 96)
         QSKIP("the screen's resolution is not 96 dots per inch");
 
@@ -439,7 +427,7 @@ void TestWindowStateStore::badPlacementValueStopsRestore()
         QCOMPARE(run.Window.FBAliasList->columnCount(), 3);
         run.Close();
         QCOMPARE(dialogs.Errors.size(), 1);
-        QCOMPARE(ReadFile(SettingsPath()), Lines(expected));
+        QCOMPARE(FileBytes(SettingsPath()), Lines(expected));
         if (badKey == "FormVersion")
             break;  // repaired: the next start restores
     }
@@ -468,7 +456,7 @@ void TestWindowStateStore::storedPropsResolution()
 
 void TestWindowStateStore::storedColumnSets()
 {
-    WriteFile(SettingsPath(),
+    WriteFixture(SettingsPath(),
               Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300", "[ParvexDlg\\FBAliasList_Columns\\Item0]",
                      "Caption=Name", "Width=120", "[ParvexDlg\\FBAliasList_Columns\\Item1]", "Alignment=taRightJustify",
                      "AutoSize=TRUE", "Caption=Pfad", "ImageIndex=4", "MaxWidth=400", "MinWidth=20", "Tag=7",
@@ -501,7 +489,7 @@ void TestWindowStateStore::storedColumnSets()
 
 void TestWindowStateStore::malformedColumnValueEndsThatSet()
 {
-    WriteFile(SettingsPath(),
+    WriteFixture(SettingsPath(),
               Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300",
                      "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Eins", "Width=100",
                      "[ParvexDlg\\ParvexList_Columns\\Item1]", "Alignment=taCenter", "Caption=Zwei", "Tag=5",
@@ -527,7 +515,7 @@ void TestWindowStateStore::malformedColumnValueEndsThatSet()
 void TestWindowStateStore::surplusColumnsRemoved()
 {
     // Five stored columns, of which the third is malformed: the list ends up with three.
-    WriteFile(SettingsPath(),
+    WriteFixture(SettingsPath(),
               Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns\\Item2]", "Width=x",
                      "[ParvexDlg\\FBAliasList_Columns\\Item3]", "Width=60", "[ParvexDlg\\FBAliasList_Columns\\Item4]",
                      "Width=70", "[ParvexDlg\\FBAliasList_Columns]", "Count=5", "Item4=kept elsewhere"}));
@@ -546,7 +534,7 @@ void TestWindowStateStore::surplusColumnsRemoved()
 
 void TestWindowStateStore::badCountStopsSave()
 {
-    WriteFile(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns]", "Count=zz"}));
+    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns]", "Count=zz"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     // Malformed at the restore: the list is left without columns, silently.
@@ -569,20 +557,20 @@ void TestWindowStateStore::badCountStopsSave()
 void TestWindowStateStore::readOnlyFileNeverWritten()
 {
     const QByteArray bytes = Lines({"; kept", "[ParvexDlg]", "FormVersion=0", "NormPos=40,30,640,530"});
-    WriteFile(SettingsPath(), bytes);
+    WriteFixture(SettingsPath(), bytes);
     QVERIFY(QFile::setPermissions(SettingsPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QVERIFY(run.Store->ReadOnly());
     QCOMPARE(run.Window.frameGeometry(), QRect(40, 30, 600, 500));
     run.Close();
-    QCOMPARE(ReadFile(SettingsPath()), bytes);
+    QCOMPARE(FileBytes(SettingsPath()), bytes);
     QVERIFY(dialogs.Errors.isEmpty());
 }
 
 void TestWindowStateStore::dialogKeepsOnlyPosition()
 {
-    WriteFile(SettingsPath(), Lines({"; Texte", "[GERMAN]", "; Beschriftungen", "", "CloseBtn = Schlie\xDF" "en",
+    WriteFixture(SettingsPath(), Lines({"; Texte", "[GERMAN]", "; Beschriftungen", "", "CloseBtn = Schlie\xDF" "en",
                                      "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0", "MinMaxPos=5,6,7,8",
                                      "NormPos=100,80,300,150"}));
     TScriptedDialogs dialogs;
@@ -611,7 +599,7 @@ void TestWindowStateStore::dialogKeepsOnlyPosition()
     const QByteArray normal = TextOf(shownAt).toLatin1();
     const QByteArray suffix = Suffix().toLatin1();
     // The language section has lost its comment and blank lines, not its text.
-    QCOMPARE(ReadFile(SettingsPath()),
+    QCOMPARE(FileBytes(SettingsPath()),
              Lines({"[GERMAN]", "CloseBtn=Schlie\xDF" "en", "", "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0",
                     "MinMaxPos=" + minMax, "NormPos=" + normal,
                     "PixelsPerInch=" + QByteArray::number(LogicalDpi(dialog)), "MinMaxPos" + suffix + "=" + minMax,
@@ -663,7 +651,7 @@ void TestWindowStateStore::fileNameLetterCase()
     QFETCH(QString, written);
     const QString section = mainWindow ? u"ParvexDlg"_s : u"ParvexItemEditDlg"_s;
     if (!existing.isEmpty())
-        WriteFile(FFolder->filePath(existing),
+        WriteFixture(FFolder->filePath(existing),
                   Lines({"[" + section.toLatin1() + "]", "FormVersion=0", "NormPos=5,5,300,300"}));
     TScriptedDialogs dialogs;
     TMainWindow window;
@@ -683,7 +671,7 @@ void TestWindowStateStore::fileNameLetterCase()
 
 void TestWindowStateStore::undecodableFileFailsOpen()
 {
-    WriteFile(SettingsPath(), QByteArray("\xEF\xBB\xBF[ParvexDlg]\r\nA=\xC3\r\n"));
+    WriteFixture(SettingsPath(), QByteArray("\xEF\xBB\xBF[ParvexDlg]\r\nA=\xC3\r\n"));
     TScriptedDialogs dialogs;
     TMainWindow window;
     QVERIFY_THROWS_EXCEPTION(EEncodingError,

@@ -19,7 +19,7 @@ TLineDocument DocumentOf(const QStringList &lines)
     return document;
 }
 
-const QString CachePages = QStringLiteral("DefaultDbCachePages");
+const QString CachePages = u"DefaultDbCachePages"_s;
 
 // The help text of `name` in the language file shipped with the program.
 QString ShippedHelpText(const QString &name)
@@ -224,12 +224,12 @@ void TestKtFBFunc::aliasCatalogRows()
 
 void TestKtFBFunc::aliasCatalogFileNamesFollowKeys()
 {
-    QCOMPARE(SecurityAlias(), QStringLiteral("hv_sec"));
+    QCOMPARE(SecurityAlias(), u"hv_sec"_s);
     const QStringList keys = AliasCatalogKeys();
     QCOMPARE(keys.size(), 8);
     for (int i = 0; i < keys.size(); ++i) {
         QCOMPARE(keys.at(i), QString::fromUtf8(AliasCatalog.at(i).Key));
-        QCOMPARE(QString::fromUtf8(AliasCatalog.at(i).FileName), keys.at(i) + QStringLiteral(".db"));
+        QCOMPARE(QString::fromUtf8(AliasCatalog.at(i).FileName), keys.at(i) + u".db"_s);
     }
 }
 
@@ -238,12 +238,12 @@ void TestKtFBFunc::normalizeLines_data()
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("after");
 
-    const QString normalised = QStringLiteral("DefaultDbCachePages=4096");
+    const QString normalised = u"DefaultDbCachePages=4096"_s;
     QTest::newRow("blanks around =") << QStringList{"DefaultDbCachePages = 4096"} << QStringList{normalised};
     QTest::newRow("tabs around =") << QStringList{"DefaultDbCachePages\t=\t4096"} << QStringList{normalised};
     QTest::newRow("blanks at the end") << QStringList{"DefaultDbCachePages = 4096   "} << QStringList{normalised};
     QTest::newRow("control characters trimmed")
-        << QStringList{QStringLiteral("\x01 DefaultDbCachePages =4096\x1f")} << QStringList{normalised};
+        << QStringList{u"\x01 DefaultDbCachePages =4096\x1f"_s} << QStringList{normalised};
     QTest::newRow("already normalised") << QStringList{normalised} << QStringList{normalised};
     QTest::newRow("comment line") << QStringList{"#DefaultDbCachePages = 2048"}
                                   << QStringList{"#DefaultDbCachePages = 2048"};
@@ -285,7 +285,7 @@ void TestKtFBFunc::normalizeLinesLeavesNormalisedLinesUntouched()
     NormalizeLines(document);
 
     // Keeping the same characters proves the line was not replaced, even by an equal copy.
-    QCOMPARE(document.Get(2), QStringLiteral("C=3"));
+    QCOMPARE(document.Get(2), u"C=3"_s);
     for (int i : {0, 1, 3, 4})
         QVERIFY2(document.Line(i).data() == before.at(i), qPrintable(document.Get(i)));
 }
@@ -375,7 +375,7 @@ void TestKtFBFunc::setConfigValue()
     QFETCH(QStringList, after);
 
     TLineDocument document = DocumentOf(before);
-    SetConfigValue(document, QStringLiteral("P"), value);
+    SetConfigValue(document, u"P"_s, value);
     QCOMPARE(document.Lines(), after);
 }
 
@@ -383,8 +383,8 @@ void TestKtFBFunc::setConfigValueTwiceActivatesOnce()
 {
     TLineDocument document = DocumentOf({"#DefaultDbCachePages = 2048", "#DefaultDbCachePages = 1024"});
 
-    SetConfigValue(document, CachePages, QStringLiteral("8192"));
-    SetConfigValue(document, CachePages, QStringLiteral("8192"));
+    SetConfigValue(document, CachePages, u"8192"_s);
+    SetConfigValue(document, CachePages, u"8192"_s);
 
     QCOMPARE(document.Lines(), QStringList({"DefaultDbCachePages=8192", "#DefaultDbCachePages = 1024"}));
 }
@@ -395,7 +395,7 @@ void TestKtFBFunc::addAlias_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QStringList>("after");
 
-    const QString path = QStringLiteral("D:\\Db\\x.db");
+    const QString path = u"D:\\Db\\x.db"_s;
     const QStringList block{"{", "SecurityDatabase=hv_sec", "}"};
 
     QTest::newRow("no security line") << QStringList{"other=1"} << "hv" << QStringList{"other=1", "hv=" + path};
@@ -423,7 +423,7 @@ void TestKtFBFunc::addAlias()
     QFETCH(QStringList, after);
 
     TLineDocument document = DocumentOf(before);
-    AddAlias(document, key, QStringLiteral("D:\\Db\\x.db"));
+    AddAlias(document, key, u"D:\\Db\\x.db"_s);
     QCOMPARE(document.Lines(), after);
 }
 
@@ -552,7 +552,7 @@ void TestKtFBFunc::assignAliasFolder()
     QFETCH(QStringList, after);
 
     TLineDocument document = DocumentOf(before);
-    QCOMPARE(AssignAliasFolder(document, folder, separator, QStringLiteral("hv"), 1), path);
+    QCOMPARE(AssignAliasFolder(document, folder, separator, u"hv"_s, 1), path);
     QCOMPARE(document.Lines(), after);
 }
 

@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using TReplacements = QHash<QByteArray, QByteArray>;
@@ -45,17 +47,17 @@ private:
     void CompareWithStock(const QString &name, const QByteArray &saved, const TReplacements &replacements,
                           const QByteArrayList &appended);
 
-    QDir FStock{QStringLiteral(TESSARO_STOCK_FILES)};
+    QDir FStock{QString::fromUtf8(TESSARO_STOCK_FILES)};
     QTemporaryDir FServerFolder;
 };
 
 void TestStockServerFiles::initTestCase()
 {
-    const QStringList names{QStringLiteral("firebird.conf"), QStringLiteral("databases.conf")};
+    const QStringList names{u"firebird.conf"_s, u"databases.conf"_s};
     for (const QString &name : names) {
         if (!FStock.exists(name)) {
-            QSKIP(qPrintable(QStringLiteral("Debian's stock %1 is missing in %2: scripts/setup.sh fetches it "
-                                            "(scripts/fetch-stock-server-files.sh), which needs the network.")
+            QSKIP(qPrintable(u"Debian's stock %1 is missing in %2: scripts/setup.sh fetches it "
+                             "(scripts/fetch-stock-server-files.sh), which needs the network."_s
                                  .arg(name, FStock.path())));
         }
     }
@@ -85,7 +87,7 @@ void TestStockServerFiles::CompareWithStock(const QString &name, const QByteArra
     QByteArrayList expected = stock.chopped(1).split('\n');
     for (auto replacement = replacements.cbegin(); replacement != replacements.cend(); ++replacement) {
         QVERIFY2(expected.count(replacement.key()) == 1,
-                 qPrintable(QStringLiteral("the stock %1 should hold the line \"%2\" once")
+                 qPrintable(u"the stock %1 should hold the line \"%2\" once"_s
                                 .arg(name, QString::fromLatin1(replacement.key()))));
         expected[expected.indexOf(replacement.key())] = replacement.value();
     }
@@ -98,7 +100,7 @@ void TestStockServerFiles::CompareWithStock(const QString &name, const QByteArra
 
     const QByteArrayList lines = QByteArray(saved).replace("\r\n", "\n").chopped(1).split('\n');
     for (qsizetype i = 0; i < std::min(lines.size(), expected.size()); ++i) {
-        QVERIFY2(lines[i] == expected[i], qPrintable(QStringLiteral("line %1 is \"%2\", expected \"%3\"")
+        QVERIFY2(lines[i] == expected[i], qPrintable(u"line %1 is \"%2\", expected \"%3\""_s
                                                          .arg(i + 1)
                                                          .arg(QString::fromLatin1(lines[i]),
                                                               QString::fromLatin1(expected[i]))));
@@ -108,13 +110,13 @@ void TestStockServerFiles::CompareWithStock(const QString &name, const QByteArra
 
 void TestStockServerFiles::serverConfigurationKeepsAllButTheEditedLines()
 {
-    const QString path = CopyOfStockFile(QStringLiteral("firebird.conf"));
+    const QString path = CopyOfStockFile(u"firebird.conf"_s);
     QVERIFY(!path.isEmpty());
     TLineDocument document;
     document.LoadFromFile(path);
     NormalizeLines(document);
-    SetConfigValue(document, QStringLiteral("DefaultDbCachePages"), QStringLiteral("4096"));
-    SetConfigValue(document, QStringLiteral("RemoteServicePort"), QStringLiteral("3051"));
+    SetConfigValue(document, u"DefaultDbCachePages"_s, u"4096"_s);
+    SetConfigValue(document, u"RemoteServicePort"_s, u"3051"_s);
     document.SaveToFile(path);
 
     // The header explains the syntax with example lines such as
@@ -128,18 +130,18 @@ void TestStockServerFiles::serverConfigurationKeepsAllButTheEditedLines()
     };
     const QByteArray saved = ReadFile(path);
     QVERIFY(saved.contains("\r\n#    DefaultDbCachePages = 2048   # This is an end-of-line comment\r\n"));
-    CompareWithStock(QStringLiteral("firebird.conf"), saved, replacements, {});
+    CompareWithStock(u"firebird.conf"_s, saved, replacements, {});
 }
 
 void TestStockServerFiles::aliasFileKeepsAllButTheNormalisedLinesAndGainsTheAliases()
 {
-    const QString path = CopyOfStockFile(QStringLiteral("databases.conf"));
+    const QString path = CopyOfStockFile(u"databases.conf"_s);
     QVERIFY(!path.isEmpty());
     TLineDocument document;
     document.LoadFromFile(path);
     NormalizeLines(document);
     // As the Update command with All does: every catalogue row in order.
-    const QString folder = QStringLiteral("/srv/halvora/");
+    const QString folder = u"/srv/halvora/"_s;
     for (int index = 0; index < int(AliasCatalog.size()); ++index) {
         const QString key = QString::fromLatin1(AliasCatalog[std::size_t(index)].Key);
         QCOMPARE(AssignAliasFolder(document, folder, u'/', key, index), folder + key + ".db");
@@ -163,7 +165,7 @@ void TestStockServerFiles::aliasFileKeepsAllButTheNormalisedLinesAndGainsTheAlia
         "pq_rates=/srv/halvora/pq_rates.db", "{", "SecurityDatabase=hv_sec", "}",
         "pq_pics=/srv/halvora/pq_pics.db", "{", "SecurityDatabase=hv_sec", "}",
     };
-    CompareWithStock(QStringLiteral("databases.conf"), ReadFile(path), replacements, appended);
+    CompareWithStock(u"databases.conf"_s, ReadFile(path), replacements, appended);
 }
 
 QTEST_GUILESS_MAIN(TestStockServerFiles)
