@@ -47,16 +47,16 @@ void TestBenchSetMode::setWritesTheEditedFile_data()
 
     QTest::newRow("commented default in a UTF-8 file")
         << QByteArray("\xEF\xBB\xBF# head\n#DefaultDbCachePages = 2048\nRemoteServicePort = 3051\n")
-        << "DefaultDbCachePages" << "4096"
+        << u"DefaultDbCachePages"_s << u"4096"_s
         << QByteArray("\xEF\xBB\xBF# head\r\nDefaultDbCachePages=4096\r\nRemoteServicePort=3051\r\n");
     QTest::newRow("file without a mark keeps its bytes")
-        << QByteArray("#Gr\xF6\xDF" "e\r\nP = 1\r\n") << "P" << "2" << QByteArray("#Gr\xF6\xDF" "e\r\nP=2\r\n");
+        << QByteArray("#Gr\xF6\xDF" "e\r\nP = 1\r\n") << u"P"_s << u"2"_s << QByteArray("#Gr\xF6\xDF" "e\r\nP=2\r\n");
     QTest::newRow("UTF-16 big-endian")
-        << QByteArray("\xFE\xFF\0P\0=\0" "1\0\n", 10) << "P" << "23"
+        << QByteArray("\xFE\xFF\0P\0=\0" "1\0\n", 10) << u"P"_s << u"23"_s
         << QByteArray("\xFE\xFF\0P\0=\0" "2\0" "3\0\r\0\n", 14);
-    QTest::newRow("empty value removes the line") << QByteArray("P=1\nQ=2\n") << "P" << ""
+    QTest::newRow("empty value removes the line") << QByteArray("P=1\nQ=2\n") << u"P"_s << u""_s
                                                   << QByteArray("Q=2\r\n");
-    QTest::newRow("missing input") << QByteArray() << "RemoteServicePort" << "3051"
+    QTest::newRow("missing input") << QByteArray() << u"RemoteServicePort"_s << u"3051"_s
                                    << QByteArray("RemoteServicePort=3051\r\n");
 }
 

@@ -16,8 +16,6 @@
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -141,10 +139,8 @@ private slots:
     void trimErrorText_data();
     void trimErrorText();
 
-    void saveCreateError();
     void saveKeepsLinkModeAndOwner();
-    void saveDiskFullKeepsOldFile();
-    void saveAsPlainUser();
+    void saveInPlaceWhereFolderIsLocked();
 
 private:
     QString Fixture(const QByteArray &bytes);
@@ -816,28 +812,6 @@ void TestLineDocument::trimErrorText()
     QCOMPARE(TrimErrorText(text), expected);
 }
 
-void TestLineDocument::saveCreateError()
-{
-    TLineDocument document;
-    document.Add(u"new"_s);
-
-    const QString inMissingFolder = FDir->filePath(u"missing/firebird.conf"_s);
-    QCOMPARE(MessageOf<EFCreateError>([&] { document.SaveToFile(inMissingFolder); }),
-             CreateErrorText(inMissingFolder, ENOENT));
-    QVERIFY(!QFileInfo::exists(FDir->filePath(u"missing"_s)));
-
-    // Refused also where an administrator could write through the missing permission bits.
-    const QString readOnly = FDir->filePath(u"firebird.conf"_s);
-    WriteFixture(readOnly, "old\r\n"_ba);
-    QVERIFY(QFile::setPermissions(readOnly, ReadOnlyForAll));
-    const QFile::Permissions mode = QFileInfo(readOnly).permissions();
-    QCOMPARE(MessageOf<EFCreateError>([&] { document.SaveToFile(readOnly); }),
-             CreateErrorText(readOnly, EACCES));
-    QCOMPARE(FileBytes(readOnly), "old\r\n"_ba);
-    QCOMPARE(QFileInfo(readOnly).permissions(), mode);
-    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files), QStringList{u"firebird.conf"_s});
-}
-
 void TestLineDocument::saveKeepsLinkModeAndOwner()
 {
 #ifdef Q_OS_UNIX
@@ -878,7 +852,7 @@ void TestLineDocument::saveKeepsLinkModeAndOwner()
 #ifdef Q_OS_UNIX
 namespace {
 
-// Saves in a child process, so that a file size limit or a lowered identity stays there. Gives
+// Saves in a child process, so that a lowered identity stays there. Gives
 // the message of the error raised, the empty string when the save succeeded.
 QString SaveInChild(const std::function<void()> &prepare, const QString &path, const QStringList &lines)
 {
@@ -900,33 +874,10 @@ QString SaveInChild(const std::function<void()> &prepare, const QString &path, c
 } // namespace
 #endif
 
-void TestLineDocument::saveDiskFullKeepsOldFile()
-{
-#ifdef Q_OS_UNIX
-    const QString path = FDir->filePath(u"firebird.conf"_s);
-    WriteFixture(path, "old\r\n"_ba);
-    const QStringList lines(1000, u"DefaultDbCachePages=2048"_s);
-
-    // A file size limit makes writing fail the way a full disk does.
-    const QString message = SaveInChild(
-        [] {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{4096, 4096};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        },
-        path, lines);
-
-    QCOMPARE(message, u"Stream-Schreibfehler"_s);
-    QCOMPARE(FileBytes(path), "old\r\n"_ba);
-    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"firebird.conf"_s});
-#else
-    QSKIP("A file size limit exists on Unix only.");
-#endif
-}
-
 // The server's files sit behind links in a folder of their own that the user may not write to;
-// only the files themselves may be writable.
-void TestLineDocument::saveAsPlainUser()
+// only the files themselves may be writable. The save faults of such folders are rows of
+// tst_SaveFaults.
+void TestLineDocument::saveInPlaceWhereFolderIsLocked()
 {
 #ifdef Q_OS_UNIX
     // An administrator acts as "nobody": the saving process must own neither folder nor file.
@@ -948,9 +899,6 @@ void TestLineDocument::saveAsPlainUser()
     QVERIFY(QFile::link(target, link));
     if (root)
         QCOMPARE(chown(QFile::encodeName(target).constData(), NobodyId, NobodyId), 0);
-    const QString othersFile = FDir->filePath(u"databases.conf"_s);
-    WriteFixture(othersFile, "old\r\n"_ba);
-    QVERIFY(QFile::setPermissions(othersFile, ReadOnlyForAll | QFile::WriteOwner));
     QVERIFY(QFile::setPermissions(folder, readAndEnter));
     const auto unlock = qScopeGuard([&] { QFile::setPermissions(folder, writable); });
 
@@ -958,15 +906,7 @@ void TestLineDocument::saveAsPlainUser()
     QCOMPARE(SaveInChild(becomeUser, link, {u"new"_s}), QString());
     QCOMPARE(FileBytes(target), "new\r\n"_ba);
     QVERIFY(QFileInfo(link).isSymLink());
-
-    const QString fresh = folder + u"/new.conf"_s;
-    QCOMPARE(SaveInChild(becomeUser, fresh, {u"new"_s}), CreateErrorText(fresh, EACCES));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"firebird.conf"_s});
-
-    if (!root)
-        QSKIP("Only an administrator can set up a file that belongs to another user.");
-    QCOMPARE(SaveInChild(becomeUser, othersFile, {u"new"_s}), CreateErrorText(othersFile, EACCES));
-    QCOMPARE(FileBytes(othersFile), "old\r\n"_ba);
 #else
     QSKIP("Folder permissions and owners as tested here exist on Unix only.");
 #endif

@@ -19,7 +19,9 @@
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -31,11 +33,14 @@ enum class TWriter { LineDocument, SettingsFile };
 
 enum class TFault {
     FullFileSystem,
+    FileSizeLimit,
     FolderRemoved,
     ReadOnlyFile,
     FolderInPlace,
     SymbolicLinkLoop,
     NoWritePermission,
+    OthersFileInOpenFolder,
+    NewFileInLockedFolder,
 };
 
 // Read by both writers alike: one section of one key.
@@ -46,15 +51,16 @@ const QString LargeValue(100'000, u'x');
 constexpr QFile::Permissions ReadOnlyForAll =
     QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
 
-// A file as one of the two writers holds it: read, the value of Left changed, ready to be written
-// back. Both lay the fixture out again byte for byte.
+// A file as one of the two writers holds it: read (a missing one is new), the value of Left
+// changed, ready to be written back. Both lay the fixture out again byte for byte.
 class TEditedFile {
 public:
     TEditedFile(TWriter writer, const QString &path, const QString &value) : FPath(path)
     {
         if (writer == TWriter::LineDocument) {
             FDocument.emplace();
-            FDocument->LoadFromFile(path);
+            if (QFileInfo::exists(path))
+                FDocument->LoadFromFile(path);
             FDocument->SetValues(u"Left"_s, value);
         } else {
             FSettings.emplace(path);
@@ -83,14 +89,33 @@ private:
 };
 
 #ifdef Q_OS_UNIX
-// Reads, edits and saves in a child process that has become the user "nobody", so the lowered
-// identity stays there.
-QString EditAndSaveAsNobody(TWriter writer, const QString &path)
+// Reads, edits and saves in a child process after `prepare`, so that what it changes of the
+// process (a lowered identity, a file size limit) stays there.
+QString EditAndSaveInChild(const std::function<bool()> &prepare, TWriter writer, const QString &path,
+                           const QString &value)
 {
     return InChildProcess([&] {
-        return BecomeNobody() ? TEditedFile(writer, path, u"20"_s).Save() : u"no change of identity"_s;
+        return prepare() ? TEditedFile(writer, path, value).Save() : u"child not prepared"_s;
     });
 }
+
+// An administrator becomes "nobody", so that the rights of the fixture decide; anyone else is
+// refused by them already.
+bool BecomeNobodyIfAdministrator()
+{
+    return geteuid() != 0 || BecomeNobody();
+}
+
+// A file size limit makes writing fail the way a full disk does.
+bool LimitFileSize()
+{
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+constexpr QFile::Permissions OthersMayEnter =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
 #endif
 
 } // namespace
@@ -128,6 +153,10 @@ void TestSaveFaults::cleanup()
         umount2(QFile::encodeName(FMountPoint).constData(), MNT_DETACH);
 #endif
     FMountPoint.clear();
+    // A locked folder is unlocked again, so that the temporary folder can go.
+    const QString folder = FDir->filePath(u"server"_s);
+    if (QFileInfo(folder).isDir())
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     FDir.reset();
 }
 
@@ -145,21 +174,18 @@ void TestSaveFaults::faultKeepsOldFile_data()
         TFault fault;
     } faults[] = {
         {"full file system", TFault::FullFileSystem},
+        {"file size limit", TFault::FileSizeLimit},
         {"folder removed", TFault::FolderRemoved},
         {"read-only file", TFault::ReadOnlyFile},
         {"folder in place of the file", TFault::FolderInPlace},
         {"symbolic link loop", TFault::SymbolicLinkLoop},
         {"no write permission", TFault::NoWritePermission},
+        {"another's file in a folder anyone may write", TFault::OthersFileInOpenFolder},
+        {"new file in a folder no one may write", TFault::NewFileInLockedFolder},
     };
     for (const auto &writer : writers) {
-        for (const auto &fault : faults) {
-            // tst_LineDocument already covers these two for the line document.
-            const bool covered =
-                fault.fault == TFault::ReadOnlyFile || fault.fault == TFault::NoWritePermission;
-            if (writer.writer == TWriter::LineDocument && covered)
-                continue;
+        for (const auto &fault : faults)
             QTest::addRow("%s, %s", writer.name, fault.name) << writer.writer << fault.fault;
-        }
     }
 }
 
@@ -174,10 +200,11 @@ void TestSaveFaults::faultKeepsOldFile()
     const QString path = folder + u"/firebird.conf"_s;
     QString value = u"20"_s;
     std::function<void()> beforeSave = [] {};
+    // Set where the edit and the save run in a child process prepared by it.
+    std::function<bool()> prepareChild;
     QString expected;
     // Whether the old file still stands where the fault left it alone.
     bool fileKept = true;
-    QString message;
 
     switch (fault) {
     case TFault::FullFileSystem:
@@ -190,6 +217,12 @@ void TestSaveFaults::faultKeepsOldFile()
         value = LargeValue;
         expected = u"Stream-Schreibfehler"_s;
         break;
+    case TFault::FileSizeLimit:
+        WriteFixture(path, OldBytes);
+        value = LargeValue;
+        prepareChild = LimitFileSize;
+        expected = u"Stream-Schreibfehler"_s;
+        break;
     case TFault::FolderRemoved:
         WriteFixture(path, OldBytes);
         beforeSave = [folder] { QVERIFY(QDir(folder).removeRecursively()); };
@@ -197,6 +230,7 @@ void TestSaveFaults::faultKeepsOldFile()
         fileKept = false;
         break;
     case TFault::ReadOnlyFile:
+        // Refused also where an administrator could write through the missing permission bits.
         WriteFixture(path, OldBytes);
         QVERIFY(QFile::setPermissions(path, ReadOnlyForAll));
         expected = CreateErrorText(path, EACCES);
@@ -228,14 +262,35 @@ void TestSaveFaults::faultKeepsOldFile()
         WriteFixture(path, OldBytes);
         // Nobody may enter both folders and read the file, but write neither.
         for (const QString &entered : {FDir->path(), folder})
-            QVERIFY(QFile::setPermissions(entered, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                       | QFile::ReadOther | QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(entered, OthersMayEnter));
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-        message = EditAndSaveAsNobody(writer, path);
+        prepareChild = BecomeNobody;
         expected = CreateErrorText(path, EACCES);
         break;
+    case TFault::OthersFileInOpenFolder:
+        if (geteuid() != 0)
+            QSKIP("Only an administrator can set up a file that belongs to another user.");
+        // The folder would let a new file replace the old one; the file's own rights forbid it.
+        WriteFixture(path, OldBytes);
+        QVERIFY(QFile::setPermissions(FDir->path(), OthersMayEnter));
+        QVERIFY(QFile::setPermissions(folder, OthersMayEnter | QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(path, ReadOnlyForAll | QFile::WriteOwner));
+        prepareChild = BecomeNobody;
+        expected = CreateErrorText(path, EACCES);
+        break;
+    case TFault::NewFileInLockedFolder:
+        QVERIFY(QFile::setPermissions(FDir->path(), OthersMayEnter));
+        QVERIFY(QFile::setPermissions(folder, ReadOnlyForAll | QFile::ExeOwner | QFile::ExeOther));
+        prepareChild = BecomeNobodyIfAdministrator;
+        expected = CreateErrorText(path, EACCES);
+        fileKept = false;
+        break;
     }
-    if (fault != TFault::NoWritePermission) {
+    const QFile::Permissions modeBefore = QFileInfo(path).permissions();
+    QString message;
+    if (prepareChild) {
+        message = EditAndSaveInChild(prepareChild, writer, path, value);
+    } else {
         const TEditedFile edited(writer, path, value);
         beforeSave();
         message = edited.Save();
@@ -244,6 +299,7 @@ void TestSaveFaults::faultKeepsOldFile()
     QCOMPARE(message, expected);
     if (fileKept) {
         QCOMPARE(FileBytes(path), OldBytes);
+        QCOMPARE(QFileInfo(path).permissions(), modeBefore);
         // No half-written copy is left beside it.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
                  QStringList{u"firebird.conf"_s});
@@ -254,6 +310,8 @@ void TestSaveFaults::faultKeepsOldFile()
         QVERIFY(QFileInfo(path).isSymLink());
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
                  (QStringList{u"firebird.conf"_s, u"other.conf"_s}));
+    } else if (fault == TFault::NewFileInLockedFolder) {
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
     } else {
         QVERIFY(!QFileInfo::exists(folder));
     }

@@ -109,14 +109,14 @@ void TestSettingsFile::exampleLookups_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("as written") << "GERMAN" << "CloseBtn" << "Schließen";
-    QTest::newRow("section in lower case") << "german" << "CloseBtn" << "Schließen";
-    QTest::newRow("key in lower case") << "GERMAN" << "closebtn" << "Schließen";
-    QTest::newRow("# starts no comment") << "German" << "#NOTE" << "x";
-    QTest::newRow("plain line is no key") << "GERMAN" << "Title" << "Close";
-    QTest::newRow("comment line is gone") << "GERMAN" << "; texts" << "Close";
-    QTest::newRow("missing key") << "GERMAN" << "OkBtn" << "Close";
-    QTest::newRow("missing section") << "ENGLISH" << "CloseBtn" << "Close";
+    QTest::newRow("as written") << u"GERMAN"_s << u"CloseBtn"_s << u"Schließen"_s;
+    QTest::newRow("section in lower case") << u"german"_s << u"CloseBtn"_s << u"Schließen"_s;
+    QTest::newRow("key in lower case") << u"GERMAN"_s << u"closebtn"_s << u"Schließen"_s;
+    QTest::newRow("# starts no comment") << u"German"_s << u"#NOTE"_s << u"x"_s;
+    QTest::newRow("plain line is no key") << u"GERMAN"_s << u"Title"_s << u"Close"_s;
+    QTest::newRow("comment line is gone") << u"GERMAN"_s << u"; texts"_s << u"Close"_s;
+    QTest::newRow("missing key") << u"GERMAN"_s << u"OkBtn"_s << u"Close"_s;
+    QTest::newRow("missing section") << u"ENGLISH"_s << u"CloseBtn"_s << u"Close"_s;
 }
 
 void TestSettingsFile::exampleLookups()
@@ -231,28 +231,28 @@ void TestSettingsFile::readString_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("empty value, not the default")
-        << Bytes("[Main]\r\nMainWinTitle=\r\n") << "Main" << "MainWinTitle" << "";
+        << Bytes("[Main]\r\nMainWinTitle=\r\n") << u"Main"_s << u"MainWinTitle"_s << u""_s;
     QTest::newRow("key before the first section")
-        << Bytes("Left=1\r\n[Form]\r\nTop=2\r\n") << "Form" << "Left" << "default";
+        << Bytes("Left=1\r\n[Form]\r\nTop=2\r\n") << u"Form"_s << u"Left"_s << u"default"_s;
     QTest::newRow("header with blanks inside")
-        << Bytes("[ Form ]\r\nLeft=1\r\n") << "Form" << "Left" << "1";
-    QTest::newRow("empty brackets") << Bytes("[]\r\nLeft=1\r\n") << "" << "Left" << "1";
+        << Bytes("[ Form ]\r\nLeft=1\r\n") << u"Form"_s << u"Left"_s << u"1"_s;
+    QTest::newRow("empty brackets") << Bytes("[]\r\nLeft=1\r\n") << u""_s << u"Left"_s << u"1"_s;
     QTest::newRow("line after an unclosed bracket stays in its section")
-        << Bytes("[Form]\r\n[Other\r\nLeft=1\r\n") << "Form" << "Left" << "1";
+        << Bytes("[Form]\r\n[Other\r\nLeft=1\r\n") << u"Form"_s << u"Left"_s << u"1"_s;
     QTest::newRow("unclosed bracket opens no section")
-        << Bytes("[Form]\r\n[Other\r\nLeft=1\r\n") << "Other" << "Left" << "default";
+        << Bytes("[Form]\r\n[Other\r\nLeft=1\r\n") << u"Other"_s << u"Left"_s << u"default"_s;
     QTest::newRow("value without its outer blanks")
-        << Bytes("[A]\r\nx =  a b  \r\n") << "A" << "x" << "a b";
+        << Bytes("[A]\r\nx =  a b  \r\n") << u"A"_s << u"x"_s << u"a b"_s;
     QTest::newRow("first of duplicate keys")
-        << Bytes("[A]\r\nk=1\r\nK=2\r\n") << "A" << "k" << "1";
-    QTest::newRow("key with letter case ignored") << Bytes("[a]\r\nTop=5\r\n") << "A" << "tOP" << "5";
+        << Bytes("[A]\r\nk=1\r\nK=2\r\n") << u"A"_s << u"k"_s << u"1"_s;
+    QTest::newRow("key with letter case ignored") << Bytes("[a]\r\nTop=5\r\n") << u"A"_s << u"tOP"_s << u"5"_s;
     QTest::newRow("key upper-cased beyond ASCII")
         << Bytes("[A]\r\nStra\xDF"
                  "e=1\r\n")
-        << "A" << "STRASSE" << "1";
-    QTest::newRow("key that differs by a blank") << Bytes("[A]\r\nk=1\r\n") << "A" << "k " << "default";
+        << u"A"_s << u"STRASSE"_s << u"1"_s;
+    QTest::newRow("key that differs by a blank") << Bytes("[A]\r\nk=1\r\n") << u"A"_s << u"k "_s << u"default"_s;
     QTest::newRow("section name with ] and =")
-        << Bytes("[a]b=c]\r\nk=1\r\n") << "A]B=C" << "k" << "1";
+        << Bytes("[a]b=c]\r\nk=1\r\n") << u"A]B=C"_s << u"k"_s << u"1"_s;
 }
 
 void TestSettingsFile::readString()
@@ -275,22 +275,22 @@ void TestSettingsFile::writeString_data()
     QTest::addColumn<QByteArray>("written");
 
     QTest::newRow("first match replaced, key spelled as passed")
-        << Bytes("[A]\r\nkey=1\r\nkey=2\r\n") << "a" << "KEY" << "3"
+        << Bytes("[A]\r\nkey=1\r\nkey=2\r\n") << u"a"_s << u"KEY"_s << u"3"_s
         << Bytes("[A]\r\nKEY=3\r\nkey=2\r\n\r\n");
     QTest::newRow("missing key appended to its section")
-        << Bytes("[A]\r\nk=1\r\n[B]\r\nm=2\r\n") << "A" << "n" << "3"
+        << Bytes("[A]\r\nk=1\r\n[B]\r\nm=2\r\n") << u"A"_s << u"n"_s << u"3"_s
         << Bytes("[A]\r\nk=1\r\nn=3\r\n\r\n[B]\r\nm=2\r\n\r\n");
     QTest::newRow("missing section appended last")
-        << Bytes("[A]\r\nk=1\r\n") << "Form" << "Left" << "10"
+        << Bytes("[A]\r\nk=1\r\n") << u"Form"_s << u"Left"_s << u"10"_s
         << Bytes("[A]\r\nk=1\r\n\r\n[Form]\r\nLeft=10\r\n\r\n");
     QTest::newRow("empty value keeps the key")
-        << Bytes("[A]\r\nk=1\r\n") << "A" << "k" << "" << Bytes("[A]\r\nk=\r\n\r\n");
+        << Bytes("[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << u""_s << Bytes("[A]\r\nk=\r\n\r\n");
     QTest::newRow("nothing trimmed")
-        << QByteArray() << " S " << " k " << " v " << Bytes("[ S ]\r\n k = v \r\n\r\n");
+        << QByteArray() << u" S "_s << u" k "_s << u" v "_s << Bytes("[ S ]\r\n k = v \r\n\r\n");
     QTest::newRow("plain line of the same text stays")
-        << Bytes("[A]\r\nk\r\n") << "A" << "k" << "1" << Bytes("[A]\r\nk\r\nk=1\r\n\r\n");
+        << Bytes("[A]\r\nk\r\n") << u"A"_s << u"k"_s << u"1"_s << Bytes("[A]\r\nk\r\nk=1\r\n\r\n");
     QTest::newRow("into the first of duplicate sections")
-        << Bytes("[A]\r\n[A]\r\n") << "A" << "k" << "1" << Bytes("[A]\r\nk=1\r\n\r\n[A]\r\n\r\n");
+        << Bytes("[A]\r\n[A]\r\n") << u"A"_s << u"k"_s << u"1"_s << Bytes("[A]\r\nk=1\r\n\r\n[A]\r\n\r\n");
 }
 
 void TestSettingsFile::writeString()
@@ -330,13 +330,13 @@ void TestSettingsFile::deleteKey_data()
     QTest::addColumn<QByteArray>("written");
 
     QTest::newRow("first match only")
-        << Bytes("[A]\r\nk=1\r\nk=2\r\n") << "a" << "K" << Bytes("[A]\r\nk=2\r\n\r\n");
-    QTest::newRow("emptied section stays") << Bytes("[A]\r\nk=1\r\n") << "A" << "k" << Bytes("[A]\r\n\r\n");
-    QTest::newRow("plain line untouched") << Bytes("[A]\r\nk\r\n") << "A" << "k" << Bytes("[A]\r\nk\r\n\r\n");
-    QTest::newRow("missing key") << Bytes("[A]\r\nm=1\r\n") << "A" << "k" << Bytes("[A]\r\nm=1\r\n\r\n");
-    QTest::newRow("missing section") << Bytes("[A]\r\nk=1\r\n") << "B" << "k" << Bytes("[A]\r\nk=1\r\n\r\n");
+        << Bytes("[A]\r\nk=1\r\nk=2\r\n") << u"a"_s << u"K"_s << Bytes("[A]\r\nk=2\r\n\r\n");
+    QTest::newRow("emptied section stays") << Bytes("[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\n\r\n");
+    QTest::newRow("plain line untouched") << Bytes("[A]\r\nk\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\nk\r\n\r\n");
+    QTest::newRow("missing key") << Bytes("[A]\r\nm=1\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\nm=1\r\n\r\n");
+    QTest::newRow("missing section") << Bytes("[A]\r\nk=1\r\n") << u"B"_s << u"k"_s << Bytes("[A]\r\nk=1\r\n\r\n");
     QTest::newRow("only the first section of the name is searched")
-        << Bytes("[A]\r\n[A]\r\nk=1\r\n") << "A" << "k" << Bytes("[A]\r\n\r\n[A]\r\nk=1\r\n\r\n");
+        << Bytes("[A]\r\n[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\n\r\n[A]\r\nk=1\r\n\r\n");
 }
 
 void TestSettingsFile::deleteKey()
@@ -361,13 +361,13 @@ void TestSettingsFile::sectionAndKeyTests_data()
     QTest::addColumn<bool>("sectionExists");
     QTest::addColumn<bool>("valueExists");
 
-    QTest::newRow("empty section") << Bytes("[Empty]\r\n") << "EMPTY" << "k" << true << false;
-    QTest::newRow("letter case ignored") << Bytes("[A]\r\nk=1\r\n") << "a" << "K" << true << true;
-    QTest::newRow("empty value") << Bytes("[A]\r\nk=\r\n") << "A" << "k" << true << true;
-    QTest::newRow("plain line") << Bytes("[A]\r\nk\r\n") << "A" << "k" << true << false;
+    QTest::newRow("empty section") << Bytes("[Empty]\r\n") << u"EMPTY"_s << u"k"_s << true << false;
+    QTest::newRow("letter case ignored") << Bytes("[A]\r\nk=1\r\n") << u"a"_s << u"K"_s << true << true;
+    QTest::newRow("empty value") << Bytes("[A]\r\nk=\r\n") << u"A"_s << u"k"_s << true << true;
+    QTest::newRow("plain line") << Bytes("[A]\r\nk\r\n") << u"A"_s << u"k"_s << true << false;
     QTest::newRow("key only in a later section of the name")
-        << Bytes("[A]\r\n[A]\r\nk=1\r\n") << "A" << "k" << true << false;
-    QTest::newRow("missing section") << Bytes("[A]\r\nk=1\r\n") << "B" << "k" << false << false;
+        << Bytes("[A]\r\n[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << true << false;
+    QTest::newRow("missing section") << Bytes("[A]\r\nk=1\r\n") << u"B"_s << u"k"_s << false << false;
 }
 
 void TestSettingsFile::sectionAndKeyTests()

@@ -271,7 +271,7 @@ void TestWindowStateStore::firstStartWritesMainSections()
 void TestWindowStateStore::restoresPlacementAndMaximizedState()
 {
     WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "ShowCmd=3", "Flags=0", "PixelsPerInch=96",
-                                     "MinMaxPos=-1,-1,-8,-8", "NormPos=40,30,640,530", "ItemComment_Width=310"}));
+                                        "MinMaxPos=-1,-1,-8,-8", "NormPos=40,30,640,530", "ItemComment_Width=310"}));
     if (LogicalDpi(TMainWindow()) != 96)
         QSKIP("the screen's resolution is not 96 dots per inch");
     TScriptedDialogs dialogs;
@@ -369,7 +369,7 @@ void TestWindowStateStore::showStates()
 void TestWindowStateStore::olderFormVersionRestoresNothing()
 {
     WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=-1", "ShowCmd=3", "NormPos=40,30,640,530",
-                                     "ItemComment_Width=310", "[ParvexDlg\\FBAliasList_Columns]", "Count=1"}));
+                                        "ItemComment_Width=310", "[ParvexDlg\\FBAliasList_Columns]", "Count=1"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QVERIFY(!run.Window.property(PlacementAppliedProperty).toBool());
@@ -457,13 +457,13 @@ void TestWindowStateStore::storedPropsResolution()
 void TestWindowStateStore::storedColumnSets()
 {
     WriteFixture(SettingsPath(),
-              Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300", "[ParvexDlg\\FBAliasList_Columns\\Item0]",
-                     "Caption=Name", "Width=120", "[ParvexDlg\\FBAliasList_Columns\\Item1]", "Alignment=taRightJustify",
-                     "AutoSize=TRUE", "Caption=Pfad", "ImageIndex=4", "MaxWidth=400", "MinWidth=20", "Tag=7",
-                     "Width=130",
-                     "[ParvexDlg\\FBAliasList_Columns]", "Count=2",
-                     // Item sections without "Count": the layout's columns stay.
-                     "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Fremd", "Width=90"}));
+                 Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300",
+                        "[ParvexDlg\\FBAliasList_Columns\\Item0]", "Caption=Name", "Width=120",
+                        "[ParvexDlg\\FBAliasList_Columns\\Item1]", "Alignment=taRightJustify", "AutoSize=TRUE",
+                        "Caption=Pfad", "ImageIndex=4", "MaxWidth=400", "MinWidth=20", "Tag=7", "Width=130",
+                        "[ParvexDlg\\FBAliasList_Columns]", "Count=2",
+                        // Item sections without "Count": the layout's columns stay.
+                        "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Fremd", "Width=90"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QTreeWidget &aliases = *run.Window.FBAliasList;
@@ -490,12 +490,12 @@ void TestWindowStateStore::storedColumnSets()
 void TestWindowStateStore::malformedColumnValueEndsThatSet()
 {
     WriteFixture(SettingsPath(),
-              Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300",
-                     "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Eins", "Width=100",
-                     "[ParvexDlg\\ParvexList_Columns\\Item1]", "Alignment=taCenter", "Caption=Zwei", "Tag=5",
-                     "Width=abc",
-                     "[ParvexDlg\\ParvexList_Columns\\Item2]", "Caption=Drei",
-                     "[ParvexDlg\\ParvexList_Columns]", "Count=3"}));
+                 Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300",
+                        "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Eins", "Width=100",
+                        "[ParvexDlg\\ParvexList_Columns\\Item1]", "Alignment=taCenter", "Caption=Zwei", "Tag=5",
+                        "Width=abc",
+                        "[ParvexDlg\\ParvexList_Columns\\Item2]", "Caption=Drei",
+                        "[ParvexDlg\\ParvexList_Columns]", "Count=3"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QTreeWidget &params = *run.Window.ParvexList;
@@ -516,9 +516,10 @@ void TestWindowStateStore::surplusColumnsRemoved()
 {
     // Five stored columns, of which the third is malformed: the list ends up with three.
     WriteFixture(SettingsPath(),
-              Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns\\Item2]", "Width=x",
-                     "[ParvexDlg\\FBAliasList_Columns\\Item3]", "Width=60", "[ParvexDlg\\FBAliasList_Columns\\Item4]",
-                     "Width=70", "[ParvexDlg\\FBAliasList_Columns]", "Count=5", "Item4=kept elsewhere"}));
+                 Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns\\Item2]", "Width=x",
+                        "[ParvexDlg\\FBAliasList_Columns\\Item3]", "Width=60",
+                        "[ParvexDlg\\FBAliasList_Columns\\Item4]", "Width=70",
+                        "[ParvexDlg\\FBAliasList_Columns]", "Count=5", "Item4=kept elsewhere"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QCOMPARE(run.Window.FBAliasList->columnCount(), 3);
@@ -534,7 +535,8 @@ void TestWindowStateStore::surplusColumnsRemoved()
 
 void TestWindowStateStore::badCountStopsSave()
 {
-    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns]", "Count=zz"}));
+    WriteFixture(SettingsPath(),
+                 Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns]", "Count=zz"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     // Malformed at the restore: the list is left without columns, silently.
@@ -571,8 +573,8 @@ void TestWindowStateStore::readOnlyFileNeverWritten()
 void TestWindowStateStore::dialogKeepsOnlyPosition()
 {
     WriteFixture(SettingsPath(), Lines({"; Texte", "[GERMAN]", "; Beschriftungen", "", "CloseBtn = Schlie\xDF" "en",
-                                     "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0", "MinMaxPos=5,6,7,8",
-                                     "NormPos=100,80,300,150"}));
+                                        "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0", "MinMaxPos=5,6,7,8",
+                                        "NormPos=100,80,300,150"}));
     TScriptedDialogs dialogs;
     TMainWindow owner;
     QDialog dialog(&owner);
@@ -652,7 +654,7 @@ void TestWindowStateStore::fileNameLetterCase()
     const QString section = mainWindow ? u"ParvexDlg"_s : u"ParvexItemEditDlg"_s;
     if (!existing.isEmpty())
         WriteFixture(FFolder->filePath(existing),
-                  Lines({"[" + section.toLatin1() + "]", "FormVersion=0", "NormPos=5,5,300,300"}));
+                     Lines({"[" + section.toLatin1() + "]", "FormVersion=0", "NormPos=5,5,300,300"}));
     TScriptedDialogs dialogs;
     TMainWindow window;
     window.setObjectName(section);

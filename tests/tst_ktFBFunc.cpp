@@ -90,15 +90,15 @@ void TestKtFBFunc::paramCatalogRows_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("defaultValue");
 
-    QTest::newRow("first") << 0 << "RootDirectory" << "";
-    QTest::newRow("cache pages") << 2 << "DefaultDbCachePages" << "2048";
-    QTest::newRow("sort upper limit") << 4 << "SortMemUpperLimit" << "67108864";
-    QTest::newRow("service name") << 13 << "RemoteServiceName" << "gds_db";
-    QTest::newRow("service port") << 14 << "RemoteServicePort" << "3050";
-    QTest::newRow("bind address") << 18 << "RemoteBindAddress" << "";
-    QTest::newRow("ipc name") << 31 << "IpcName" << "FirebirdIPI";
-    QTest::newRow("pipe name") << 32 << "RemotePipeName" << "interbas";
-    QTest::newRow("last") << 36 << "ServerMode" << "";
+    QTest::newRow("first") << 0 << u"RootDirectory"_s << u""_s;
+    QTest::newRow("cache pages") << 2 << u"DefaultDbCachePages"_s << u"2048"_s;
+    QTest::newRow("sort upper limit") << 4 << u"SortMemUpperLimit"_s << u"67108864"_s;
+    QTest::newRow("service name") << 13 << u"RemoteServiceName"_s << u"gds_db"_s;
+    QTest::newRow("service port") << 14 << u"RemoteServicePort"_s << u"3050"_s;
+    QTest::newRow("bind address") << 18 << u"RemoteBindAddress"_s << u""_s;
+    QTest::newRow("ipc name") << 31 << u"IpcName"_s << u"FirebirdIPI"_s;
+    QTest::newRow("pipe name") << 32 << u"RemotePipeName"_s << u"interbas"_s;
+    QTest::newRow("last") << 36 << u"ServerMode"_s << u""_s;
 }
 
 void TestKtFBFunc::paramCatalogRows()
@@ -205,10 +205,10 @@ void TestKtFBFunc::aliasCatalogRows_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("description");
 
-    QTest::newRow("security database") << 0 << "hv_sec" << "Anmelde-Datenbank";
-    QTest::newRow("main database") << 1 << "hv" << "Stamm-Datenbank";
-    QTest::newRow("marketplace") << 3 << "hv_mkt" << "Marktplatz-Datenbank";
-    QTest::newRow("last") << 7 << "pq_pics" << "Bestandteil-Abbildungen";
+    QTest::newRow("security database") << 0 << u"hv_sec"_s << u"Anmelde-Datenbank"_s;
+    QTest::newRow("main database") << 1 << u"hv"_s << u"Stamm-Datenbank"_s;
+    QTest::newRow("marketplace") << 3 << u"hv_mkt"_s << u"Marktplatz-Datenbank"_s;
+    QTest::newRow("last") << 7 << u"pq_pics"_s << u"Bestandteil-Abbildungen"_s;
 }
 
 void TestKtFBFunc::aliasCatalogRows()

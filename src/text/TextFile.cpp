@@ -135,7 +135,8 @@ template <typename Unit>
 constexpr quint64 LowUnitLanes(quint64 word)
 {
     constexpr quint64 highBits = Lanes<Unit> << (8 * sizeof(Unit) - 1);
-    return (word - 0x0E * Lanes<Unit>) & ~word & highBits;
+    constexpr quint64 thresholds = 0x0E * Lanes<Unit>;
+    return (word - thresholds) & ~word & highBits;
 }
 
 // The first unit from `at` on that may end a line or the text (any below U+000E), or `end`.
@@ -147,7 +148,7 @@ const Unit *SkipToLowUnit(const Unit *at, const Unit *end)
         if (const quint64 lanes = LowUnitLanes<Unit>(qFromLittleEndian<quint64>(at)))
             return at + qCountTrailingZeroBits(lanes) / (8 * sizeof(Unit));
     }
-    while (at < end && *at > u'\r')
+    while (at < end && u'\r' < *at)
         ++at;
     return at;
 }
