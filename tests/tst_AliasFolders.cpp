@@ -162,12 +162,12 @@ void TestAliasFolders::allOnFileWithoutAliases()
 void TestAliasFolders::allToFolderWithHashAndBack()
 {
     TOpenAliasPage page("hv = \"/old/n#0/main.fdb\"\npq_items=\"\"\n");
-    QCOMPARE(page.Paths()[1], u"/old/n#0/main.fdb"_qs);
+    QCOMPARE(page.Paths()[1], u"/old/n#0/main.fdb"_s);
     QCOMPARE(page.Paths()[4], QString());
 
-    const QStringList files = {u"hv_sec.db"_qs, u"main.fdb"_qs, u"hv_media.db"_qs, u"hv_mkt.db"_qs,
-                               u"pq_items.db"_qs, u"pq_stock.db"_qs, u"pq_rates.db"_qs, u"pq_pics.db"_qs};
-    for (const QString &folder : {u"/srv/n#1"_qs, u"/srv/db"_qs}) {
+    const QStringList files = {u"hv_sec.db"_s, u"main.fdb"_s, u"hv_media.db"_s, u"hv_mkt.db"_s,
+                               u"pq_items.db"_s, u"pq_stock.db"_s, u"pq_rates.db"_s, u"pq_pics.db"_s};
+    for (const QString &folder : {u"/srv/n#1"_s, u"/srv/db"_s}) {
         page.Update(0, folder, mrAll);
         const QStringList keys = AliasCatalogKeys();
         for (int row = 0; row < 8; ++row) {
@@ -178,7 +178,7 @@ void TestAliasFolders::allToFolderWithHashAndBack()
         }
     }
     QCOMPARE(page.Fixture.Window().AliasList().Lines().mid(0, 2),
-             QStringList({u"hv=/srv/db/main.fdb"_qs, u"pq_items=/srv/db/pq_items.db"_qs}));
+             QStringList({u"hv=/srv/db/main.fdb"_s, u"pq_items=/srv/db/pq_items.db"_s}));
 }
 
 void TestAliasFolders::cancelledPickerChangesNothing()

@@ -130,12 +130,12 @@ void TestParamEdit::ignoredParametersLookDisabledButStayEditable()
         QVERIFY(item->flags().testFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
     }
 
-    QTreeWidgetItem *row = page.Select(u"LockGrantOrder"_qs);
+    QTreeWidgetItem *row = page.Select(u"LockGrantOrder"_s);
     QCOMPARE(row->foreground(0).color(), disabled);
-    AnswerEditDialog(u"0"_qs);
+    AnswerEditDialog(u"0"_s);
     page.Fixture.Control<QToolButton>("EditBtn")->click();
-    QCOMPARE(row->text(1), u"0"_qs);
-    QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"LockGrantOrder"), u"0"_qs);
+    QCOMPARE(row->text(1), u"0"_s);
+    QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"LockGrantOrder"), u"0"_s);
 }
 
 void TestParamEdit::selectionShowsHelpAndEnablesReset_data()

@@ -24,17 +24,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString ServerBinary = u"/usr/sbin/firebird"_qs;
-const QString ClientBinary = u"/usr/bin/isql-fb"_qs;
+const QString ServerBinary = u"/usr/sbin/firebird"_s;
+const QString ClientBinary = u"/usr/bin/isql-fb"_s;
 // Debian's server folder: links to the configuration files beside the server's own parts.
-const QString SystemRoot = u"/usr/lib/x86_64-linux-gnu/firebird/3.0"_qs;
+const QString SystemRoot = u"/usr/lib/x86_64-linux-gnu/firebird/3.0"_s;
 
 // The private server's administrator, kept in its own security database, and the same name with
 // another password in the suite's security database "hv_sec".
-const QString ServerPassword = u"masterkey"_qs;
-const QString SuitePassword = u"hv-secret"_qs;
+const QString ServerPassword = u"masterkey"_s;
+const QString SuitePassword = u"hv-secret"_s;
 
 // A loopback port that nothing listens on now.
 int FreeLoopbackPort()
@@ -86,13 +88,13 @@ bool MakeServerFolder(const QString &root)
 QProcessEnvironment ServerEnvironment(const QString &root, const QString &work)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"FIREBIRD"_qs, root);
-    environment.insert(u"FIREBIRD_LOCK"_qs, work + u"/lock"_qs);
-    environment.insert(u"FIREBIRD_TMP"_qs, work + u"/tmp"_qs);
-    environment.insert(u"LANG"_qs, u"C.UTF-8"_qs);
-    environment.remove(u"LC_ALL"_qs);
-    environment.remove(u"ISC_USER"_qs);
-    environment.remove(u"ISC_PASSWORD"_qs);
+    environment.insert(u"FIREBIRD"_s, root);
+    environment.insert(u"FIREBIRD_LOCK"_s, work + u"/lock"_s);
+    environment.insert(u"FIREBIRD_TMP"_s, work + u"/tmp"_s);
+    environment.insert(u"LANG"_s, u"C.UTF-8"_s);
+    environment.remove(u"LC_ALL"_s);
+    environment.remove(u"ISC_USER"_s);
+    environment.remove(u"ISC_PASSWORD"_s);
     return environment;
 }
 
@@ -102,13 +104,13 @@ QString RunClient(const QProcessEnvironment &environment, const QStringList &arg
     QProcess client;
     client.setProcessEnvironment(environment);
     client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(ClientBinary, QStringList{u"-q"_qs} + arguments);
+    client.start(ClientBinary, QStringList{u"-q"_s} + arguments);
     client.write(script.toUtf8() + "\nquit;\n");
     client.closeWriteChannel();
     if (!client.waitForFinished(30000)) {
         client.kill();
         client.waitForFinished();
-        return u"<the client did not finish>"_qs;
+        return u"<the client did not finish>"_s;
     }
     return QString::fromUtf8(client.readAll());
 }
@@ -160,7 +162,7 @@ private:
 QStringList OpenedDatabases(const QString &output)
 {
     QStringList opened;
-    static const QRegularExpression line(u"DB\\|[^\\n]*\\|\\w+"_qs);
+    static const QRegularExpression line(u"DB\\|[^\\n]*\\|\\w+"_s);
     for (QRegularExpressionMatchIterator it = line.globalMatch(output); it.hasNext();)
         opened << it.next().captured();
     return opened;
@@ -178,13 +180,13 @@ private slots:
 void TestRealServer::serverReadsWhatTheProgramWrote()
 {
     if (!QFileInfo(ServerBinary).isExecutable() || !QFileInfo(ClientBinary).isExecutable()
-        || !QFileInfo::exists(SystemRoot + u"/firebird.conf"_qs))
+        || !QFileInfo::exists(SystemRoot + u"/firebird.conf"_s))
         QSKIP("Debian's firebird3.0-server and firebird3.0-utils are not installed (scripts/setup.sh "
               "test installs them): the real-server test is skipped.");
 
     QTemporaryDir work;
     QVERIFY(work.isValid());
-    QVERIFY(QDir(work.path()).mkpath(u"lock"_qs) && QDir(work.path()).mkpath(u"tmp"_qs));
+    QVERIFY(QDir(work.path()).mkpath(u"lock"_s) && QDir(work.path()).mkpath(u"tmp"_s));
     TWindowFixture fixture;
     const QString root = fixture.ServerFolder();
     QVERIFY(MakeServerFolder(root));
@@ -192,16 +194,16 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
 
     // The private server's own administrator, in a security database of its own: the first
     // setting of the copied firebird.conf, made by the program's routines.
-    const QString securityDatabase = root + u"/security3.fdb"_qs;
+    const QString securityDatabase = root + u"/security3.fdb"_s;
     {
         TLineDocument config;
-        config.LoadFromFile(root + u"/firebird.conf"_qs);
+        config.LoadFromFile(root + u"/firebird.conf"_s);
         NormalizeLines(config);
-        SetConfigValue(config, u"SecurityDatabase"_qs, securityDatabase);
-        config.SaveToFile(root + u"/firebird.conf"_qs);
+        SetConfigValue(config, u"SecurityDatabase"_s, securityDatabase);
+        config.SaveToFile(root + u"/firebird.conf"_s);
     }
-    const QString created = RunClient(environment, {u"-user"_qs, u"SYSDBA"_qs},
-                                      u"create database '%1';\ncreate user SYSDBA password '%2' using plugin Srp;\ncommit;"_qs
+    const QString created = RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
+                                      u"create database '%1';\ncreate user SYSDBA password '%2' using plugin Srp;\ncommit;"_s
                                           .arg(securityDatabase, ServerPassword));
     QVERIFY2(QFileInfo::exists(securityDatabase) && created.trimmed().isEmpty(), qPrintable(created));
 
@@ -211,17 +213,17 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
     fixture.Open(root);
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
     auto *parameters = fixture.Control<QTreeWidget>("ParvexList");
-    parameters->setCurrentItem(parameters->findItems(u"RemoteServicePort"_qs, Qt::MatchExactly).value(0));
+    parameters->setCurrentItem(parameters->findItems(u"RemoteServicePort"_s, Qt::MatchExactly).value(0));
     AnswerEditDialog(QString::number(port));
     fixture.Control<QToolButton>("EditBtn")->click();
     fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
 
     const QStringList keys = AliasCatalogKeys();
-    const QString server = u"localhost/%1:"_qs.arg(port);
+    const QString server = u"localhost/%1:"_s.arg(port);
     // "#" would start a comment and umlauts must reach a UTF-8 system as UTF-8; each folder takes
     // over the aliases the one before it wrote.
-    for (const QString &name : {u"plain"_qs, u"n#1"_qs, u"Datenbänke"_qs}) {
-        const QString folder = work.path() + u"/databases/"_qs + name;
+    for (const QString &name : {u"plain"_s, u"n#1"_s, u"Datenbänke"_s}) {
+        const QString folder = work.path() + u"/databases/"_s + name;
         QVERIFY(QDir().mkpath(folder));
         fixture.Dialogs.FolderAnswers = {folder};
         fixture.Dialogs.MessageAnswers = {mrAll};
@@ -231,41 +233,41 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
 
         TServerProcess process(environment);
         QVERIFY2(process.WaitListening(port),
-                 qPrintable(u"The server is not listening on port %1, its firebird.conf's port. It said:\n"_qs.arg(port)
+                 qPrintable(u"The server is not listening on port %1, its firebird.conf's port. It said:\n"_s.arg(port)
                             + process.Output()));
 
         // The suite's security database first, by the server's administrator; then its own
         // administrator, put in by a local attachment through an alias that names it.
         QString output = RunClient(environment, {},
-                                   u"create database '%1hv_sec' user 'SYSDBA' password '%2';"_qs.arg(server, ServerPassword));
+                                   u"create database '%1hv_sec' user 'SYSDBA' password '%2';"_s.arg(server, ServerPassword));
         QVERIFY2(output.trimmed().isEmpty(), qPrintable(output));
-        output = RunClient(environment, {u"-user"_qs, u"SYSDBA"_qs},
-                           u"create database 'hv';\ncreate user SYSDBA password '%1' using plugin Srp;\ncommit;\ndrop database;"_qs
+        output = RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
+                           u"create database 'hv';\ncreate user SYSDBA password '%1' using plugin Srp;\ncommit;\ndrop database;"_s
                                .arg(SuitePassword));
         QVERIFY2(output.trimmed().isEmpty(), qPrintable(output));
 
         QString script;
         for (const QString &key : keys.mid(1))
-            script += u"create database '%1%2' user 'SYSDBA' password '%3';\n"_qs.arg(server, key, SuitePassword);
+            script += u"create database '%1%2' user 'SYSDBA' password '%3';\n"_s.arg(server, key, SuitePassword);
         for (const QString &key : keys) {
             const QString password = key == SecurityAlias() ? ServerPassword : SuitePassword;
-            script += u"connect '%1%2' user 'SYSDBA' password '%3';\n"_qs.arg(server, key, password)
-                    + u"select 'DB|' || trim(mon$database_name) || '|' || trim(mon$sec_database) from mon$database;\n"_qs;
+            script += u"connect '%1%2' user 'SYSDBA' password '%3';\n"_s.arg(server, key, password)
+                    + u"select 'DB|' || trim(mon$database_name) || '|' || trim(mon$sec_database) from mon$database;\n"_s;
         }
         output = RunClient(environment, {}, script);
-        QVERIFY2(!output.contains(u"Statement failed"_qs), qPrintable(output));
+        QVERIFY2(!output.contains(u"Statement failed"_s), qPrintable(output));
         QStringList expected;
         for (const QString &key : keys) {
-            const QString kind = key == SecurityAlias() ? u"Default"_qs : u"Other"_qs;
-            expected << u"DB|%1/%2.db|%3"_qs.arg(folder, key, kind);
-            QVERIFY2(QFileInfo::exists(folder + u'/' + key + u".db"_qs), qPrintable(key));
+            const QString kind = key == SecurityAlias() ? u"Default"_s : u"Other"_s;
+            expected << u"DB|%1/%2.db|%3"_s.arg(folder, key, kind);
+            QVERIFY2(QFileInfo::exists(folder + u'/' + key + u".db"_s), qPrintable(key));
         }
         QCOMPARE(OpenedDatabases(output), expected);
 
         // "Other" is hv_sec: the server's administrator is unknown there.
         output = RunClient(environment, {},
-                           u"connect '%1hv' user 'SYSDBA' password '%2';"_qs.arg(server, ServerPassword));
-        QVERIFY2(output.contains(u"Your user name and password are not defined"_qs), qPrintable(output));
+                           u"connect '%1hv' user 'SYSDBA' password '%2';"_s.arg(server, ServerPassword));
+        QVERIFY2(output.contains(u"Your user name and password are not defined"_s), qPrintable(output));
 
         process.Stop();
         QVERIFY(!Listening(port));

@@ -24,7 +24,7 @@ const QString CachePages = u"DefaultDbCachePages"_s;
 // The help text of `name` in the language file shipped with the program.
 QString ShippedHelpText(const QString &name)
 {
-    return TSettingsFile(QStringLiteral(TESSARO_LANGUAGE_FILE)).ReadString(QStringLiteral("GERMAN"), name, QString());
+    return TSettingsFile(QString::fromUtf8(TESSARO_LANGUAGE_FILE)).ReadString(u"GERMAN"_s, name, QString());
 }
 
 // The names Firebird 3.0 and later ignore, with the name that took each one's place, if any.
@@ -39,7 +39,7 @@ const QMap<QString, QString> IgnoredNames = {
     {"LockSignal", ""},
 };
 
-const QString IgnoredSentence = QStringLiteral("Firebird 3.0 und neuer lesen diesen Namen nicht");
+const QString IgnoredSentence = u"Firebird 3.0 und neuer lesen diesen Namen nicht"_s;
 
 } // namespace
 
@@ -149,13 +149,13 @@ void TestKtFBFunc::shippedHelpTextsOfIgnoredParameters()
             QVERIFY2(!help.contains(IgnoredSentence), qPrintable(name));
             continue;
         }
-        const QString firstLine = help.section(QStringLiteral("\\n"), 0, 0);
+        const QString firstLine = help.section(u"\\n"_s, 0, 0);
         QVERIFY2(firstLine.contains(IgnoredSentence), qPrintable(name));
         const QString successor = IgnoredNames.value(name);
         if (!successor.isEmpty())
-            QVERIFY2(firstLine.contains(QStringLiteral("An seine Stelle trat %1.").arg(successor)), qPrintable(name));
+            QVERIFY2(firstLine.contains(u"An seine Stelle trat %1."_s.arg(successor)), qPrintable(name));
         else
-            QVERIFY2(!firstLine.contains(QStringLiteral("An seine Stelle")), qPrintable(name));
+            QVERIFY2(!firstLine.contains(u"An seine Stelle"_s), qPrintable(name));
     }
 }
 
@@ -164,15 +164,15 @@ void TestKtFBFunc::shippedHelpTextsGiveBothDefaults_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("serverDefault");
 
-    QTest::newRow("LockHashSlots") << "LockHashSlots" << "8191";
-    QTest::newRow("LockMemSize") << "LockMemSize" << "1M";
-    QTest::newRow("DummyPacketInterval") << "DummyPacketInterval" << "0";
-    QTest::newRow("TcpNoNagle") << "TcpNoNagle" << "1";
-    QTest::newRow("CpuAffinityMask") << "CpuAffinityMask" << "0";
-    QTest::newRow("IpcName") << "IpcName" << "FIREBIRD";
-    QTest::newRow("ServerMode") << "ServerMode" << "Super";
-    QTest::newRow("MaxUnflushedWrites") << "MaxUnflushedWrites" << "-1 auf anderen Systemen als Windows";
-    QTest::newRow("MaxUnflushedWriteTime") << "MaxUnflushedWriteTime" << "-1 auf anderen Systemen als Windows";
+    QTest::newRow("LockHashSlots") << u"LockHashSlots"_s << u"8191"_s;
+    QTest::newRow("LockMemSize") << u"LockMemSize"_s << u"1M"_s;
+    QTest::newRow("DummyPacketInterval") << u"DummyPacketInterval"_s << u"0"_s;
+    QTest::newRow("TcpNoNagle") << u"TcpNoNagle"_s << u"1"_s;
+    QTest::newRow("CpuAffinityMask") << u"CpuAffinityMask"_s << u"0"_s;
+    QTest::newRow("IpcName") << u"IpcName"_s << u"FIREBIRD"_s;
+    QTest::newRow("ServerMode") << u"ServerMode"_s << u"Super"_s;
+    QTest::newRow("MaxUnflushedWrites") << u"MaxUnflushedWrites"_s << u"-1 auf anderen Systemen als Windows"_s;
+    QTest::newRow("MaxUnflushedWriteTime") << u"MaxUnflushedWriteTime"_s << u"-1 auf anderen Systemen als Windows"_s;
 }
 
 void TestKtFBFunc::shippedHelpTextsGiveBothDefaults()
@@ -183,20 +183,20 @@ void TestKtFBFunc::shippedHelpTextsGiveBothDefaults()
     const auto row = std::find_if(ParamCatalog.begin(), ParamCatalog.end(),
                                   [&](const TParamCatalogRow &r) { return name == QLatin1String(r.Name); });
     QVERIFY(row != ParamCatalog.end());
-    const QString catalogDefault = *row->Default ? QString::fromUtf8(row->Default) : QStringLiteral("leer");
+    const QString catalogDefault = *row->Default ? QString::fromUtf8(row->Default) : u"leer"_s;
     const QString help = ShippedHelpText(name);
-    const QString expected = QStringLiteral("Standard: %1").arg(catalogDefault);
-    QVERIFY2(help.contains(expected + u';') || help.contains(expected + QStringLiteral(" (")), qPrintable(help));
-    QVERIFY2(help.contains(QStringLiteral("Firebird 3.0 selbst nimmt ohne Eintrag %1").arg(serverDefault)),
+    const QString expected = u"Standard: %1"_s.arg(catalogDefault);
+    QVERIFY2(help.contains(expected + u';') || help.contains(expected + u" ("_s), qPrintable(help));
+    QVERIFY2(help.contains(u"Firebird 3.0 selbst nimmt ohne Eintrag %1"_s.arg(serverDefault)),
              qPrintable(help));
 }
 
 void TestKtFBFunc::shippedHelpTextOfBindAddressWarnsOfReset()
 {
-    const QString help = ShippedHelpText(QStringLiteral("RemoteBindAddress"));
-    QVERIFY(help.contains(QStringLiteral("Zurücksetzen entfernt die Zeile")));
-    QVERIFY(help.contains(QStringLiteral("alle Netzwerkschnittstellen")));
-    QVERIFY(help.contains(QStringLiteral("RemoteBindAddress = localhost")));
+    const QString help = ShippedHelpText(u"RemoteBindAddress"_s);
+    QVERIFY(help.contains(u"Zurücksetzen entfernt die Zeile"_s));
+    QVERIFY(help.contains(u"alle Netzwerkschnittstellen"_s));
+    QVERIFY(help.contains(u"RemoteBindAddress = localhost"_s));
 }
 
 void TestKtFBFunc::aliasCatalogRows_data()
@@ -453,16 +453,16 @@ void TestKtFBFunc::aliasValue_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("plain path as it is") << "/srv/db/hv.db" << "/srv/db/hv.db";
-    QTest::newRow("Windows path as it is") << "D:\\Db\\hv.db" << "D:\\Db\\hv.db";
-    QTest::newRow("blank inside as it is") << "/srv/my db/hv.db" << "/srv/my db/hv.db";
+    QTest::newRow("plain path as it is") << u"/srv/db/hv.db"_s << u"/srv/db/hv.db"_s;
+    QTest::newRow("Windows path as it is") << u"D:\\Db\\hv.db"_s << u"D:\\Db\\hv.db"_s;
+    QTest::newRow("blank inside as it is") << u"/srv/my db/hv.db"_s << u"/srv/my db/hv.db"_s;
     QTest::newRow("umlauts as they are") << u"/srv/Datenbänke/hv.db"_s << u"/srv/Datenbänke/hv.db"_s;
-    QTest::newRow("empty as it is") << "" << "";
-    QTest::newRow("# would start a comment") << "/srv/n#1/hv.db" << "\"/srv/n#1/hv.db\"";
-    QTest::newRow("# at the end") << "/srv/hv.db#" << "\"/srv/hv.db#\"";
-    QTest::newRow("leading blank would be trimmed") << " x/hv.db" << "\" x/hv.db\"";
-    QTest::newRow("trailing blank would be trimmed") << "/srv/hv.db " << "\"/srv/hv.db \"";
-    QTest::newRow("trailing tab would be trimmed") << "/srv/hv.db\t" << "\"/srv/hv.db\t\"";
+    QTest::newRow("empty as it is") << u""_s << u""_s;
+    QTest::newRow("# would start a comment") << u"/srv/n#1/hv.db"_s << u"\"/srv/n#1/hv.db\""_s;
+    QTest::newRow("# at the end") << u"/srv/hv.db#"_s << u"\"/srv/hv.db#\""_s;
+    QTest::newRow("leading blank would be trimmed") << u" x/hv.db"_s << u"\" x/hv.db\""_s;
+    QTest::newRow("trailing blank would be trimmed") << u"/srv/hv.db "_s << u"\"/srv/hv.db \""_s;
+    QTest::newRow("trailing tab would be trimmed") << u"/srv/hv.db\t"_s << u"\"/srv/hv.db\t\""_s;
 }
 
 void TestKtFBFunc::aliasValue()
@@ -479,13 +479,13 @@ void TestKtFBFunc::aliasPath_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("path");
 
-    QTest::newRow("quoted") << "\"/srv/n#1/hv.db\"" << "/srv/n#1/hv.db";
-    QTest::newRow("quoted without need") << "\"/srv/hv.db\"" << "/srv/hv.db";
-    QTest::newRow("empty quotes") << "\"\"" << "";
-    QTest::newRow("a lone quote") << "\"" << "\"";
-    QTest::newRow("opening quote only") << "\"/srv/hv.db" << "\"/srv/hv.db";
-    QTest::newRow("closing quote only") << "/srv/hv.db\"" << "/srv/hv.db\"";
-    QTest::newRow("quotes inside") << "/srv/\"a\"/hv.db" << "/srv/\"a\"/hv.db";
+    QTest::newRow("quoted") << u"\"/srv/n#1/hv.db\""_s << u"/srv/n#1/hv.db"_s;
+    QTest::newRow("quoted without need") << u"\"/srv/hv.db\""_s << u"/srv/hv.db"_s;
+    QTest::newRow("empty quotes") << u"\"\""_s << u""_s;
+    QTest::newRow("a lone quote") << u"\""_s << u"\""_s;
+    QTest::newRow("opening quote only") << u"\"/srv/hv.db"_s << u"\"/srv/hv.db"_s;
+    QTest::newRow("closing quote only") << u"/srv/hv.db\""_s << u"/srv/hv.db\""_s;
+    QTest::newRow("quotes inside") << u"/srv/\"a\"/hv.db"_s << u"/srv/\"a\"/hv.db"_s;
 }
 
 void TestKtFBFunc::aliasPath()
