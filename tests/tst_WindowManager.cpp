@@ -28,6 +28,8 @@
 #include <QWindow>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int WaitMs = 5000;
@@ -49,16 +51,16 @@ QString Run(const QString &program, const QStringList &arguments)
 
 QString Hex(WId id)
 {
-    return u"0x"_qs + QString::number(id, 16);
+    return u"0x"_s + QString::number(id, 16);
 }
 
 // One property of a window as xprop prints it, without the name: "" when it is not set.
 QString XProperty(const QWidget &window, const char *property)
 {
-    const QString line = Run(u"xprop"_qs, {u"-id"_qs, Hex(window.winId()), QLatin1String(property)});
+    const QString line = Run(u"xprop"_s, {u"-id"_s, Hex(window.winId()), QLatin1String(property)});
     const qsizetype equals = line.indexOf(u'=');
     const qsizetype hash = line.indexOf(u'#');
-    if (line.contains(u"not found"_qs) || (equals < 0 && hash < 0))
+    if (line.contains(u"not found"_s) || (equals < 0 && hash < 0))
         return QString();
     return line.mid((hash >= 0 ? hash : equals) + 1).trimmed();
 }
@@ -73,7 +75,7 @@ QList<unsigned> MotifHints(const QWidget &window)
 
 WId XFocus()
 {
-    return WId(Run(u"xdotool"_qs, {u"getwindowfocus"_qs}).trimmed().toULongLong());
+    return WId(Run(u"xdotool"_s, {u"getwindowfocus"_s}).trimmed().toULongLong());
 }
 
 // A click through the X server, as the user's mouse gives it: the window manager sees it first.
@@ -81,8 +83,8 @@ void ClickThroughServer(const QWidget &widget)
 {
     const QWidget *window = widget.window();
     const QPoint at = widget.mapTo(window, widget.rect().center());
-    QProcess::execute(u"xdotool"_qs, {u"mousemove"_qs, u"--window"_qs, QString::number(window->winId()),
-                                      QString::number(at.x()), QString::number(at.y()), u"click"_qs, u"1"_qs});
+    QProcess::execute(u"xdotool"_s, {u"mousemove"_s, u"--window"_s, QString::number(window->winId()),
+                                      QString::number(at.x()), QString::number(at.y()), u"click"_s, u"1"_s});
 }
 
 // Waits for the condition while events go on; false when it did not come true in time.
@@ -157,8 +159,8 @@ class TFramedFixture : public TWindowFixture {
 public:
     explicit TFramedFixture(const QByteArray &aliasFile = "hv = /data/hv.db\n")
     {
-        WriteServerFile(u"firebird.conf"_qs, "DefaultDbCachePages = 2048\n");
-        WriteServerFile(u"databases.conf"_qs, aliasFile);
+        WriteServerFile(u"firebird.conf"_s, "DefaultDbCachePages = 2048\n");
+        WriteServerFile(u"databases.conf"_s, aliasFile);
         Open(ServerFolder());
         if (!QTest::qWaitForWindowExposed(&Window()) || !WaitForSettledFrame(Window()))
             qFatal("the main window is not framed");
@@ -169,7 +171,7 @@ public:
     void OpenFindDialog(const QString &text)
     {
         Control<QToolButton>("SearchBtn")->click();
-        Find->findChild<QLineEdit *>(u"edtFindText"_qs)->setText(text);
+        Find->findChild<QLineEdit *>(u"edtFindText"_s)->setText(text);
     }
 
     QPoint FindDialogPoint() const { return Control<QTabWidget>("pcMain")->mapToGlobal(QPoint(100, 50)); }
@@ -197,29 +199,29 @@ void TestWindowManager::everySearchHitActivatesMainWindow()
 {
     constexpr int Hits = 50;
     TFramedFixture fixture(ManyHits(Hits));
-    fixture.OpenFindDialog(u"hit"_qs);
+    fixture.OpenFindDialog(u"hit"_s);
     auto *view = fixture.Control<QPlainTextEdit>("edtAliasFile");
-    auto *findNext = fixture.Find->findChild<QPushButton *>(u"FindNextBtn"_qs);
+    auto *findNext = fixture.Find->findChild<QPushButton *>(u"FindNextBtn"_s);
     QVERIFY(QTest::qWaitForWindowExposed(fixture.Find));
 
     int previous = -1;
     // The view is filled when first searched, so each hit is looked up in it as the search finds it.
-    const auto nextHit = [&] { return int(view->document()->toRawText().indexOf(u"hit"_qs, previous + 1)); };
+    const auto nextHit = [&] { return int(view->document()->toRawText().indexOf(u"hit"_s, previous + 1)); };
     for (int hit = 0; hit < Hits; ++hit) {
         // The user clicks Find Next: the window manager activates the dialog, the click runs the search.
         ClickThroughServer(*findNext);
         QTRY_VERIFY2_WITH_TIMEOUT(view->textCursor().hasSelection() && nextHit() >= 0
                                       && view->textCursor().selectionStart() == nextHit(),
-                                  qPrintable(u"hit %1 at %2 not selected: selection at %3"_qs.arg(hit).arg(nextHit()).arg(
+                                  qPrintable(u"hit %1 at %2 not selected: selection at %3"_s.arg(hit).arg(nextHit()).arg(
                                       view->textCursor().selectionStart())),
                                   WaitMs);
         previous = view->textCursor().selectionStart();
         // The next keys must reach the text: the window system's focus is in the main window.
         QTRY_VERIFY2_WITH_TIMEOUT(QApplication::activeWindow() == &fixture.Window() && view->hasFocus()
                                       && XFocus() == fixture.Window().winId(),
-                                  qPrintable(u"hit %1: the focus stayed in %2"_qs.arg(hit).arg(
+                                  qPrintable(u"hit %1: the focus stayed in %2"_s.arg(hit).arg(
                                       QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
-                                                                   : u"no window"_qs)),
+                                                                   : u"no window"_s)),
                                   WaitMs);
     }
 }
@@ -229,7 +231,7 @@ void TestWindowManager::findDialogFrameAtOffsetPoint()
     TFramedFixture fixture;
     // The first opening and every later one put the dialog's outer frame at the same point.
     for (int opening = 0; opening < 3; ++opening) {
-        fixture.OpenFindDialog(u"hv"_qs);
+        fixture.OpenFindDialog(u"hv"_s);
         QVERIFY(WaitForSettledFrame(*fixture.Find));
         QCOMPARE(Frame(*fixture.Find).topLeft(), fixture.FindDialogPoint());
         fixture.Find->close();
@@ -260,22 +262,22 @@ void TestWindowManager::standardDialogsCentredOnScreen()
     TQtStdDialogs dialogs;
     switch (dialog) {
     case 0:
-        dialogs.ShowMessageBox(u"Nicht gefunden"_qs, TMsgKind::Information, TMsgButton::OK);
+        dialogs.ShowMessageBox(u"Nicht gefunden"_s, TMsgKind::Information, TMsgButton::OK);
         break;
     case 1:
-        dialogs.ShowMessageBox(u"Welche?"_qs, TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+        dialogs.ShowMessageBox(u"Welche?"_s, TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
         break;
     case 2:
-        dialogs.ShowErrorBox(u"Fehler."_qs);
+        dialogs.ShowErrorBox(u"Fehler."_s);
         break;
     default:
-        dialogs.BrowseForFolder(u"Ordner"_qs);
+        dialogs.BrowseForFolder(u"Ordner"_s);
         break;
     }
     QVERIFY(frame.isValid());
     const QPoint centre = fixture.Window().screen()->availableGeometry().center();
     QVERIFY2((frame.center() - centre).manhattanLength() <= 1,
-             qPrintable(u"frame at %1,%2 %3x%4"_qs.arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+             qPrintable(u"frame at %1,%2 %3x%4"_s.arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
 }
 
 void TestWindowManager::dialogHints_data()
@@ -305,30 +307,30 @@ void TestWindowManager::dialogHints()
     TQtStdDialogs dialogs;
     switch (dialog) {
     case 0:
-        fixture.OpenFindDialog(u"hv"_qs);
+        fixture.OpenFindDialog(u"hv"_s);
         QVERIFY(WaitForSettledFrame(*fixture.Find));
         inspect(*fixture.Find);
         break;
     case 1: {
         InspectNextModal(inspect);
-        TParvexItem item{u"DefaultDbCachePages"_qs, u"2048"_qs, u"75"_qs};
-        EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, &window, fixture.Dialogs, fixture.ServerFolder());
+        TParvexItem item{u"DefaultDbCachePages"_s, u"2048"_s, u"75"_s};
+        EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_s, &window, fixture.Dialogs, fixture.ServerFolder());
         break;
     }
     case 2:
         InspectNextModal(inspect);
-        dialogs.ShowMessageBox(u"Nicht gefunden"_qs, TMsgKind::Information, TMsgButton::OK);
+        dialogs.ShowMessageBox(u"Nicht gefunden"_s, TMsgKind::Information, TMsgButton::OK);
         break;
     case 3:
         InspectNextModal(inspect);
-        dialogs.ShowErrorBox(u"Fehler."_qs);
+        dialogs.ShowErrorBox(u"Fehler."_s);
         break;
     default:
         InspectNextModal(inspect);
-        dialogs.BrowseForFolder(u"Ordner"_qs);
+        dialogs.BrowseForFolder(u"Ordner"_s);
         break;
     }
-    QVERIFY2(type.startsWith(u"_NET_WM_WINDOW_TYPE_DIALOG"_qs), qPrintable(type));
+    QVERIFY2(type.startsWith(u"_NET_WM_WINDOW_TYPE_DIALOG"_s), qPrintable(type));
     QCOMPARE(transientFor.toULongLong(nullptr, 0), quint64(window.winId()));
     QVERIFY(motif.size() >= 3);
     QVERIFY2(!(motif[1] & (MwmFuncMinimize | MwmFuncMaximize)), qPrintable(QString::number(motif[1], 16)));
@@ -342,7 +344,7 @@ void TestWindowManager::mainWindowHasNoMaximizeBox()
     QVERIFY(motif.size() >= 3);
     QVERIFY(motif[2] & MwmDecorMinimize);
     QVERIFY(!(motif[2] & MwmDecorMaximize));
-    QCOMPARE(XProperty(fixture.Window(), "_NET_WM_WINDOW_TYPE"), u"_NET_WM_WINDOW_TYPE_NORMAL"_qs);
+    QCOMPARE(XProperty(fixture.Window(), "_NET_WM_WINDOW_TYPE"), u"_NET_WM_WINDOW_TYPE_NORMAL"_s);
 }
 
 void TestWindowManager::minimizingModalDialogKeepsProgram()
@@ -360,7 +362,7 @@ void TestWindowManager::minimizingModalDialogKeepsProgram()
         QWindow &mainWindow = *window.windowHandle();
         connect(&dialogWindow, &QWindow::windowStateChanged, this, noteMinimized);
         // What the window manager's minimize button asks for.
-        QProcess::execute(u"xdotool"_qs, {u"windowminimize"_qs, QString::number(dialog.winId())});
+        QProcess::execute(u"xdotool"_s, {u"windowminimize"_s, QString::number(dialog.winId())});
         WaitFor([&] { return minimized; });
         backOnScreen = WaitFor([&] {
             return dialogWindow.isExposed() && mainWindow.isExposed()
@@ -368,8 +370,8 @@ void TestWindowManager::minimizingModalDialogKeepsProgram()
                    && !(mainWindow.windowStates() & Qt::WindowMinimized);
         });
     });
-    TParvexItem item{u"DefaultDbCachePages"_qs, u"2048"_qs, u"75"_qs};
-    EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_qs, &window, fixture.Dialogs, fixture.ServerFolder());
+    TParvexItem item{u"DefaultDbCachePages"_s, u"2048"_s, u"75"_s};
+    EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_s, &window, fixture.Dialogs, fixture.ServerFolder());
     QVERIFY2(minimized, "the window manager did not minimize the dialog");
     QVERIFY2(backOnScreen, "the program stayed hidden after the dialog was minimized");
 }

@@ -1,5 +1,7 @@
 #include "app/platform/DialogWindow.h"
 
+#include "app/platform/Platform.h"
+
 #include <QEvent>
 #include <QMetaObject>
 #include <QWidget>
@@ -7,7 +9,6 @@
 namespace {
 
 const char *const GuardName = "tessaroNormalDialog";
-constexpr Qt::WindowStates Refused = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
 class TNormalDialog : public QObject {
 public:
@@ -20,10 +21,11 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::WindowStateChange && (FDialog.windowState() & Refused)) {
+        if (event->type() == QEvent::WindowStateChange && (FDialog.windowState() & AlteredWindowStates)) {
             // After the state change has been handled, not inside it.
             QMetaObject::invokeMethod(
-                this, [this] { FDialog.setWindowState(FDialog.windowState() & ~Refused); }, Qt::QueuedConnection);
+                this, [this] { FDialog.setWindowState(FDialog.windowState() & ~AlteredWindowStates); },
+                Qt::QueuedConnection);
         }
         return false;
     }
