@@ -202,7 +202,7 @@ void TestWindowManager::everySearchHitActivatesMainWindow()
     fixture.OpenFindDialog(u"hit"_s);
     auto *view = fixture.Control<QPlainTextEdit>("edtAliasFile");
     auto *findNext = fixture.Find->findChild<QPushButton *>(u"FindNextBtn"_s);
-    QVERIFY(QTest::qWaitForWindowExposed(fixture.Find));
+    QVERIFY(WaitForSettledFrame(*fixture.Find));
 
     int previous = -1;
     // The view is filled when first searched, so each hit is looked up in it as the search finds it.
@@ -217,12 +217,18 @@ void TestWindowManager::everySearchHitActivatesMainWindow()
                                   WaitMs);
         previous = view->textCursor().selectionStart();
         // The next keys must reach the text: the window system's focus is in the main window.
-        QTRY_VERIFY2_WITH_TIMEOUT(QApplication::activeWindow() == &fixture.Window() && view->hasFocus()
-                                      && XFocus() == fixture.Window().winId(),
-                                  qPrintable(u"hit %1: the focus stayed in %2"_s.arg(hit).arg(
-                                      QApplication::activeWindow() ? QApplication::activeWindow()->objectName()
-                                                                   : u"no window"_s)),
-                                  WaitMs);
+        const auto focusState = [&] {
+            const QWidget *active = QApplication::activeWindow();
+            return u"hit %1: active window %2, view focused %3, system focus %4 (main window %5)"_s.arg(hit)
+                .arg(active ? active->objectName() : u"none"_s)
+                .arg(view->hasFocus())
+                .arg(Hex(XFocus()), Hex(fixture.Window().winId()));
+        };
+        const bool moved = WaitFor([&] {
+            return QApplication::activeWindow() == &fixture.Window() && view->hasFocus()
+                   && XFocus() == fixture.Window().winId();
+        });
+        QVERIFY2(moved, qPrintable(focusState()));
     }
 }
 
