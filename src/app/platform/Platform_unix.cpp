@@ -197,6 +197,18 @@ QRect OuterFrame(const QWidget &window)
     return window.geometry().marginsAdded(FrameMargins(window));
 }
 
+namespace {
+
+xcb_window_t SystemFocus(xcb_connection_t *connection)
+{
+    xcb_get_input_focus_reply_t *reply = xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
+    const xcb_window_t focus = reply ? reply->focus : XCB_NONE;
+    free(reply);
+    return focus;
+}
+
+} // namespace
+
 void RequestActivation(QWidget &window, bool insist)
 {
     window.raise();
@@ -208,7 +220,13 @@ void RequestActivation(QWidget &window, bool insist)
     if (!insist || !x11 || !WindowOnScreen(window))
         return;
     xcb_connection_t *connection = x11->connection();
-    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window.winId()), XCB_CURRENT_TIME);
+    const auto target = xcb_window_t(window.winId());
+    // The focus can be in the window already while the toolkit, having seen the window manager
+    // hand it back and forth, still counts another window as active: a focus change it sees
+    // puts that right.
+    if (SystemFocus(connection) == target)
+        xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
     xcb_flush(connection);
 }
 
@@ -217,11 +235,7 @@ bool HasSystemFocus(const QWidget &window)
     const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !WindowOnScreen(window))
         return window.isActiveWindow();
-    xcb_connection_t *connection = x11->connection();
-    xcb_get_input_focus_reply_t *reply = xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
-    const bool focused = reply && reply->focus == xcb_window_t(window.winId());
-    free(reply);
-    return focused && window.isActiveWindow();
+    return SystemFocus(x11->connection()) == xcb_window_t(window.winId()) && window.isActiveWindow();
 }
 
 bool PointOnMonitor(QPoint point)
