@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -309,6 +310,15 @@ void TestWindowStateStore::placementRules_data()
     QTest::newRow("off every screen") << QStringList{u"NormPos=20000,20000,20600,20500"_s} << QString();
     QTest::newRow("bottom right corner off screen") << QStringList{u"NormPos=40,30,20000,530"_s} << QString();
     QTest::newRow("left not less than right") << QStringList{u"NormPos=300,30,300,530"_s} << QString();
+    QTest::newRow("bottom above top") << QStringList{u"NormPos=100,500,700,100"_s} << QString();
+    QTest::newRow("top not less than bottom") << QStringList{u"NormPos=100,300,700,300"_s} << QString();
+    // Both corners lie on the screen, but the window cannot be 10x9: at its minimum size it would
+    // reach past the screen's edge.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QTest::newRow("smaller than the window can be, in the corner")
+        << QStringList{u"NormPos=%1,%2,%3,%4"_s.arg(screen.width() - 10).arg(screen.height() - 9).arg(screen.width()).arg(
+               screen.height())}
+        << QString();
     QTest::newRow("empty values") << QStringList{u"MinMaxPos="_s, u"NormPos="_s} << QString();
 }
 

@@ -171,8 +171,14 @@ void TWindowStateStore::RestorePlacement()
 
         const int dpi = LogicalDpi(FWindow);
         const bool sameResolution = ReadInteger(u"PixelsPerInch"_s, dpi) == dpi;
-        const bool onMonitors = rect.Left < rect.Right && PointOnMonitor({rect.Left, rect.Top})
-                                && PointOnMonitor({rect.Right - 1, rect.Bottom - 1});
+        // A rectangle turned inside out is as malformed as a bad word. One smaller than the window
+        // can be would grow past it: the rectangle the window really gets must be on the monitors.
+        const QSize frameExtra = OuterFrame(FWindow).size() - FWindow.size();
+        const QSize least = FWindow.minimumSize().expandedTo(FWindow.minimumSizeHint()) + frameExtra;
+        const int right = std::max(rect.Right, rect.Left + least.width());
+        const int bottom = std::max(rect.Bottom, rect.Top + least.height());
+        const bool onMonitors = rect.Left < rect.Right && rect.Top < rect.Bottom
+                                && PointOnMonitor({rect.Left, rect.Top}) && PointOnMonitor({right - 1, bottom - 1});
         if ((!positions.isEmpty() || !normal.isEmpty()) && sameResolution && onMonitors) {
             FWindow.setProperty(PlacementAppliedProperty, true);
             if (!WindowOnScreen(FWindow))
