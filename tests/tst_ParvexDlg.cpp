@@ -2,10 +2,12 @@
 
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -75,6 +77,10 @@ private slots:
     void windowStateWrittenAtTheEnd();
     void storedColumnsKeepTheSelectedRows();
     void saveWithoutFolderWritesNothing();
+    void rawTextTakenOverExactly_data();
+    void rawTextTakenOverExactly();
+    void fileTabsKeepListTabsInView_data();
+    void fileTabsKeepListTabsInView();
 };
 
 void TestParvexDlg::startsWithoutServer()
@@ -577,6 +583,110 @@ void TestParvexDlg::saveWithoutFolderWritesNothing()
     fixture.Control<QToolButton>("SaveBtn")->click();
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), QByteArray());
     QVERIFY(QFileInfo::exists(fixture.ServerFolder() + u"/firebird.conf"_s));
+}
+
+void TestParvexDlg::rawTextTakenOverExactly_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("line");
+    const struct {
+        const char *Name;
+        const char16_t *Line;
+    } lines[] = {
+        {"no-break space in a comment", u"# a\u00A0b"},
+        {"no-break space in a value", u"IpcName=a\u00A0b"},
+        {"line separator in a comment", u"# c\u2028d = 1"},
+        {"line separator in a value", u"IpcName=c\u2028RemoteServicePort=9"},
+        {"both in one line", u"#\u00A0TcpNoNagle = 1\u2028RemoteServicePort = 9"},
+        {"zero width no-break space, soft hyphen", u"IpcName=a\uFEFFb\u00ADc"},
+        {"next line, form feed, tab", u"# a\u0085b\u000Cc\td"},
+        {"noncharacters outside the editor's own", u"IpcName=a\uFDEFb\uFFFEc\U0010FFFF"},
+    };
+    for (const auto &entry : lines) {
+        QTest::addRow("aliases, %s", entry.Name) << 0 << QString::fromUtf16(entry.Line);
+        QTest::addRow("server configuration, %s", entry.Name) << 1 << QString::fromUtf16(entry.Line);
+    }
+}
+
+// Characters the user never touched reach the file as they were read, through the raw text view,
+// the list tab that takes its lines over, and Save.
+void TestParvexDlg::rawTextTakenOverExactly()
+{
+    QFETCH(int, page);
+    QFETCH(QString, line);
+    const bool aliases = page == 0;
+    const QString fileName = aliases ? u"databases.conf"_qs : u"firebird.conf"_qs;
+    const QString other = aliases ? u"firebird.conf"_qs : u"databases.conf"_qs;
+    const QByteArray bom("\xEF\xBB\xBF");
+    const QStringList lines = {u"# Kopf"_qs, line, u"hv=/data/hv.db"_qs};
+    TWindowFixture fixture;
+    fixture.WriteServerFile(fileName, bom + CrLfLines(lines));
+    fixture.WriteServerFile(other, "# unberührt\n");
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(page);
+    auto *tabSet = fixture.Control<QTabWidget>(aliases ? "pcAlias" : "pcConfig");
+    auto *editor = fixture.Control<QPlainTextEdit>(aliases ? "edtAliasFile" : "edtConfigFile");
+
+    tabSet->setCurrentIndex(1);
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(u"\nTcpNoNagle=1"_qs);
+    tabSet->setCurrentIndex(0);
+    QCOMPARE((aliases ? window.AliasList() : window.ConfigItems()).Lines(), lines + QStringList(u"TcpNoNagle=1"_qs));
+    fixture.Control<QToolButton>("SaveBtn")->click();
+
+    QVERIFY(fixture.Dialogs.Errors.isEmpty());
+    QCOMPARE(fixture.ReadServerFile(fileName), bom + CrLfLines(lines + QStringList(u"TcpNoNagle=1"_qs)));
+    QCOMPARE(fixture.ReadServerFile(other), QByteArray("# unberührt\n"));
+}
+
+void TestParvexDlg::fileTabsKeepListTabsInView_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("default size") << 784;
+    QTest::newRow("narrower") << 520;
+    QTest::newRow("wider") << 1400;
+}
+
+// A deep server folder makes the file tab's caption far wider than the window: it is shortened,
+// and the list tab beside it stays whole and in view, whichever of the two is in front.
+void TestParvexDlg::fileTabsKeepListTabsInView()
+{
+    QFETCH(int, width);
+    TWindowFixture fixture;
+    fixture.WriteSettings(Settings);
+    const QString deep = u"Programme/Firebird/Firebird_3_0/"_qs + QString(100, u'o') + u'/' + QString(100, u'p');
+    fixture.WriteServerFile(deep + u"/firebird.conf"_qs, ConfigFile);
+    fixture.WriteServerFile(deep + u"/databases.conf"_qs, AliasFile);
+    const QString folder = fixture.ServerFolder() + u'/' + deep;
+    TParvexDlg &window = fixture.Open(folder);
+    QCOMPARE(window.size(), QSize(784, 553));
+    window.resize(width, 553);
+
+    auto *pcMain = fixture.Control<QTabWidget>("pcMain");
+    const struct {
+        const char *TabSet;
+        int MainPage;
+        const char16_t *FileName;
+    } pages[] = {{"pcAlias", 0, u"/databases.conf"}, {"pcConfig", 1, u"/firebird.conf"}};
+    for (const auto &page : pages) {
+        pcMain->setCurrentIndex(page.MainPage);
+        auto *tabSet = fixture.Control<QTabWidget>(page.TabSet);
+        const QString caption = u" Datei : "_qs + folder + QString::fromUtf16(page.FileName);
+        QCOMPARE(tabSet->tabText(1), caption);
+        QCOMPARE(tabSet->tabToolTip(1), caption);
+        for (int current : {1, 0}) {
+            tabSet->setCurrentIndex(current);
+            QApplication::processEvents();
+            const QTabBar *bar = tabSet->tabBar();
+            const QString where = QStringLiteral("%1, tab %2 in front").arg(QLatin1String(page.TabSet)).arg(current);
+            QVERIFY2(tabSet->rect().contains(bar->geometry()), qPrintable(where));
+            for (int tab = 0; tab < 2; ++tab)
+                QVERIFY2(bar->rect().contains(bar->tabRect(tab)), qPrintable(where + QStringLiteral(": tab %1").arg(tab)));
+            // Only the file tab gives way: the list tab's whole caption fits its tab.
+            QVERIFY(bar->tabRect(0).width() > bar->fontMetrics().horizontalAdvance(tabSet->tabText(0)));
+            QVERIFY(bar->tabRect(1).width() < bar->fontMetrics().horizontalAdvance(caption));
+        }
+    }
 }
 
 QTEST_MAIN(TestParvexDlg)

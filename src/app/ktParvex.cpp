@@ -1,5 +1,7 @@
 #include "app/ktParvex.h"
 
+#include "app/ElidingTabWidget.h"
+#include "app/platform/ExactWindowTitle.h"
 #include "app/platform/Platform.h"
 #include "app/search/TextSearch.h"
 #include "app/windowstate/CentreWindow.h"
@@ -17,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -97,18 +100,19 @@ QWidget *MakePage(QWidget *parent, const char *name, QWidget *panel, QWidget *co
 QWidget *MakeMainPage(const char *name, QTabWidget *&tabSet, const char *tabSetName)
 {
     auto *page = Named(new QWidget, name);
-    tabSet = Named(new QTabWidget(page), tabSetName);
+    tabSet = Named(new TElidingTabWidget(page), tabSetName);
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tabSet);
     return page;
 }
 
-// The editor's text as lines: the inverse of joining lines with line breaks.
+// The editor's lines exactly as they stand: only the editor's own paragraph breaks end a line.
+// toPlainText() would also break lines at U+2028 and turn U+00A0 into a blank.
 QStringList EditorLines(const QPlainTextEdit *editor)
 {
-    const QString text = editor->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
+    const QString text = editor->document()->toRawText();
+    return text.isEmpty() ? QStringList() : text.split(QChar::ParagraphSeparator);
 }
 
 QTreeWidgetItem *SelectedRow(const QTreeWidget *list)
@@ -358,7 +362,7 @@ void TParvexDlg::SetLang(const QString &section)
     const auto text = [this](const char *key, const char *fallback) {
         return Text(QLatin1String(key), QLatin1String(fallback));
     };
-    setWindowTitle(text("MainWinTitle", ""));
+    SetExactWindowTitle(*this, text("MainWinTitle", ""));
     CloseBtn->setText(text("CloseBtn", "Close"));
     LoadBtn->setText(text("LoadBtn", "Load"));
     SaveBtn->setText(text("SaveBtn", "Save"));
@@ -434,8 +438,11 @@ void TParvexDlg::SetAliasFileName(const QString &fileName)
 void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
 {
     page.FileName = fileName;
-    page.TabSet->setTabText(1, QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")),
-                                                               fileName));
+    const QString caption =
+        QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")), fileName);
+    page.TabSet->setTabText(1, caption);
+    // A long path is shortened on the tab; the tooltip shows it whole.
+    page.TabSet->setTabToolTip(1, caption);
     LoadConfigurationFile(page);
     (this->*page.FillList)(page.Document);
 }

@@ -1,6 +1,7 @@
 #include "dialogs/ktParvexItemEdit.h"
 
 #include "app/platform/DialogWindow.h"
+#include "app/platform/ExactWindowTitle.h"
 #include "app/windowstate/WindowStateStore.h"
 #include "text/SettingsFile.h"
 
@@ -62,7 +63,7 @@ void TParvexItemEditDlg::LoadTexts(const TSettingsFile &reader, const QString &l
     const auto text = [&](const char *key, const char *fallback) {
         return reader.ReadString(language, QLatin1String(key), QLatin1String(fallback));
     };
-    setWindowTitle(text("EditWinTitle", ""));
+    SetExactWindowTitle(*this, text("EditWinTitle", ""));
     OkBtn->setText(text("OkBtn", "Ok"));
     CancelBtn->setText(text("CancelBtn", "Cancel"));
     lblConfigKeyLabel->setText(text("ConfigKeyLabel", "Property"));

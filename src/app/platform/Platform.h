@@ -97,3 +97,7 @@ QSize FrameSize(const QWidget &window);
 
 // Whether the program as a whole is minimized: it has windows on screen and all of them are.
 bool ApplicationMinimized();
+
+// Gives the window's native window an empty caption. The toolkit puts the program's name in the
+// place of an empty title; this undoes that where the window system shows the caption.
+void ClearNativeWindowTitle(QWidget &window);

@@ -274,3 +274,31 @@ bool ApplicationMinimized()
     }
     return onScreen;
 }
+
+namespace {
+
+xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return atom;
+}
+
+} // namespace
+
+void ClearNativeWindowTitle(QWidget &window)
+{
+    // Other window systems (Wayland) take the caption only as the toolkit gives it.
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection || !window.windowHandle())
+        return;
+    const auto id = xcb_window_t(window.winId());
+    const xcb_atom_t utf8 = Atom(connection, "UTF8_STRING");
+    // Window managers show _NET_WM_NAME, older ones WM_NAME: both become empty.
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_NAME"), utf8, 8, 0, nullptr);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection);
+}

@@ -141,3 +141,8 @@ bool ApplicationMinimized()
     }
     return onScreen;
 }
+
+void ClearNativeWindowTitle(QWidget &window)
+{
+    SetWindowTextW(WindowHandle(window), L"");
+}

@@ -7,11 +7,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 
 namespace {
@@ -47,6 +49,19 @@ protected:
         ClosedByFrame = true;
         event->accept();
         done(mrCancel);
+    }
+};
+
+// The button row follows the desktop's button layout, and the layouts of GNOME-like desktops (and
+// macOS) show buttons of one role in reverse order. The Windows layout shows them as added.
+class TButtonsAsAddedStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_DialogButtonLayout)
+            return QDialogButtonBox::WinLayout;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
 
@@ -97,12 +112,18 @@ int TQtStdDialogs::ShowMessageBox(const QString &text, TMsgKind kind, TMsgButton
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
 
+    if (auto *buttonRow = box.findChild<QDialogButtonBox *>()) {
+        auto *style = new TButtonsAsAddedStyle;
+        style->setParent(&box);
+        buttonRow->setStyle(style);
+    }
+
     QHash<QAbstractButton *, int> results;
     QHash<TMsgButton, QPushButton *> added;
     for (const TButtonSpec &spec : ButtonOrder) {
         if (!buttons.testFlag(spec.Button))
             continue;
-        // One role for all buttons keeps them in the order they are added.
+        // One role for all buttons, laid out by the Windows layout, keeps them in the order added.
         QPushButton *button = box.addButton(QString::fromUtf16(spec.Caption), QMessageBox::AcceptRole);
         results.insert(button, spec.Result);
         added.insert(spec.Button, button);
