@@ -1,0 +1,101 @@
+# Helpers for driving the program on a virtual X server with a window manager, sourced by the
+# end-to-end test and by scripts/screenshots.sh. The caller defines fail MESSAGE, which must not
+# return, and ends the processes in $xvfb and $windowmanager when it is done.
+# No helper trusts a fixed pause: each waits for an effect it can see (a window, the keyboard
+# focus), so a slow or busy machine makes a run slower, not wrong.
+
+# How long a step may take to show its effect, in tenths of a second.
+patience=${E2E_PATIENCE:-300}
+
+# Runs the command until it succeeds; false when the patience ran out first.
+wait_until() {
+    for _ in $(seq "$patience"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Starts Xvfb on a display it picks free, then openbox; sets DISPLAY, $xvfb and $windowmanager.
+# Usage: start_x_session LOG_FOLDER
+start_x_session() {
+    local displayfd display
+    exec {displayfd}<> <(:)
+    Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+    xvfb=$!
+    read -r -t 10 -u "$displayfd" display || fail "Xvfb did not start"
+    exec {displayfd}>&-
+    export DISPLAY=":$display"
+    # The program on the X server, whatever platform the environment asks of others.
+    export QT_QPA_PLATFORM=xcb
+    openbox >"$1/openbox.log" 2>&1 &
+    windowmanager=$!
+    wait_until window_manager_running || fail "the window manager did not start"
+}
+
+window_manager_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
+# The visible window whose title contains the text.
+window() {
+    local id
+    find_window() { id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$id" ]; }
+    wait_until find_window "$1" || fail "no window named '$1'"
+    echo "$id"
+}
+
+has_focus() {
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
+}
+
+# Waits until the window named so has the keyboard focus, as the program or the window manager
+# gives it: keys sent before then would reach another window.
+await_focus() {
+    local id
+    id=$(window "$1")
+    wait_until has_focus "$id" || fail "the window named '$1' did not get the focus"
+    echo "$id"
+}
+
+# Gives the window named so the keyboard focus and waits until it has it.
+focused_window() {
+    local id
+    id=$(window "$1")
+    xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
+    wait_until has_focus "$id" || fail "the window named '$1' did not get the focus"
+    echo "$id"
+}
+
+# Waits until no visible window's title contains the text.
+gone() {
+    no_window() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+    wait_until no_window "$1" || fail "the window named '$1' stayed open"
+}
+
+# A click at a point of a window's client area, as the fixed layout places its controls. The
+# program handles input in the order it arrives, so what follows a click meets its result.
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# Types into whatever has the keyboard focus.
+type_text() {
+    xdotool type --delay 20 "$1"
+}
+
+key() {
+    xdotool key "$@"
+}
+
+# The window manager's frame around a program window.
+frame_of() {
+    xwininfo -tree -id "$1" | sed -n 's/^ *Parent window id: \(0x[0-9a-f]*\).*/\1/p'
+}
+
+# The outer rectangle (frame included) of a program window: "x y width height".
+outer_geometry() {
+    xwininfo -id "$(frame_of "$1")" | awk '
+        /Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
+}
