@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots, docs/alias-page.png and docs/parameter-page.png, from the
+# program as a user meets it: the demo server folder examples/server installed as /opt/firebird,
+# where the program finds the server by itself, and the aliases pointed at Debian's folder of
+# database files, on a virtual X server with a window manager. Nothing is saved.
+# Run as root after a build; scripts/setup.sh test installs the tools. Whatever /opt/firebird and
+# the databases folder held before is put back afterwards.
+# Usage: scripts/screenshots.sh [PROGRAM [OUTPUT_FOLDER]]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=${1:-$root/build/src/Tessaro}
+out=${2:-$root/docs}
+server=/opt/firebird
+databases=/var/lib/firebird/3.0/data
+
+work=$(mktemp -d)
+backup=
+created=
+xvfb=
+windowmanager=
+tessaro=
+finish() {
+    for pid in $tessaro $windowmanager $xvfb; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$server"
+    [ -n "$backup" ] && mv "$backup" "$server"
+    [ -n "$created" ] && rm -rf "$created"
+    rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# The server folder a user has, with what was there kept aside.
+if [ -e "$server" ] || [ -L "$server" ]; then
+    backup=$(mktemp -d "$server.before-screenshots.XXXXXX")
+    rmdir "$backup"
+    mv "$server" "$backup"
+fi
+cp -r "$root/examples/server" "$server"
+# The databases folder, made only when it is missing, and then removed from its first new level.
+if [ ! -d "$databases" ]; then
+    created=$databases
+    while [ ! -d "$(dirname "$created")" ]; do created=$(dirname "$created"); done
+    mkdir -p "$databases"
+fi
+unset FIREBIRD
+
+# The program keeps its window state in its own folder: a fresh copy of it with its texts.
+cp "$program" "$(dirname "$program")/Tessaro.ini" "$work/"
+
+source "$root/tests/e2e/xsession.sh"
+start_x_session "$work"
+
+(cd "$work" && exec "$work/Tessaro" >"$work/program.log" 2>&1) &
+tessaro=$!
+main=$(await_focus 'Firebird-Konfiguration')
+
+# The window with its frame, once two pictures in a row are the same: the program has painted.
+snapshot() {
+    local frame previous='' current
+    frame=$(frame_of "$main")
+    # No hover highlight in the picture.
+    xdotool mousemove 0 0
+    settled() {
+        current=$(import -window "$frame" rgb:- | md5sum)
+        [ "$current" = "$previous" ] && return 0
+        previous=$current
+        return 1
+    }
+    wait_until settled || fail "the window did not settle for $1"
+    import -window "$frame" -strip "$out/$1"
+    echo "written: $out/$1"
+}
+
+# Positions in the main window's client area, as in the end-to-end test.
+alias_page_tab=(60 47)
+config_page_tab=(192 47)
+list_tab=(77 73)
+first_row=(100 140)
+edit_button=(49 100)
+value_field=(296 75)
+
+# The parameter page after an edit of DefaultDbCachePages.
+click "$main" "${config_page_tab[@]}"
+click "$main" "${list_tab[@]}"
+click "$main" "${first_row[@]}"
+type_text DefaultDbCachePages
+click "$main" "${edit_button[@]}"
+editor=$(focused_window 'Parameter bearbeiten')
+click "$editor" "${value_field[@]}"
+key ctrl+a
+type_text 8192
+key Return
+gone 'Parameter bearbeiten'
+snapshot parameter-page.png
+
+# The alias page after assigning all aliases to one folder.
+click "$main" "${alias_page_tab[@]}"
+click "$main" "${list_tab[@]}"
+click "$main" "${first_row[@]}"
+click "$main" "${edit_button[@]}"
+focused_window 'Ordner mit den Firebird-Datenbanken' >/dev/null
+type_text "$databases/"
+key Return
+await_focus 'Bestätigen' >/dev/null
+key alt+a
+gone 'Bestätigen'
+await_focus 'Firebird-Konfiguration' >/dev/null
+snapshot alias-page.png
