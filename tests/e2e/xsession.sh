@@ -49,21 +49,37 @@ has_focus() {
     [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
 }
 
-# Waits until the window named so has the keyboard focus, as the program or the window manager
+# Whether the window has held the keyboard focus for three checks in a row; the program may still
+# move the focus for a moment after a command (a search hit activates the main window and insists
+# while the window manager settles), and keys must not go out in that moment. With `activate`,
+# a check that finds the focus elsewhere asks for it again.
+steady=0
+focus_held() {
+    if has_focus "$1"; then
+        steady=$((steady + 1))
+    else
+        steady=0
+        [ "${2:-}" = activate ] && xdotool windowactivate "$1" >/dev/null 2>&1
+    fi
+    [ "$steady" -ge 3 ]
+}
+
+# Waits until the window named so holds the keyboard focus, as the program or the window manager
 # gives it: keys sent before then would reach another window.
 await_focus() {
     local id
     id=$(window "$1")
-    wait_until has_focus "$id" || fail "the window named '$1' did not get the focus"
+    steady=0
+    wait_until focus_held "$id" || fail "the window named '$1' did not get the focus"
     echo "$id"
 }
 
-# Gives the window named so the keyboard focus and waits until it has it.
+# Gives the window named so the keyboard focus and waits until it holds it.
 focused_window() {
     local id
     id=$(window "$1")
-    xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
-    wait_until has_focus "$id" || fail "the window named '$1' did not get the focus"
+    steady=0
+    wait_until focus_held "$id" activate || fail "the window named '$1' did not get the focus"
     echo "$id"
 }
 
