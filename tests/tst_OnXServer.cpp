@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <xcb/xcb.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A property of the window's native window as the window manager reads it.
@@ -38,8 +40,8 @@ QByteArray NativeProperty(const QWidget &window, const char *name)
     free(atom);
     QByteArray value;
     if (reply) {
-        value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
-                           xcb_get_property_value_length(reply));
+        value =
+            QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
         free(reply);
     }
     return value;
@@ -79,7 +81,7 @@ private slots:
 
 void TestOnXServer::initTestCase()
 {
-    QCOMPARE(QGuiApplication::platformName(), u"xcb"_qs);
+    QCOMPARE(QGuiApplication::platformName(), u"xcb"_s);
     // Without the desktop's button layout in effect the order below would prove nothing.
     const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
     QVERIFY2(ExpectedButtonLayout(desktop) >= 0, "run with XDG_CURRENT_DESKTOP set to GNOME, KDE or XFCE");
@@ -91,10 +93,10 @@ void TestOnXServer::messageBoxButtonsLeftToRight_data()
     QTest::addColumn<int>("buttons");
     QTest::addColumn<QStringList>("captions");
     QTest::newRow("Yes No All") << int(TMsgButton::All | TMsgButton::No | TMsgButton::Yes)
-                                << QStringList({u"&Ja"_qs, u"&Nein"_qs, u"&Alle"_qs});
+                                << QStringList({u"&Ja"_s, u"&Nein"_s, u"&Alle"_s});
     QTest::newRow("all four") << int(TMsgButton::All | TMsgButton::OK | TMsgButton::No | TMsgButton::Yes)
-                              << QStringList({u"&Ja"_qs, u"&Nein"_qs, u"OK"_qs, u"&Alle"_qs});
-    QTest::newRow("OK") << int(TMsgButton::OK) << QStringList(u"OK"_qs);
+                              << QStringList({u"&Ja"_s, u"&Nein"_s, u"OK"_s, u"&Alle"_s});
+    QTest::newRow("OK") << int(TMsgButton::OK) << QStringList(u"OK"_s);
 }
 
 void TestOnXServer::messageBoxButtonsLeftToRight()
@@ -119,7 +121,7 @@ void TestOnXServer::messageBoxButtonsLeftToRight()
         }
         box->reject();
     });
-    TQtStdDialogs().ShowMessageBox(u"Ordner zuweisen?"_qs, TMsgKind::Confirmation, TMsgButtons(buttons));
+    TQtStdDialogs().ShowMessageBox(u"Ordner zuweisen?"_s, TMsgKind::Confirmation, TMsgButtons(buttons));
 
     QCOMPARE(shown, captions);
     QCOMPARE(rows, QList<int>(rows.size(), rows.value(0)));
@@ -130,13 +132,12 @@ void TestOnXServer::captionsExactlyAsInSettings_data()
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QString>("mainCaption");
     QTest::addColumn<QString>("editCaption");
-    QTest::newRow("keys missing") << QByteArray("[GERMAN]\r\nCloseBtn=Schließen\r\n") << QString() << QString();
-    QTest::newRow("keys empty") << QByteArray("[GERMAN]\r\nMainWinTitle=\r\nEditWinTitle=\r\n") << QString()
-                                << QString();
+    QTest::newRow("keys missing") << "[GERMAN]\r\nCloseBtn=Schließen\r\n"_ba << QString() << QString();
+    QTest::newRow("keys empty") << "[GERMAN]\r\nMainWinTitle=\r\nEditWinTitle=\r\n"_ba << QString() << QString();
     QTest::newRow("no language section") << QByteArray() << QString() << QString();
     QTest::newRow("captions given")
-        << QByteArray("\xEF\xBB\xBF[GERMAN]\r\nMainWinTitle=Firebird-Konfiguration\r\nEditWinTitle=Parameter ändern\r\n")
-        << u"Firebird-Konfiguration"_qs << u"Parameter ändern"_qs;
+        << "\xEF\xBB\xBF[GERMAN]\r\nMainWinTitle=Firebird-Konfiguration\r\nEditWinTitle=Parameter ändern\r\n"_ba
+        << u"Firebird-Konfiguration"_s << u"Parameter ändern"_s;
 }
 
 // The toolkit shows the program's name in place of an empty title; the window manager must get
@@ -158,13 +159,13 @@ void TestOnXServer::captionsExactlyAsInSettings()
     VerifyNativeCaption(window, mainCaption);
 
     QTemporaryDir folder;
-    const QString path = QDir(folder.path()).filePath(u"Tessaro.ini"_qs);
+    const QString path = QDir(folder.path()).filePath(u"Tessaro.ini"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
     file.close();
     const TSettingsFile reader(path);
     TParvexItemEditDlg dialog(&window);
-    dialog.LoadTexts(reader, u"GERMAN"_qs);
+    dialog.LoadTexts(reader, u"GERMAN"_s);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     VerifyNativeCaption(dialog, editCaption);

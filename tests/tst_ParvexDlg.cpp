@@ -615,10 +615,10 @@ void TestParvexDlg::rawTextTakenOverExactly()
     QFETCH(int, page);
     QFETCH(QString, line);
     const bool aliases = page == 0;
-    const QString fileName = aliases ? u"databases.conf"_qs : u"firebird.conf"_qs;
-    const QString other = aliases ? u"firebird.conf"_qs : u"databases.conf"_qs;
-    const QByteArray bom("\xEF\xBB\xBF");
-    const QStringList lines = {u"# Kopf"_qs, line, u"hv=/data/hv.db"_qs};
+    const QString fileName = aliases ? u"databases.conf"_s : u"firebird.conf"_s;
+    const QString other = aliases ? u"firebird.conf"_s : u"databases.conf"_s;
+    const QByteArray bom = "\xEF\xBB\xBF"_ba;
+    const QStringList lines = {u"# Kopf"_s, line, u"hv=/data/hv.db"_s};
     TWindowFixture fixture;
     fixture.WriteServerFile(fileName, bom + CrLfLines(lines));
     fixture.WriteServerFile(other, "# unberührt\n");
@@ -629,14 +629,14 @@ void TestParvexDlg::rawTextTakenOverExactly()
 
     tabSet->setCurrentIndex(1);
     editor->moveCursor(QTextCursor::End);
-    editor->insertPlainText(u"\nTcpNoNagle=1"_qs);
+    editor->insertPlainText(u"\nTcpNoNagle=1"_s);
     tabSet->setCurrentIndex(0);
-    QCOMPARE((aliases ? window.AliasList() : window.ConfigItems()).Lines(), lines + QStringList(u"TcpNoNagle=1"_qs));
+    QCOMPARE((aliases ? window.AliasList() : window.ConfigItems()).Lines(), lines + QStringList(u"TcpNoNagle=1"_s));
     fixture.Control<QToolButton>("SaveBtn")->click();
 
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
-    QCOMPARE(fixture.ReadServerFile(fileName), bom + CrLfLines(lines + QStringList(u"TcpNoNagle=1"_qs)));
-    QCOMPARE(fixture.ReadServerFile(other), QByteArray("# unberührt\n"));
+    QCOMPARE(fixture.ReadServerFile(fileName), bom + CrLfLines(lines + QStringList(u"TcpNoNagle=1"_s)));
+    QCOMPARE(fixture.ReadServerFile(other), "# unberührt\n"_ba);
 }
 
 void TestParvexDlg::fileTabsKeepListTabsInView_data()
@@ -654,9 +654,9 @@ void TestParvexDlg::fileTabsKeepListTabsInView()
     QFETCH(int, width);
     TWindowFixture fixture;
     fixture.WriteSettings(Settings);
-    const QString deep = u"Programme/Firebird/Firebird_3_0/"_qs + QString(100, u'o') + u'/' + QString(100, u'p');
-    fixture.WriteServerFile(deep + u"/firebird.conf"_qs, ConfigFile);
-    fixture.WriteServerFile(deep + u"/databases.conf"_qs, AliasFile);
+    const QString deep = u"Programme/Firebird/Firebird_3_0/"_s + QString(100, u'o') + u'/' + QString(100, u'p');
+    fixture.WriteServerFile(deep + u"/firebird.conf"_s, ConfigFile);
+    fixture.WriteServerFile(deep + u"/databases.conf"_s, AliasFile);
     const QString folder = fixture.ServerFolder() + u'/' + deep;
     TParvexDlg &window = fixture.Open(folder);
     QCOMPARE(window.size(), QSize(784, 553));
@@ -671,7 +671,7 @@ void TestParvexDlg::fileTabsKeepListTabsInView()
     for (const auto &page : pages) {
         pcMain->setCurrentIndex(page.MainPage);
         auto *tabSet = fixture.Control<QTabWidget>(page.TabSet);
-        const QString caption = u" Datei : "_qs + folder + QString::fromUtf16(page.FileName);
+        const QString caption = u" Datei : "_s + folder + QString::fromUtf16(page.FileName);
         QCOMPARE(tabSet->tabText(1), caption);
         QCOMPARE(tabSet->tabToolTip(1), caption);
         for (int current : {1, 0}) {
@@ -681,7 +681,8 @@ void TestParvexDlg::fileTabsKeepListTabsInView()
             const QString where = QStringLiteral("%1, tab %2 in front").arg(QLatin1String(page.TabSet)).arg(current);
             QVERIFY2(tabSet->rect().contains(bar->geometry()), qPrintable(where));
             for (int tab = 0; tab < 2; ++tab)
-                QVERIFY2(bar->rect().contains(bar->tabRect(tab)), qPrintable(where + QStringLiteral(": tab %1").arg(tab)));
+                QVERIFY2(bar->rect().contains(bar->tabRect(tab)),
+                         qPrintable(where + QStringLiteral(": tab %1").arg(tab)));
             // Only the file tab gives way: the list tab's whole caption fits its tab.
             QVERIFY(bar->tabRect(0).width() > bar->fontMetrics().horizontalAdvance(tabSet->tabText(0)));
             QVERIFY(bar->tabRect(1).width() < bar->fontMetrics().horizontalAdvance(caption));

@@ -6,7 +6,8 @@ namespace {
 
 class TLastTabElidingBar : public QTabBar {
 public:
-    explicit TLastTabElidingBar(QWidget *parent) : QTabBar(parent)
+    explicit TLastTabElidingBar(QWidget *parent)
+        : QTabBar(parent)
     {
         setElideMode(Qt::ElideMiddle);
     }
@@ -21,7 +22,8 @@ protected:
 
 } // namespace
 
-TElidingTabWidget::TElidingTabWidget(QWidget *parent) : QTabWidget(parent)
+TElidingTabWidget::TElidingTabWidget(QWidget *parent)
+    : QTabWidget(parent)
 {
     setTabBar(new TLastTabElidingBar(this));
 }

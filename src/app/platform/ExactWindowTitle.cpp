@@ -15,7 +15,9 @@ const char *const KeeperProperty = "tessaroExactTitle";
 // created, which happens before the window's show event.
 class TEmptyTitleKeeper : public QObject {
 public:
-    explicit TEmptyTitleKeeper(QWidget &window) : QObject(&window), FWindow(window)
+    explicit TEmptyTitleKeeper(QWidget &window)
+        : QObject(&window),
+          FWindow(window)
     {
         window.installEventFilter(this);
     }
