@@ -141,6 +141,10 @@ int SetOnce(const QString &in, const QString &out, const QString &key, const QSt
     } catch (const ETessaroError &error) {
         std::fprintf(stderr, "%s\n", error.Message().toLocal8Bit().constData());
         return 1;
+    } catch (const std::exception &error) {
+        // Out of memory, above all: reported like any failure, never an abort.
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
     }
 }
 

@@ -452,8 +452,12 @@ void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
 void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
 {
     page.Document.Clear();
-    if (QFileInfo::exists(page.FileName))
+    // A file that fails to load is known as no file: Save asks before it replaces it.
+    page.FileStamp = TFileStamp();
+    if (QFileInfo::exists(page.FileName)) {
         page.Document.LoadFromFile(page.FileName);
+        page.FileStamp = page.Document.FileStamp();
+    }
     if (page.TabSet->isVisible())
         page.View->FillNow();
     else
@@ -510,7 +514,28 @@ void TParvexDlg::SaveBtnClick()
     // Text typed before any server folder was loaded has no file to go to.
     for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
         if (page->Changed && !page->FileName.isEmpty())
-            page->Document.SaveToFile(page->FileName);
+            SaveDocument(*page);
+}
+
+// Another program, or a second window on the same folder, may have written the file since it was
+// loaded; saving over it would undo that change without a word. Each file is asked about on its
+// own; No leaves it as it is, and the edits and the changed flag stay for a later Save. Once
+// saved, the file as written is the one known.
+void TParvexDlg::SaveDocument(TDocumentPage &page)
+{
+    if (FileStampOf(page.FileName) != page.FileStamp && !ConfirmOverwrite(page.FileName))
+        return;
+    page.Document.SaveToFile(page.FileName);
+    page.FileStamp = page.Document.FileStamp();
+}
+
+bool TParvexDlg::ConfirmOverwrite(const QString &fileName)
+{
+    const QString format = Text(QStringLiteral("MsgFileChanged"),
+                                QStringLiteral("„%s“ wurde nach dem Laden von einem anderen Programm geändert. Überschreiben?"));
+    return FDialogs.ShowMessageBox(FormatWithOneString(format, MessagePath(fileName)), TMsgKind::Confirmation,
+                                   TMsgButton::Yes | TMsgButton::No)
+        == mrYes;
 }
 
 void TParvexDlg::EditBtnClick()

@@ -69,6 +69,7 @@ private:
         TLineDocument Document{};
         QString FileName{};  // the full path
         bool Changed = false;  // changed since start; Save writes the document then
+        TFileStamp FileStamp{};  // the file as this window last loaded or saved it
         QTabWidget *TabSet = nullptr;  // the list page at index 0, the raw text page at 1
         QWidget *ListPanel = nullptr;  // above the list: EditBtn's place
         QWidget *SearchPanel = nullptr;  // above the raw text: SearchBtn's place
@@ -103,6 +104,8 @@ private:
     void CloseBtnClick();
     void LoadBtnClick();
     void SaveBtnClick();
+    void SaveDocument(TDocumentPage &page);
+    bool ConfirmOverwrite(const QString &fileName);
     void EditBtnClick();
     void ResetBtnClick();
     void ParvexListDblClick();

@@ -50,6 +50,11 @@ QString TrimErrorText(QString text)
     return text;
 }
 
+QString NotRegularFileText()
+{
+    return u"keine reguläre Datei"_s;
+}
+
 QString MessagePath(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());

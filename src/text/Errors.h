@@ -55,5 +55,9 @@ QString SystemErrorText(int errorCode);
 // like SystemErrorText.
 QString TrimErrorText(QString text);
 
+// The reason given for a path that exists but is no regular file (a FIFO, socket, device or
+// folder), which the program neither reads nor replaces.
+QString NotRegularFileText();
+
 // The path as it appears in messages: absolute, with the platform's separators.
 QString MessagePath(const QString &path);

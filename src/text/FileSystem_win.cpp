@@ -1,7 +1,160 @@
-#include "text/FileSystem.h"
+#include "FileSystem.h"
 
+#include "Errors.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::wstring NativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+// A handle, closed when it goes out of scope.
+class THandle {
+public:
+    explicit THandle(HANDLE handle) : FHandle(handle) {}
+    THandle(const THandle &) = delete;
+    THandle &operator=(const THandle &) = delete;
+    ~THandle()
+    {
+        if (Valid())
+            CloseHandle(FHandle);
+    }
+
+    bool Valid() const { return FHandle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return FHandle; }
+    HANDLE Release()
+    {
+        const HANDLE handle = FHandle;
+        FHandle = INVALID_HANDLE_VALUE;
+        return handle;
+    }
+    bool Close() { return CloseHandle(Release()) != 0; }
+
+private:
+    HANDLE FHandle;
+};
+
+HANDLE OpenExisting(const QString &path, DWORD access, DWORD sharing)
+{
+    return CreateFileW(NativePath(path).c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// A pipe, a console or a device opens like a file; only a file on disk is one.
+bool IsDiskFile(HANDLE handle)
+{
+    return GetFileType(handle) == FILE_TYPE_DISK;
+}
+
+TFileStamp StampOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info))
+        return {};
+    const auto join = [](DWORD high, DWORD low) { return quint64(high) << 32 | low; };
+    // File times count 100 ns steps.
+    const quint64 written = join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    return {true, info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+            qint64(join(info.nFileSizeHigh, info.nFileSizeLow)), qint64(written * 100)};
+}
+
+bool MoveTo(HANDLE handle, qint64 offset)
+{
+    LARGE_INTEGER position;
+    position.QuadPart = offset;
+    return SetFilePointerEx(handle, position, nullptr, FILE_BEGIN) != 0;
+}
+
+bool SetSize(HANDLE handle, qint64 size)
+{
+    return MoveTo(handle, size) && SetEndOfFile(handle) != 0;
+}
+
+bool WriteAll(HANDLE handle, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const DWORD chunk = DWORD(qMin<qsizetype>(bytes.size(), 1 << 30));
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+} // namespace
+
+TFileStamp FileStampOf(const QString &path)
+{
+    // No access asked: the file's information only, whoever holds it open.
+    const THandle file(CreateFileW(NativePath(path).c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.Valid() ? StampOf(file.Get()) : TFileStamp();
+}
+
+int OpenFileForReading(const QString &path, TFileStamp &stamp)
+{
+    // Shared with other readers, not with a writer.
+    THandle file(OpenExisting(path, GENERIC_READ, FILE_SHARE_READ));
+    if (!file.Valid())
+        throw EFOpenError(path, SystemErrorText(int(GetLastError())));
+    if (!IsDiskFile(file.Get()))
+        throw EFOpenError(path, NotRegularFileText());
+    stamp = StampOf(file.Get());
+    const int descriptor = _open_osfhandle(intptr_t(file.Get()), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0)
+        throw EFOpenError(path, SystemErrorText(int(GetLastError())));
+    file.Release();
+    return descriptor;
+}
+
+void CheckFileWritable(const QString &path)
+{
+    const THandle file(OpenExisting(path, FILE_APPEND_DATA, FILE_SHARE_READ));
+    if (!file.Valid())
+        throw EFCreateError(path, SystemErrorText(int(GetLastError())));
+    if (!IsDiskFile(file.Get()))
+        throw EFCreateError(path, NotRegularFileText());
+}
+
+void WriteFileInPlace(const QString &path, QByteArrayView bytes)
+{
+    THandle file(OpenExisting(path, GENERIC_WRITE, 0));
+    if (!file.Valid())
+        throw EFCreateError(path, SystemErrorText(int(GetLastError())));
+    if (!IsDiskFile(file.Get()))
+        throw EFCreateError(path, NotRegularFileText());
+    LARGE_INTEGER oldSize;
+    if (!GetFileSizeEx(file.Get(), &oldSize))
+        throw EWriteError();
+    const qint64 size = bytes.size();
+    // Setting the end of a file allocates its clusters: a full disk fails here, before the first
+    // old byte is overwritten.
+    if (size > oldSize.QuadPart && !SetSize(file.Get(), size)) {
+        SetSize(file.Get(), oldSize.QuadPart);
+        throw EWriteError();
+    }
+    if (!MoveTo(file.Get(), 0) || !WriteAll(file.Get(), bytes) || !SetSize(file.Get(), size)
+        || !FlushFileBuffers(file.Get()) || !file.Close())
+        throw EWriteError();
+}
+
+int SyncToDisk(int handle)
+{
+    return _commit(handle) == 0 ? 0 : errno;
+}
 
 // Nothing to hand on: the new file gets the permissions its folder hands down, and the program
 // runs as administrator (its manifest asks for that).

@@ -203,6 +203,7 @@ QStringList TLineDocument::ValuesOf(const QStringList &names) const
 void TLineDocument::LoadFromFile(const QString &path)
 {
     TFileBytes bytes = ReadWholeFile(path);
+    const TFileStamp stamp = bytes.Stamp;
     qsizetype markLength = 0;
     FEncoding = DetectEncoding(bytes.Bytes(), markLength);
     TTextLines text = DecodeLines(std::move(bytes), markLength, FEncoding);
@@ -211,11 +212,12 @@ void TLineDocument::LoadFromFile(const QString &path)
     FLines = std::move(text.Lines);
     FOwnTexts = QStringList();
     ++FRevision;
+    FFileStamp = stamp;
 }
 
 void TLineDocument::SaveToFile(const QString &path) const
 {
-    WriteWholeFile(path, EncodeLines(FLines, FEncoding));
+    FFileStamp = WriteWholeFile(path, EncodeLines(FLines, FEncoding));
 }
 
 QStringList TLineDocument::Lines() const

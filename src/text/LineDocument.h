@@ -63,6 +63,10 @@ public:
     // Grows with every change of the lines, loading and clearing included: a view that knows the
     // revision it shows knows whether it is current.
     quint64 Revision() const { return FRevision; }
+    // The file on disk as this document last loaded or saved it, to tell whether another program
+    // has changed it since; the stamp of no file before either. Like the encoding, only loading
+    // and saving change it.
+    const TFileStamp &FileStamp() const { return FFileStamp; }
 
 private:
     TTextLine Keep(const QString &text);
@@ -79,4 +83,6 @@ private:
     QList<TTextLine> FLines;
     TTextEncoding FEncoding = TTextEncoding::None;
     quint64 FRevision = 0;
+    // Saving changes no line, but the file it agrees with.
+    mutable TFileStamp FFileStamp;
 };

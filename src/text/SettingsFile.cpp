@@ -135,8 +135,10 @@ void TSettingsFile::UpdateFile() const
 
 void TSettingsFile::ReadFile()
 {
-    // A folder holds no settings either; only an existing file is opened (and may fail to open).
-    if (FFileName.isEmpty() || !QFileInfo(FFileName).isFile()) {
+    // A folder holds no settings either. Anything else that exists is opened, and what is no
+    // regular file (a FIFO, a device) is refused there, not taken for a missing file.
+    const QFileInfo file(FFileName);
+    if (FFileName.isEmpty() || !file.exists() || file.isDir()) {
         Clear();
         return;
     }

@@ -456,14 +456,31 @@ QByteArray EncodeUtf16Lines(const QList<TTextLine> &lines, QByteArrayView mark, 
 }
 
 // A read-only file must stay as it is even where its folder would let a new file replace it.
-// The probe opens for appending, which changes nothing and yields the system's own reason.
+// The probe opens for appending without waiting, which changes nothing and yields the system's
+// own reason, or refuses what is no regular file.
 void CheckExistingWritable(const QString &path, const QFileInfo &target)
 {
-    QFile probe(target.filePath());
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
-        throw EFCreateError(path, TrimErrorText(probe.errorString()));
+    CheckFileWritable(path);
     if (HasNoWriteBit(target))
         throw EFCreateError(path, SystemErrorText(EACCES));
+}
+
+// The text goes to a new file beside the old one, which stays untouched until the new one is
+// complete and on disk. Every step is checked: QSaveFile::commit() ignores a failed flush or sync
+// and would then put an empty or cut-off file in place of the old one. A failure leaves nothing
+// behind: the new file goes with `file`.
+void WriteThroughNewFile(const QString &path, const QByteArray &bytes, const QFileInfo *replaced)
+{
+    QSaveFile file(path);
+    // Unbuffered, so that each write reaches the system at once and reports its own failure.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw EFCreateError(path, TrimErrorText(file.errorString()));
+    if (replaced)
+        KeepOwner(file, *replaced);
+    if (file.write(bytes) != bytes.size() || !file.flush() || SyncToDisk(file.handle()) != 0)
+        throw EWriteError();
+    if (!file.commit())
+        throw EFCreateError(path, TrimErrorText(file.errorString()));
 }
 
 } // namespace
@@ -475,11 +492,12 @@ QByteArrayView TFileBytes::Bytes() const
 
 TFileBytes ReadWholeFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    TFileStamp stamp;
+    QFile file;
+    if (!file.open(OpenFileForReading(path, stamp), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw EFOpenError(path, TrimErrorText(file.errorString()));
     const qint64 size = file.size();
-    TFileBytes bytes{QString(size, Qt::Uninitialized)};
+    TFileBytes bytes{QString(size, Qt::Uninitialized), stamp};
     AdviseLargePages(bytes.Storage.data(), 2 * size);
     char *upperHalf = reinterpret_cast<char *>(bytes.Storage.data()) + size;
     const qint64 read = file.read(upperHalf, size);
@@ -563,7 +581,7 @@ bool HasNoWriteBit(const QFileInfo &file)
     return !(file.permissions() & writeBits);
 }
 
-void WriteWholeFile(const QString &path, const QByteArray &bytes)
+TFileStamp WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
     const QFileInfo link(path);
     // QSaveFile replaces a symbolic link's target and leaves the link; checks go to that target.
@@ -574,14 +592,11 @@ void WriteWholeFile(const QString &path, const QByteArray &bytes)
     else if (link.isSymLink())
         CheckNoLinkLoop(path);
 
-    QSaveFile file(path);
-    // A folder that only lets us write into the existing file leaves no choice but to write it
-    // in place, at the price of a half-written file should the write fail. Only that case.
-    file.setDirectWriteFallback(exists && !QFileInfo(target.absolutePath()).isWritable());
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFCreateError(path, TrimErrorText(file.errorString()));
-    if (exists)
-        KeepOwner(file, target);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EWriteError();
+    // A folder that only lets us write into the existing file leaves no choice but to write it in
+    // place. Only that case.
+    if (exists && !QFileInfo(target.absolutePath()).isWritable())
+        WriteFileInPlace(path, bytes);
+    else
+        WriteThroughNewFile(path, bytes, exists ? &target : nullptr);
+    return FileStampOf(path);
 }

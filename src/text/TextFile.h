@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileSystem.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -39,6 +41,8 @@ Q_DECLARE_TYPEINFO(TTextLine, Q_PRIMITIVE_TYPE);
 // characters, so that a text of one character per byte can be decoded in place, below them.
 struct TFileBytes {
     QString Storage;
+    // The file as it was opened, before a byte was read.
+    TFileStamp Stamp;
     QByteArrayView Bytes() const;
 };
 
@@ -48,7 +52,8 @@ struct TTextLines {
     QList<TTextLine> Lines;
 };
 
-// Reads all bytes of an existing file. Throws EFOpenError.
+// Reads all bytes of an existing regular file, without waiting for a FIFO and without reading a
+// device that never ends. Throws EFOpenError.
 TFileBytes ReadWholeFile(const QString &path);
 
 // The encoding announced by the byte order mark at the start of `bytes` (EF BB BF, FF FE, FE FF,
@@ -77,7 +82,10 @@ QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding);
 bool HasNoWriteBit(const QFileInfo &file);
 
 // Replaces the file's content with `bytes` so that it is never left half-written: the text goes
-// to a new file beside it, which replaces the old one only once complete. Keeps the old file's
-// permissions and owner and writes through a symbolic link to its target.
-// Throws EFCreateError (nothing changed) or EWriteError (old file left as it was).
-void WriteWholeFile(const QString &path, const QByteArray &bytes);
+// to a new file beside it, which replaces the old one only once complete and on disk. Keeps the
+// old file's permissions and owner and writes through a symbolic link to its target. Where the
+// folder lets no new file be made, the existing file is written in place, its new size reserved
+// first. Gives the written file's stamp.
+// Throws EFCreateError (nothing changed) or EWriteError (old file left as it was; in place only
+// should the disk fail after the space was reserved).
+TFileStamp WriteWholeFile(const QString &path, const QByteArray &bytes);
