@@ -26,3 +26,17 @@ QString CreateErrorText(const QString &path, int errorCode)
     return u"Datei \"%1\" kann nicht erstellt werden. %2"_s
         .arg(QDir::toNativeSeparators(path), SystemErrorText(errorCode));
 }
+
+void FillFileSystem(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(4096, 'f');
+    qint64 written = 0;
+    while (file.write(block) == block.size())
+        written += block.size();
+    // A single byte more fails too: the last block is full.
+    while (file.write("f", 1) == 1)
+        ++written;
+    QVERIFY2(written > 0, "the file system was full before");
+}

@@ -16,6 +16,9 @@ void WriteFixture(const QString &path, const QByteArray &bytes);
 // The create error's message for `path` and the system's text for `errorCode`.
 QString CreateErrorText(const QString &path, int errorCode);
 
+// Fills the file system that holds `path` with a new file of that name until no block is left.
+void FillFileSystem(const QString &path);
+
 // Unix only (FileFixtures_unix.cpp) from here on.
 
 // The user and group "nobody", whom an administrator becomes to be refused like anyone else.
@@ -28,3 +31,13 @@ bool BecomeNobody();
 // lowered identity) stays there. Gives the text `work` returned, or a text that says why the
 // child could not run.
 QString InChildProcess(const std::function<QString()> &work);
+
+// Things that exist at a path but are no regular file.
+enum class TSpecialFile { Fifo, Socket, ZeroDevice, LinkToZeroDevice };
+
+// Makes one at `path` (a device needs administrator rights); false when it cannot be made here.
+bool MakeSpecialFile(TSpecialFile kind, const QString &path);
+
+// InChildProcess with ten seconds and 4 GB of address space, so that a test of something that
+// might wait or read for ever fails instead: the child then gives nothing.
+QString ResultInChild(const std::function<QString()> &work);

@@ -96,6 +96,8 @@ constexpr QFile::Permissions ReadOnlyForAll =
 
 } // namespace
 
+Q_DECLARE_METATYPE(TSpecialFile)
+
 class TestLineDocument : public QObject {
     Q_OBJECT
 
@@ -107,6 +109,9 @@ private slots:
     void loadEncodingError_data();
     void loadEncodingError();
     void loadOpenError();
+    void loadRefusesWhatIsNoRegularFile_data();
+    void loadRefusesWhatIsNoRegularFile();
+    void fileStampFollowsLoadAndSave();
 
     void saveRoundTrip_data();
     void saveRoundTrip();
@@ -288,6 +293,77 @@ void TestLineDocument::loadOpenError()
 
     QCOMPARE(document.Lines(), QStringList{u"a"_s});
     QCOMPARE(document.Encoding(), TTextEncoding::Utf16BE);
+}
+
+void TestLineDocument::loadRefusesWhatIsNoRegularFile_data()
+{
+    QTest::addColumn<TSpecialFile>("kind");
+    QTest::newRow("FIFO without a writer") << TSpecialFile::Fifo;
+    QTest::newRow("socket") << TSpecialFile::Socket;
+    QTest::newRow("device that never ends") << TSpecialFile::ZeroDevice;
+    QTest::newRow("link to a device that never ends") << TSpecialFile::LinkToZeroDevice;
+}
+
+// A FIFO would keep the load waiting for a writer, a device like /dev/zero would be read until
+// memory runs out: both are refused at once, judged by what was opened.
+void TestLineDocument::loadRefusesWhatIsNoRegularFile()
+{
+    QFETCH(TSpecialFile, kind);
+
+#ifdef Q_OS_UNIX
+    const QString path = FDir->filePath(u"firebird.conf"_s);
+    if (!MakeSpecialFile(kind, path))
+        QSKIP(qPrintable(u"This kind of file cannot be made here: "_s + SystemErrorText(errno)));
+
+    const QString result = ResultInChild([&] {
+        TLineDocument document = Loaded("\xFE\xFF\0a"_ba);
+        const QString message = MessageOf<EFOpenError>([&] { document.LoadFromFile(path); });
+        // Nothing of the document changes.
+        const bool kept = document.Lines() == QStringList{u"a"_s} && document.Encoding() == TTextEncoding::Utf16BE;
+        return kept ? message : u"document changed"_s;
+    });
+
+    QCOMPARE(result, u"Datei "_s + QDir::toNativeSeparators(path) + u" kann nicht geöffnet werden. keine reguläre Datei"_s);
+#else
+    Q_UNUSED(kind);
+    QSKIP("FIFOs, sockets and devices as made here exist on Unix only.");
+#endif
+}
+
+// The stamp tells the file as the document last loaded or saved it, so that a change by another
+// program shows.
+void TestLineDocument::fileStampFollowsLoadAndSave()
+{
+    const QString path = FDir->filePath(u"firebird.conf"_s);
+    TLineDocument document;
+    QVERIFY(!document.FileStamp().Exists);
+    WriteFixture(path, "a=1\r\n"_ba);
+    document.LoadFromFile(path);
+    QVERIFY(document.FileStamp().Exists);
+    QCOMPARE(document.FileStamp(), FileStampOf(path));
+    QCOMPARE(document.FileStamp().Size, 5);
+
+    // Another program appends a line.
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::Append));
+    QCOMPARE(other.write("b=2\r\n"), 5);
+    other.close();
+    QVERIFY(document.FileStamp() != FileStampOf(path));
+
+    document.Add(u"c=3"_s);
+    document.SaveToFile(path);
+    QCOMPARE(document.FileStamp(), FileStampOf(path));
+    QCOMPARE(document.FileStamp().Size, 10);
+
+    // A file that fails to load leaves the stamp as it was, like the lines.
+    const TFileStamp saved = document.FileStamp();
+    const QString broken = FDir->filePath(u"broken.conf"_s);
+    WriteFixture(broken, "\xEF\xBB\xBF\xFF"_ba);
+    QVERIFY(!MessageOf<EEncodingError>([&] { document.LoadFromFile(broken); }).isEmpty());
+    QCOMPARE(document.FileStamp(), saved);
+
+    QVERIFY(QFile::remove(path));
+    QVERIFY(!FileStampOf(path).Exists);
 }
 
 void TestLineDocument::saveRoundTrip_data()

@@ -116,7 +116,32 @@ bool LimitFileSize()
 
 constexpr QFile::Permissions OthersMayEnter =
     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+
+// Mounts a file system of `size` bytes on `folder`; empty, or why it could not be done.
+QString MountSmallFileSystem(const QString &folder, int size)
+{
+    if (geteuid() != 0)
+        return u"Mounting a small file system needs administrator rights."_s;
+    const QByteArray options = "size=" + QByteArray::number(size);
+    if (mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) != 0)
+        return u"No small file system could be mounted here: "_s + SystemErrorText(errno);
+    return {};
+}
 #endif
+
+// A settings file both writers read alike, `size` bytes long: one section whose key Left holds
+// `left`, padded with further keys.
+QByteArray SettingsBytes(qsizetype size, const QByteArray &left = "10")
+{
+    QByteArray bytes = "[Form]\r\nLeft=" + left + "\r\n";
+    const QByteArray end = "\r\n";
+    for (int key = 1000; size - bytes.size() - end.size() > 80; ++key)
+        bytes += "K" + QByteArray::number(key) + "=" + QByteArray(60, 'v') + "\r\n";
+    const qsizetype room = size - bytes.size() - end.size();
+    if (room >= 6)
+        bytes += "Pad=" + QByteArray(room - 6, 'v') + "\r\n";
+    return bytes + end;
+}
 
 } // namespace
 
@@ -134,6 +159,10 @@ private slots:
     void faultKeepsOldFile();
     void laterSaveWritesOnceFaultIsGone_data();
     void laterSaveWritesOnceFaultIsGone();
+    void fullFileSystemKeepsSmallAndLargeFiles_data();
+    void fullFileSystemKeepsSmallAndLargeFiles();
+    void inPlaceSaveReservesSpaceFirst_data();
+    void inPlaceSaveReservesSpaceFirst();
 
 private:
     std::unique_ptr<QTemporaryDir> FDir;
@@ -345,6 +374,132 @@ void TestSaveFaults::laterSaveWritesOnceFaultIsGone()
     QVERIFY(QFile::setPermissions(path, mode));
     QCOMPARE(edited.Save(), QString());
     QCOMPARE(FileBytes(path), "[Form]\r\nLeft=20\r\n\r\n"_ba);
+}
+
+void TestSaveFaults::fullFileSystemKeepsSmallAndLargeFiles_data()
+{
+    QTest::addColumn<TWriter>("writer");
+    QTest::addColumn<int>("size");
+
+    // A file below the write buffer's 16 KiB was the one emptied: its bytes were still in the
+    // buffer when the save went to rename the new file over it.
+    for (const int size : {744, 16'000, 16'383, 40'000}) {
+        QTest::addRow("line document, %d bytes", size) << TWriter::LineDocument << size;
+        QTest::addRow("settings file, %d bytes", size) << TWriter::SettingsFile << size;
+    }
+}
+
+// The disk is full before the save begins, and the edit changes the size by nothing.
+void TestSaveFaults::fullFileSystemKeepsSmallAndLargeFiles()
+{
+    QFETCH(TWriter, writer);
+    QFETCH(int, size);
+
+#ifdef Q_OS_UNIX
+    const QString folder = FDir->filePath(u"server"_s);
+    QVERIFY(QDir().mkdir(folder));
+    // Room for the old file and its new copy once the filler is gone.
+    if (const QString why = MountSmallFileSystem(folder, 128 * 1024); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    FMountPoint = folder;
+    const QString path = folder + u"/firebird.conf"_s;
+    const QByteArray old = SettingsBytes(size);
+    QCOMPARE(old.size(), size);
+    WriteFixture(path, old);
+    const TEditedFile edited(writer, path, u"20"_s);
+    FillFileSystem(folder + u"/filler"_s);
+
+    QCOMPARE(edited.Save(), u"Stream-Schreibfehler"_s);
+    QCOMPARE(FileBytes(path), old);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             (QStringList{u"filler"_s, u"firebird.conf"_s}));
+
+    // Once there is room, the same edit is written whole.
+    QVERIFY(QFile::remove(folder + u"/filler"_s));
+    QCOMPARE(edited.Save(), QString());
+    QCOMPARE(FileBytes(path), QByteArray(old).replace("Left=10", "Left=20"));
+#else
+    Q_UNUSED(writer);
+    Q_UNUSED(size);
+    QSKIP("A small file system is mounted with Unix calls.");
+#endif
+}
+
+void TestSaveFaults::inPlaceSaveReservesSpaceFirst_data()
+{
+    QTest::addColumn<TWriter>("writer");
+    QTest::addColumn<QByteArray>("oldLeft");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("newLeft");
+    QTest::addColumn<bool>("fullDisk");
+
+    const QString line(100, u'n');
+    const QString longValue(20'000, u'x');
+    const struct {
+        const char *name;
+        TWriter writer;
+    } writers[] = {{"line document", TWriter::LineDocument}, {"settings file", TWriter::SettingsFile}};
+    for (const auto &writer : writers) {
+        // The file grows into a block the full disk does not have.
+        QTest::addRow("%s, 4,090 bytes, a line longer, disk full", writer.name)
+            << writer.writer << "10"_ba << 4'090 << line << true;
+        QTest::addRow("%s, 40,000 bytes, a long value, disk full", writer.name)
+            << writer.writer << "10"_ba << 40'000 << longValue << true;
+        // Rewriting in the blocks the file already has needs no more.
+        QTest::addRow("%s, same size, disk full", writer.name) << writer.writer << "10"_ba << 4'090 << u"20"_s << true;
+        QTest::addRow("%s, shorter, disk full", writer.name)
+            << writer.writer << QByteArray(5'000, 'x') << 9'000 << u"20"_s << true;
+        QTest::addRow("%s, longer, room enough", writer.name) << writer.writer << "10"_ba << 4'090 << longValue << false;
+    }
+}
+
+// The folder lets no new file be made beside the file, so it is written in place: the old text
+// must stay whole until the new one is sure to fit, and a failure must never pass for success.
+void TestSaveFaults::inPlaceSaveReservesSpaceFirst()
+{
+    QFETCH(TWriter, writer);
+    QFETCH(QByteArray, oldLeft);
+    QFETCH(int, size);
+    QFETCH(QString, newLeft);
+    QFETCH(bool, fullDisk);
+
+#ifdef Q_OS_UNIX
+    const QString folder = FDir->filePath(u"server"_s);
+    QVERIFY(QDir().mkdir(folder));
+    if (const QString why = MountSmallFileSystem(folder, 64 * 1024); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    FMountPoint = folder;
+    const QString path = folder + u"/firebird.conf"_s;
+    const QByteArray old = SettingsBytes(size, oldLeft);
+    WriteFixture(path, old);
+    // The group-writable set-up: nobody may write the file, but not the folder, owned by root.
+    QCOMPARE(chown(QFile::encodeName(path).constData(), NobodyId, NobodyId), 0);
+    QVERIFY(QFile::setPermissions(FDir->path(), OthersMayEnter));
+    QVERIFY(QFile::setPermissions(folder, OthersMayEnter));
+    if (fullDisk)
+        FillFileSystem(folder + u"/filler"_s);
+
+    const QString message = EditAndSaveInChild(BecomeNobody, writer, path, newLeft);
+
+    const QByteArray edited = QByteArray(old).replace("Left=" + oldLeft, "Left=" + newLeft.toLatin1());
+    const bool fits = !fullDisk || edited.size() <= old.size()
+        || (edited.size() - 1) / 4096 == (old.size() - 1) / 4096;
+    if (fits) {
+        QCOMPARE(message, QString());
+        QCOMPARE(FileBytes(path), edited);
+    } else {
+        QCOMPARE(message, u"Stream-Schreibfehler"_s);
+        QCOMPARE(FileBytes(path), old);
+    }
+    QCOMPARE(QFileInfo(path).ownerId(), NobodyId);
+#else
+    Q_UNUSED(writer);
+    Q_UNUSED(oldLeft);
+    Q_UNUSED(size);
+    Q_UNUSED(newLeft);
+    Q_UNUSED(fullDisk);
+    QSKIP("The in-place road is set up with Unix owners and mounts.");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSaveFaults)

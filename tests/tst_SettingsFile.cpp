@@ -3,7 +3,9 @@
 #include "text/SettingsFile.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +18,8 @@ using namespace Qt::StringLiterals;
 using namespace std::literals;
 
 Q_DECLARE_METATYPE(TTextEncoding)
+
+Q_DECLARE_METATYPE(TSpecialFile)
 
 namespace {
 
@@ -81,6 +85,8 @@ private slots:
     void failedReloadKeepsCopy_data();
     void failedReloadKeepsCopy();
     void updateFileRaisesSaveError();
+    void whatIsNoRegularFileIsNeitherReadNorReplaced_data();
+    void whatIsNoRegularFileIsNeitherReadNorReplaced();
 
 private:
     QString PathOf(const QString &name) const { return FDir->filePath(name); }
@@ -563,6 +569,58 @@ void TestSettingsFile::updateFileRaisesSaveError()
     ini.WriteString(u"Form"_s, u"Left"_s, u"10"_s);
     QVERIFY_THROWS_EXCEPTION(EFCreateError, ini.UpdateFile());
     QVERIFY(!QFile::exists(path));
+}
+
+void TestSettingsFile::whatIsNoRegularFileIsNeitherReadNorReplaced_data()
+{
+    QTest::addColumn<TSpecialFile>("kind");
+    QTest::newRow("FIFO") << TSpecialFile::Fifo;
+    QTest::newRow("socket") << TSpecialFile::Socket;
+    QTest::newRow("device") << TSpecialFile::ZeroDevice;
+    QTest::newRow("link to a device") << TSpecialFile::LinkToZeroDevice;
+}
+
+// Such a thing in place of the settings file is no missing file: reading it would wait for a
+// writer or never end, and the file written at the program's end must not replace it.
+void TestSettingsFile::whatIsNoRegularFileIsNeitherReadNorReplaced()
+{
+    QFETCH(TSpecialFile, kind);
+
+#ifdef Q_OS_UNIX
+    const QString path = PathOf(QStringLiteral("Tessaro.ini"));
+    if (!MakeSpecialFile(kind, path))
+        QSKIP(qPrintable(QStringLiteral("This kind of file cannot be made here: ") + SystemErrorText(errno)));
+    const QString native = QDir::toNativeSeparators(path);
+
+    const QString readError = ResultInChild([&] {
+        try {
+            const TSettingsFile ini(path);
+        } catch (const EFOpenError &error) {
+            return error.Message();
+        }
+        return QStringLiteral("read as settings");
+    });
+    QCOMPARE(readError, QStringLiteral("Datei %1 kann nicht geöffnet werden. keine reguläre Datei").arg(native));
+
+    const QString writeError = ResultInChild([&] {
+        TSettingsFile ini{QString()};
+        ini.WriteString(QStringLiteral("Form"), QStringLiteral("Left"), QStringLiteral("10"));
+        ini.Rename(path, false);
+        try {
+            ini.UpdateFile();
+        } catch (const EFCreateError &error) {
+            return error.Message();
+        }
+        return QStringLiteral("written");
+    });
+    QCOMPARE(writeError, QStringLiteral("Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei").arg(native));
+    const QFileInfo after(path);
+    QVERIFY(after.exists() && !after.isFile());
+    QCOMPARE(after.isSymLink(), kind == TSpecialFile::LinkToZeroDevice);
+#else
+    Q_UNUSED(kind);
+    QSKIP("FIFOs, sockets and devices as made here exist on Unix only.");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

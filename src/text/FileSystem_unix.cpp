@@ -82,6 +82,16 @@ QString ReasonFor(int error)
     return error < 0 ? NotRegularFileText() : SystemErrorText(error);
 }
 
+// Why `path` could not be opened: a socket, for one, cannot be opened at all, and the system's
+// reason for that names no socket.
+QString OpenFailureReason(const QString &path, int error)
+{
+    struct stat info;
+    const bool special = stat(NativePath(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)
+        && !S_ISDIR(info.st_mode);
+    return special ? NotRegularFileText() : SystemErrorText(error);
+}
+
 bool WriteAll(int descriptor, QByteArrayView bytes, off_t offset)
 {
     while (!bytes.isEmpty()) {
@@ -129,7 +139,7 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp)
 {
     TDescriptor file(OpenWithoutWaiting(path, O_RDONLY));
     if (file.Get() < 0)
-        throw EFOpenError(path, SystemErrorText(errno));
+        throw EFOpenError(path, OpenFailureReason(path, errno));
     struct stat info;
     if (const int error = CheckRegularFile(file.Get(), info))
         throw EFOpenError(path, ReasonFor(error));
@@ -139,14 +149,12 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp)
 
 void CheckFileWritable(const QString &path)
 {
-    // Asked first by name: a FIFO or socket would otherwise be refused for a reason that names
-    // no FIFO, or would wait for a reader. A folder goes on to the open, which names it.
-    struct stat info;
-    if (stat(NativePath(path).constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
-        throw EFCreateError(path, NotRegularFileText());
+    // Opening a FIFO without a reader or a socket for writing fails for a reason that names
+    // neither; a folder fails for its own.
     TDescriptor file(OpenWithoutWaiting(path, O_WRONLY | O_APPEND));
     if (file.Get() < 0)
-        throw EFCreateError(path, SystemErrorText(errno));
+        throw EFCreateError(path, OpenFailureReason(path, errno));
+    struct stat info;
     if (const int error = CheckRegularFile(file.Get(), info))
         throw EFCreateError(path, ReasonFor(error));
 }
@@ -156,7 +164,7 @@ void WriteFileInPlace(const QString &path, QByteArrayView bytes)
     // Not cut to length zero on opening: the old content stays whole until the new one fits.
     TDescriptor file(OpenWithoutWaiting(path, O_WRONLY));
     if (file.Get() < 0)
-        throw EFCreateError(path, SystemErrorText(errno));
+        throw EFCreateError(path, OpenFailureReason(path, errno));
     struct stat info;
     if (const int error = CheckRegularFile(file.Get(), info))
         throw EFCreateError(path, ReasonFor(error));
