@@ -18,6 +18,8 @@ public:
     QString WriteServerFile(const QString &name, const QByteArray &bytes);
     QByteArray ReadServerFile(const QString &name) const;
     QString ServerFolder() const { return FServer.path(); }
+    // The folder of the "program", which holds the settings file.
+    QString ProgramFolder() const { return FProgram.path(); }
     // Writes the settings file beside the "program".
     void WriteSettings(const QByteArray &bytes);
 

@@ -4,11 +4,20 @@
 #include "FileFixtures.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+#include <functional>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+Q_DECLARE_METATYPE(TSpecialFile)
 
 class TestBenchSetMode : public QObject {
     Q_OBJECT
@@ -19,20 +28,28 @@ private slots:
     void setRewritesTheFileInPlace();
     void failedLoadWritesNothing();
     void wrongArgumentCountIsRefused();
+    void specialFilesAreRefused_data();
+    void specialFilesAreRefused();
+    void outOfMemoryIsReported();
 
 private:
-    // Runs tessaro-bench with `arguments`; gives its exit code.
-    int RunBench(const QStringList &arguments);
+    // Runs tessaro-bench with `arguments`; gives its exit code, or -1 when it did not end by
+    // itself within 20 seconds. `prepare` runs in the child before the bench starts.
+    int RunBench(const QStringList &arguments, const std::function<void()> &prepare = {});
 
     QTemporaryDir FFolder;
     QByteArray FErrorOutput;
 };
 
-int TestBenchSetMode::RunBench(const QStringList &arguments)
+int TestBenchSetMode::RunBench(const QStringList &arguments, const std::function<void()> &prepare)
 {
     QProcess bench;
+#ifdef Q_OS_UNIX
+    if (prepare)
+        bench.setChildProcessModifier(prepare);
+#endif
     bench.start(QString::fromUtf8(TESSARO_BENCH), arguments);
-    if (!bench.waitForFinished() || bench.exitStatus() != QProcess::NormalExit)
+    if (!bench.waitForFinished(20'000) || bench.exitStatus() != QProcess::NormalExit)
         return -1;
     FErrorOutput = bench.readAllStandardError();
     return bench.exitCode();
@@ -106,6 +123,80 @@ void TestBenchSetMode::wrongArgumentCountIsRefused()
     const QString out = FFolder.filePath(u"short.conf"_s);
     QCOMPARE(RunBench({u"set"_s, out, out, u"P"_s}), 2);
     QVERIFY(!QFile::exists(out));
+}
+
+void TestBenchSetMode::specialFilesAreRefused_data()
+{
+    QTest::addColumn<TSpecialFile>("kind");
+    QTest::addColumn<bool>("asInput");
+    QTest::addColumn<QString>("message");
+
+    const QString open = QStringLiteral("Datei %1 kann nicht geöffnet werden. keine reguläre Datei");
+    const QString create = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei");
+    QTest::newRow("input a FIFO") << TSpecialFile::Fifo << true << open;
+    QTest::newRow("input a socket") << TSpecialFile::Socket << true << open;
+    QTest::newRow("input a link to a device that never ends") << TSpecialFile::LinkToZeroDevice << true << open;
+    QTest::newRow("output a FIFO") << TSpecialFile::Fifo << false << create;
+    QTest::newRow("output a device") << TSpecialFile::ZeroDevice << false << create;
+}
+
+// Neither waits for a FIFO's other end nor reads a device until memory runs out nor replaces
+// what is no file: it stops with the message and exit code 1.
+void TestBenchSetMode::specialFilesAreRefused()
+{
+    QFETCH(TSpecialFile, kind);
+    QFETCH(bool, asInput);
+    QFETCH(QString, message);
+
+#ifdef Q_OS_UNIX
+    const QString special = FFolder.filePath(QStringLiteral("special.conf"));
+    QFile::remove(special);
+    QFile::remove(special + QStringLiteral(".device"));
+    if (!MakeSpecialFile(kind, special))
+        QSKIP("This kind of file cannot be made here.");
+    const QString regular = FFolder.filePath(QStringLiteral("regular.conf"));
+    WriteFixture(regular, "P=1\n");
+    const QString in = asInput ? special : regular;
+    const QString out = asInput ? FFolder.filePath(QStringLiteral("never.conf")) : special;
+    QFile::remove(FFolder.filePath(QStringLiteral("never.conf")));
+
+    QCOMPARE(RunBench({QStringLiteral("set"), in, out, QStringLiteral("P"), QStringLiteral("2")}), 1);
+    QCOMPARE(QString::fromLocal8Bit(FErrorOutput).trimmed(), message.arg(special));
+    QVERIFY(QFileInfo::exists(special) && !QFileInfo(special).isFile());
+    QVERIFY(!QFile::exists(FFolder.filePath(QStringLiteral("never.conf"))));
+#else
+    Q_UNUSED(kind);
+    Q_UNUSED(asInput);
+    Q_UNUSED(message);
+    QSKIP("FIFOs, sockets and devices as made here exist on Unix only.");
+#endif
+}
+
+// A file larger than the memory the process may have: the failure is reported, not an abort.
+void TestBenchSetMode::outOfMemoryIsReported()
+{
+#ifdef Q_OS_UNIX
+    const QString in = FFolder.filePath(QStringLiteral("huge.conf"));
+    QFile huge(in);
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    // Sparse: it takes no room on disk.
+    QVERIFY(huge.resize(qint64(3) << 30));
+    huge.close();
+    const QString out = FFolder.filePath(QStringLiteral("never.conf"));
+    QFile::remove(out);
+
+    const int exitCode = RunBench({QStringLiteral("set"), in, out, QStringLiteral("P"), QStringLiteral("2")}, [] {
+        const rlimit memory{1ull << 30, 1ull << 30};
+        setrlimit(RLIMIT_AS, &memory);
+    });
+    QFile::remove(in);
+
+    QCOMPARE(exitCode, 1);
+    QCOMPARE(FErrorOutput.trimmed(), QByteArray("std::bad_alloc"));
+    QVERIFY(!QFile::exists(out));
+#else
+    QSKIP("The address space is limited with a Unix call.");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestBenchSetMode)

@@ -1,6 +1,8 @@
 // The main window: start-up, pages, raw text views, Load, Save and Close, interface texts.
 
+#include "FileFixtures.h"
 #include "WindowFixture.h"
+#include "text/Errors.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +14,15 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -50,7 +61,39 @@ TParvexDlg &OpenWithServerFiles(TWindowFixture &fixture)
     return fixture.Open(fixture.ServerFolder());
 }
 
+#ifdef Q_OS_UNIX
+// The other end of a FIFO, opened again and again while it lives, so that a program blocked in
+// opening the FIFO gets going and reads a line, instead of waiting for ever.
+class TFifoPartner {
+public:
+    explicit TFifoPartner(const QString &path)
+        : FThread([this, path = QFile::encodeName(path)] {
+              while (!FStop) {
+                  const int fifo = open(path.constData(), O_RDWR | O_NONBLOCK);
+                  if (fifo >= 0) {
+                      [[maybe_unused]] const auto written = write(fifo, "TcpNoNagle = 1\n", 15);
+                      close(fifo);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          })
+    {
+    }
+    ~TFifoPartner()
+    {
+        FStop = true;
+        FThread.join();
+    }
+
+private:
+    std::atomic<bool> FStop = false;
+    std::thread FThread;
+};
+#endif
+
 } // namespace
+
+Q_DECLARE_METATYPE(TSpecialFile)
 
 class TestParvexDlg : public QObject {
     Q_OBJECT
@@ -62,6 +105,9 @@ private slots:
     void undecodableConfigShowsErrorAndOpens();
     void unreadableConfigShowsErrorAndKeepsLoad();
     void emptyRecordedFolderKeepsLoad();
+    void specialFileShowsErrorAndOpens_data();
+    void specialFileShowsErrorAndOpens();
+    void specialSettingsFileStopsTheStart();
     void pageSwitchMovesButtons();
     void rawTextTakenOverOnListTab();
     void modifiedEditorNotLostOnPageSwitch();
@@ -182,6 +228,66 @@ void TestParvexDlg::unreadableConfigShowsErrorAndKeepsLoad()
     QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_s + fixture.ServerFolder() + u"/dir/firebird.conf kann nicht geöffnet werden. "_s),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
+}
+
+void TestParvexDlg::specialFileShowsErrorAndOpens_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<TSpecialFile>("kind");
+    QTest::newRow("firebird.conf a FIFO") << u"firebird.conf"_qs << TSpecialFile::Fifo;
+    QTest::newRow("firebird.conf a socket") << u"firebird.conf"_qs << TSpecialFile::Socket;
+    QTest::newRow("databases.conf a FIFO") << u"databases.conf"_qs << TSpecialFile::Fifo;
+}
+
+// Start-up must not wait on a FIFO for a writer: the window opens and says what is wrong.
+void TestParvexDlg::specialFileShowsErrorAndOpens()
+{
+    QFETCH(QString, name);
+    QFETCH(TSpecialFile, kind);
+
+#ifdef Q_OS_UNIX
+    TWindowFixture fixture;
+    const QString folder = fixture.ServerFolder();
+    for (const QString &file : {u"firebird.conf"_qs, u"databases.conf"_qs}) {
+        if (file != name)
+            fixture.WriteServerFile(file, file == u"firebird.conf"_qs ? ConfigFile : AliasFile);
+    }
+    const QString path = folder + u'/' + name;
+    if (!MakeSpecialFile(kind, path))
+        QSKIP("This kind of file cannot be made here.");
+    std::optional<TFifoPartner> partner;
+    if (kind == TSpecialFile::Fifo)
+        partner.emplace(path);
+
+    TParvexDlg &window = fixture.Open(folder);
+    partner.reset();
+
+    QCOMPARE(fixture.Dialogs.Errors,
+             QStringList{u"Datei "_qs + path + u" kann nicht geöffnet werden. keine reguläre Datei."_qs});
+    QVERIFY(window.isVisible());
+    QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
+#else
+    Q_UNUSED(name);
+    Q_UNUSED(kind);
+    QSKIP("FIFOs and sockets as made here exist on Unix only.");
+#endif
+}
+
+// A settings file that cannot be read stops the creation of the window, as an unreadable one
+// always has; a FIFO in its place must not pass for a missing file that is later replaced.
+void TestParvexDlg::specialSettingsFileStopsTheStart()
+{
+#ifdef Q_OS_UNIX
+    TWindowFixture fixture;
+    const QString path = fixture.ProgramFolder() + u"/Tessaro.ini"_qs;
+    QVERIFY(MakeSpecialFile(TSpecialFile::Fifo, path));
+    TFifoPartner partner(path);
+
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, fixture.Open(std::nullopt));
+    QVERIFY(!QFileInfo(path).isFile());
+#else
+    QSKIP("FIFOs exist on Unix only.");
+#endif
 }
 
 void TestParvexDlg::emptyRecordedFolderKeepsLoad()

@@ -1,5 +1,6 @@
 // Save in the main window when the file system refuses: the error box shows the message, the
 // file keeps its bytes, the changed flag stays, and Save writes the file once the fault is gone.
+// And Save when another program has changed the file since it was loaded: the user is asked.
 
 #include "FileFixtures.h"
 #include "WindowFixture.h"
@@ -26,7 +27,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class TFault { FullFileSystem, FolderRemoved, ReadOnlyFile, FolderInPlace, SymbolicLinkLoop };
+enum class TFault { FullFileSystem, FullBeforeSmallSave, FolderRemoved, ReadOnlyFile, FolderInPlace, SymbolicLinkLoop };
+
+// What another program does to "firebird.conf" between loading and Save.
+enum class TOtherWriter { Nothing, AppendsLine, RemovesFile };
 
 const QByteArray ConfigFile = "RemoteServicePort = 3051\n"_ba;
 const QByteArray AliasFile = "hv = /data/hv.db\n"_ba;
@@ -50,9 +54,22 @@ void ClickSave(TWindowFixture &fixture)
     fixture.Control<QToolButton>("SaveBtn")->click();
 }
 
+#ifdef Q_OS_UNIX
+// Mounts a file system of 64 KiB on `folder`; empty, or why it could not be done.
+QString MountSmallFileSystem(const QString &folder)
+{
+    if (geteuid() != 0)
+        return u"Mounting a small file system needs administrator rights."_s;
+    if (mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+        return u"No small file system could be mounted here: "_s + SystemErrorText(errno);
+    return {};
+}
+#endif
+
 } // namespace
 
 Q_DECLARE_METATYPE(TFault)
+Q_DECLARE_METATYPE(TOtherWriter)
 
 class TestWindowSaveFaults : public QObject {
     Q_OBJECT
@@ -60,12 +77,16 @@ class TestWindowSaveFaults : public QObject {
 private slots:
     void saveAfterFault_data();
     void saveAfterFault();
+    void settingsFileKeptOnFullDisk();
+    void saveAsksWhenAnotherProgramChangedTheFile_data();
+    void saveAsksWhenAnotherProgramChangedTheFile();
 };
 
 void TestWindowSaveFaults::saveAfterFault_data()
 {
     QTest::addColumn<TFault>("fault");
     QTest::newRow("full file system") << TFault::FullFileSystem;
+    QTest::newRow("full file system, small file") << TFault::FullBeforeSmallSave;
     QTest::newRow("folder removed") << TFault::FolderRemoved;
     QTest::newRow("read-only file") << TFault::ReadOnlyFile;
     QTest::newRow("folder in place of the file") << TFault::FolderInPlace;
@@ -86,11 +107,10 @@ void TestWindowSaveFaults::saveAfterFault()
         if (mounted)
             umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
     });
-    if (fault == TFault::FullFileSystem) {
-        if (geteuid() != 0)
-            QSKIP("Mounting a small file system needs administrator rights.");
-        if (mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP(qPrintable(u"No small file system could be mounted here: "_s + SystemErrorText(errno)));
+    const bool fullDisk = fault == TFault::FullFileSystem || fault == TFault::FullBeforeSmallSave;
+    if (fullDisk) {
+        if (const QString why = MountSmallFileSystem(folder); !why.isEmpty())
+            QSKIP(qPrintable(why));
         mounted = true;
     }
     const QString config = fixture.WriteServerFile(u"server/firebird.conf"_s, ConfigFile);
@@ -99,11 +119,16 @@ void TestWindowSaveFaults::saveAfterFault()
     const QString value = fault == TFault::FullFileSystem ? LargeValue : u"Tessaro"_s;
     TypeConfigText(fixture, u"RemoteServicePort = 3052\nIpcName = "_s + value);
     QVERIFY(window.ConfigChanged());
+    // A file that vanished or was replaced since loading is asked about before each Save.
+    fixture.Dialogs.MessageAnswers = {mrYes, mrYes};
 
     QString expected;
     std::function<void()> removeFault;
     switch (fault) {
     case TFault::FullFileSystem:
+    case TFault::FullBeforeSmallSave:
+        if (fault == TFault::FullBeforeSmallSave)
+            FillFileSystem(folder + u"/filler"_s);
         expected = u"Stream-Schreibfehler"_s;
         removeFault = [folder] {
             const QByteArray mountPoint = QFile::encodeName(folder);
@@ -136,22 +161,30 @@ void TestWindowSaveFaults::saveAfterFault()
         break;
     }
     }
-    const bool fileKept = fault == TFault::FullFileSystem || fault == TFault::ReadOnlyFile;
+    const bool fileKept = fullDisk || fault == TFault::ReadOnlyFile;
 
     ClickSave(fixture);
 
     // The error box ends every message that ends in a letter with a full stop.
     QCOMPARE(fixture.Dialogs.Errors, QStringList{expected + u'.'});
     QVERIFY(window.ConfigChanged());
+    QCOMPARE(fixture.Dialogs.Messages.size(), fileKept ? 0 : 1);
     if (fileKept)
         QCOMPARE(fixture.ReadServerFile(u"server/firebird.conf"_s), ConfigFile);
     else if (fault == TFault::SymbolicLinkLoop)
         QVERIFY(QFileInfo(config).isSymLink());
+    if (fullDisk) {
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 (fault == TFault::FullBeforeSmallSave
+                      ? QStringList{u"databases.conf"_s, u"filler"_s, u"firebird.conf"_s}
+                      : QStringList{u"databases.conf"_s, u"firebird.conf"_s}));
+    }
 
     removeFault();
     ClickSave(fixture);
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
+    QCOMPARE(fixture.Dialogs.Messages.size(), fileKept ? 0 : 2);
     QCOMPARE(fixture.ReadServerFile(u"server/firebird.conf"_s),
              "RemoteServicePort=3052\r\nIpcName=" + value.toLatin1() + "\r\n");
     if (fileKept)
@@ -160,6 +193,103 @@ void TestWindowSaveFaults::saveAfterFault()
     Q_UNUSED(fault);
     QSKIP("The faults are set up with Unix file system calls.");
 #endif
+}
+
+// The window-state store writes the settings file at the program's end and keeps quiet about a
+// failure: on a full disk the old file must stay, or the next start has lost its texts.
+void TestWindowSaveFaults::settingsFileKeptOnFullDisk()
+{
+#ifdef Q_OS_UNIX
+    TWindowFixture fixture;
+    const QString folder = fixture.ProgramFolder();
+    if (const QString why = MountSmallFileSystem(folder); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const auto unmount = qScopeGuard([&] { umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
+    const QByteArray settings = "\xEF\xBB\xBF[GERMAN]\r\nSaveBtn=Speichern\r\n\r\n"_ba;
+    fixture.WriteSettings(settings);
+    fixture.Open(std::nullopt);
+    FillFileSystem(folder + u"/filler"_s);
+
+    fixture.EndProgram();
+
+    QCOMPARE(fixture.ReadSettings(), settings);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             (QStringList{u"filler"_s, u"Tessaro.ini"_s}));
+#else
+    QSKIP("A small file system is mounted with Unix calls.");
+#endif
+}
+
+void TestWindowSaveFaults::saveAsksWhenAnotherProgramChangedTheFile_data()
+{
+    QTest::addColumn<TOtherWriter>("otherWriter");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("written");
+
+    QTest::newRow("unchanged: no question") << TOtherWriter::Nothing << 0 << false << true;
+    QTest::newRow("line appended, Yes") << TOtherWriter::AppendsLine << mrYes << true << true;
+    QTest::newRow("line appended, No") << TOtherWriter::AppendsLine << mrNo << true << false;
+    QTest::newRow("line appended, box closed") << TOtherWriter::AppendsLine << mrCancel << true << false;
+    QTest::newRow("file removed, Yes") << TOtherWriter::RemovesFile << mrYes << true << true;
+    QTest::newRow("file removed, No") << TOtherWriter::RemovesFile << mrNo << true << false;
+}
+
+// A second program (or a second window on the same folder) wrote the file after it was loaded:
+// Save must not undo that without asking.
+void TestWindowSaveFaults::saveAsksWhenAnotherProgramChangedTheFile()
+{
+    QFETCH(TOtherWriter, otherWriter);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, written);
+
+    TWindowFixture fixture;
+    const QString config = fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TypeConfigText(fixture, u"RemoteServicePort = 3052"_s);
+    QVERIFY(window.ConfigChanged());
+
+    QByteArray onDisk = ConfigFile;
+    if (otherWriter == TOtherWriter::AppendsLine) {
+        onDisk += "IpcName = other\n";
+        QFile other(config);
+        QVERIFY(other.open(QIODevice::Append));
+        QCOMPARE(other.write("IpcName = other\n"), 16);
+    } else if (otherWriter == TOtherWriter::RemovesFile) {
+        onDisk.clear();
+        QVERIFY(QFile::remove(config));
+    }
+    fixture.Dialogs.MessageAnswers = {answer};
+
+    ClickSave(fixture);
+
+    const QByteArray saved = "RemoteServicePort=3052\r\n";
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), written ? saved : onDisk);
+    QCOMPARE(QFileInfo::exists(config), written || otherWriter != TOtherWriter::RemovesFile);
+    QVERIFY(fixture.Dialogs.Errors.isEmpty());
+    QVERIFY(window.ConfigChanged());
+    // The alias file was not edited: neither asked about nor written.
+    QCOMPARE(fixture.ReadServerFile(u"databases.conf"_s), AliasFile);
+    if (asked) {
+        QCOMPARE(fixture.Dialogs.Messages.size(), 1);
+        const auto &question = fixture.Dialogs.Messages[0];
+        QCOMPARE(question.Text, u"„"_s + QDir::toNativeSeparators(config)
+                                    + u"“ wurde nach dem Laden von einem anderen Programm geändert. Überschreiben?"_s);
+        QCOMPARE(question.Kind, TMsgKind::Confirmation);
+        QCOMPARE(question.Buttons, TMsgButton::Yes | TMsgButton::No);
+    } else {
+        QVERIFY(fixture.Dialogs.Messages.isEmpty());
+    }
+
+    // After a save of our own, the file as written is the one known: a second Save asks nothing.
+    // After No the file still differs, and the next Save asks again.
+    fixture.Dialogs.Messages.clear();
+    fixture.Dialogs.MessageAnswers = {mrYes};
+    ClickSave(fixture);
+    QCOMPARE(fixture.Dialogs.Messages.size(), written ? 0 : 1);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), saved);
 }
 
 QTEST_MAIN(TestWindowSaveFaults)
