@@ -1,6 +1,6 @@
-#include "FileSystem.h"
+#include "text/FileSystem.h"
 
-#include "Errors.h"
+#include "text/Errors.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileSystem.h"
+#include "text/FileSystem.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
