@@ -131,8 +131,8 @@ void TestBenchSetMode::specialFilesAreRefused_data()
     QTest::addColumn<bool>("asInput");
     QTest::addColumn<QString>("message");
 
-    const QString open = QStringLiteral("Datei %1 kann nicht geöffnet werden. keine reguläre Datei");
-    const QString create = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei");
+    const QString open = u"Datei %1 kann nicht geöffnet werden. keine reguläre Datei"_s;
+    const QString create = u"Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei"_s;
     QTest::newRow("input a FIFO") << TSpecialFile::Fifo << true << open;
     QTest::newRow("input a socket") << TSpecialFile::Socket << true << open;
     QTest::newRow("input a link to a device that never ends") << TSpecialFile::LinkToZeroDevice << true << open;
@@ -149,21 +149,21 @@ void TestBenchSetMode::specialFilesAreRefused()
     QFETCH(QString, message);
 
 #ifdef Q_OS_UNIX
-    const QString special = FFolder.filePath(QStringLiteral("special.conf"));
+    const QString special = FFolder.filePath(u"special.conf"_s);
     QFile::remove(special);
-    QFile::remove(special + QStringLiteral(".device"));
+    QFile::remove(special + u".device"_s);
     if (!MakeSpecialFile(kind, special))
         QSKIP("This kind of file cannot be made here.");
-    const QString regular = FFolder.filePath(QStringLiteral("regular.conf"));
+    const QString regular = FFolder.filePath(u"regular.conf"_s);
     WriteFixture(regular, "P=1\n");
     const QString in = asInput ? special : regular;
-    const QString out = asInput ? FFolder.filePath(QStringLiteral("never.conf")) : special;
-    QFile::remove(FFolder.filePath(QStringLiteral("never.conf")));
+    const QString out = asInput ? FFolder.filePath(u"never.conf"_s) : special;
+    QFile::remove(FFolder.filePath(u"never.conf"_s));
 
-    QCOMPARE(RunBench({QStringLiteral("set"), in, out, QStringLiteral("P"), QStringLiteral("2")}), 1);
+    QCOMPARE(RunBench({u"set"_s, in, out, u"P"_s, u"2"_s}), 1);
     QCOMPARE(QString::fromLocal8Bit(FErrorOutput).trimmed(), message.arg(special));
     QVERIFY(QFileInfo::exists(special) && !QFileInfo(special).isFile());
-    QVERIFY(!QFile::exists(FFolder.filePath(QStringLiteral("never.conf"))));
+    QVERIFY(!QFile::exists(FFolder.filePath(u"never.conf"_s)));
 #else
     Q_UNUSED(kind);
     Q_UNUSED(asInput);
@@ -176,16 +176,16 @@ void TestBenchSetMode::specialFilesAreRefused()
 void TestBenchSetMode::outOfMemoryIsReported()
 {
 #ifdef Q_OS_UNIX
-    const QString in = FFolder.filePath(QStringLiteral("huge.conf"));
+    const QString in = FFolder.filePath(u"huge.conf"_s);
     QFile huge(in);
     QVERIFY(huge.open(QIODevice::WriteOnly));
     // Sparse: it takes no room on disk.
     QVERIFY(huge.resize(qint64(3) << 30));
     huge.close();
-    const QString out = FFolder.filePath(QStringLiteral("never.conf"));
+    const QString out = FFolder.filePath(u"never.conf"_s);
     QFile::remove(out);
 
-    const int exitCode = RunBench({QStringLiteral("set"), in, out, QStringLiteral("P"), QStringLiteral("2")}, [] {
+    const int exitCode = RunBench({u"set"_s, in, out, u"P"_s, u"2"_s}, [] {
         const rlimit memory{1ull << 30, 1ull << 30};
         setrlimit(RLIMIT_AS, &memory);
     });

@@ -234,9 +234,9 @@ void TestParvexDlg::specialFileShowsErrorAndOpens_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<TSpecialFile>("kind");
-    QTest::newRow("firebird.conf a FIFO") << u"firebird.conf"_qs << TSpecialFile::Fifo;
-    QTest::newRow("firebird.conf a socket") << u"firebird.conf"_qs << TSpecialFile::Socket;
-    QTest::newRow("databases.conf a FIFO") << u"databases.conf"_qs << TSpecialFile::Fifo;
+    QTest::newRow("firebird.conf a FIFO") << u"firebird.conf"_s << TSpecialFile::Fifo;
+    QTest::newRow("firebird.conf a socket") << u"firebird.conf"_s << TSpecialFile::Socket;
+    QTest::newRow("databases.conf a FIFO") << u"databases.conf"_s << TSpecialFile::Fifo;
 }
 
 // Start-up must not wait on a FIFO for a writer: the window opens and says what is wrong.
@@ -248,9 +248,9 @@ void TestParvexDlg::specialFileShowsErrorAndOpens()
 #ifdef Q_OS_UNIX
     TWindowFixture fixture;
     const QString folder = fixture.ServerFolder();
-    for (const QString &file : {u"firebird.conf"_qs, u"databases.conf"_qs}) {
+    for (const QString &file : {u"firebird.conf"_s, u"databases.conf"_s}) {
         if (file != name)
-            fixture.WriteServerFile(file, file == u"firebird.conf"_qs ? ConfigFile : AliasFile);
+            fixture.WriteServerFile(file, file == u"firebird.conf"_s ? ConfigFile : AliasFile);
     }
     const QString path = folder + u'/' + name;
     if (!MakeSpecialFile(kind, path))
@@ -263,7 +263,7 @@ void TestParvexDlg::specialFileShowsErrorAndOpens()
     partner.reset();
 
     QCOMPARE(fixture.Dialogs.Errors,
-             QStringList{u"Datei "_qs + path + u" kann nicht geöffnet werden. keine reguläre Datei."_qs});
+             QStringList{u"Datei "_s + path + u" kann nicht geöffnet werden. keine reguläre Datei."_s});
     QVERIFY(window.isVisible());
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
 #else
@@ -279,7 +279,7 @@ void TestParvexDlg::specialSettingsFileStopsTheStart()
 {
 #ifdef Q_OS_UNIX
     TWindowFixture fixture;
-    const QString path = fixture.ProgramFolder() + u"/Tessaro.ini"_qs;
+    const QString path = fixture.ProgramFolder() + u"/Tessaro.ini"_s;
     QVERIFY(MakeSpecialFile(TSpecialFile::Fifo, path));
     TFifoPartner partner(path);
 

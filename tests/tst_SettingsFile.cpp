@@ -587,9 +587,9 @@ void TestSettingsFile::whatIsNoRegularFileIsNeitherReadNorReplaced()
     QFETCH(TSpecialFile, kind);
 
 #ifdef Q_OS_UNIX
-    const QString path = PathOf(QStringLiteral("Tessaro.ini"));
+    const QString path = PathOf(u"Tessaro.ini"_s);
     if (!MakeSpecialFile(kind, path))
-        QSKIP(qPrintable(QStringLiteral("This kind of file cannot be made here: ") + SystemErrorText(errno)));
+        QSKIP(qPrintable(u"This kind of file cannot be made here: "_s + SystemErrorText(errno)));
     const QString native = QDir::toNativeSeparators(path);
 
     const QString readError = ResultInChild([&] {
@@ -598,22 +598,22 @@ void TestSettingsFile::whatIsNoRegularFileIsNeitherReadNorReplaced()
         } catch (const EFOpenError &error) {
             return error.Message();
         }
-        return QStringLiteral("read as settings");
+        return u"read as settings"_s;
     });
-    QCOMPARE(readError, QStringLiteral("Datei %1 kann nicht geöffnet werden. keine reguläre Datei").arg(native));
+    QCOMPARE(readError, u"Datei %1 kann nicht geöffnet werden. keine reguläre Datei"_s.arg(native));
 
     const QString writeError = ResultInChild([&] {
         TSettingsFile ini{QString()};
-        ini.WriteString(QStringLiteral("Form"), QStringLiteral("Left"), QStringLiteral("10"));
+        ini.WriteString(u"Form"_s, u"Left"_s, u"10"_s);
         ini.Rename(path, false);
         try {
             ini.UpdateFile();
         } catch (const EFCreateError &error) {
             return error.Message();
         }
-        return QStringLiteral("written");
+        return u"written"_s;
     });
-    QCOMPARE(writeError, QStringLiteral("Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei").arg(native));
+    QCOMPARE(writeError, u"Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei"_s.arg(native));
     const QFileInfo after(path);
     QVERIFY(after.exists() && !after.isFile());
     QCOMPARE(after.isSymLink(), kind == TSpecialFile::LinkToZeroDevice);
