@@ -187,13 +187,13 @@ void TParvexDlg::CreateControls()
     layout->addWidget(pnlToolbar);
     layout->addWidget(pcMain, 1);
 
-    EditBtn = MakeToolButton(FConfigPage.ListPanel, "EditBtn", 75, 25);
+    EditBtn = MakeToolButton(pnlParamsList, "EditBtn", 75, 25);
     EditBtn->move(5, 3);
     EditBtn->setEnabled(false);
-    ResetBtn = MakeToolButton(FConfigPage.ListPanel, "ResetBtn", 75, 25);
+    ResetBtn = MakeToolButton(pnlParamsList, "ResetBtn", 75, 25);
     ResetBtn->move(90, 3);
     ResetBtn->setEnabled(false);
-    SearchBtn = MakeToolButton(FConfigPage.SearchPanel, "SearchBtn", 75, 21);
+    SearchBtn = MakeToolButton(pnlConfigSearch, "SearchBtn", 75, 21);
     SearchBtn->move(5, 5);
 }
 
@@ -260,8 +260,8 @@ void TParvexDlg::ConnectGuarded(Sender *sender, Signal signal, void (TParvexDlg:
 void TParvexDlg::ConnectEvents()
 {
     ConnectGuarded(pcMain, &QTabWidget::currentChanged, &TParvexDlg::pcMainChange);
-    ConnectGuarded(FConfigPage.TabSet, &QTabWidget::currentChanged, &TParvexDlg::pcConfigChange);
-    ConnectGuarded(FAliasPage.TabSet, &QTabWidget::currentChanged, &TParvexDlg::pcAliasChange);
+    ConnectGuarded(pcConfig, &QTabWidget::currentChanged, &TParvexDlg::pcConfigChange);
+    ConnectGuarded(pcAlias, &QTabWidget::currentChanged, &TParvexDlg::pcAliasChange);
     ConnectGuarded(CloseBtn, &QToolButton::clicked, &TParvexDlg::CloseBtnClick);
     ConnectGuarded(LoadBtn, &QToolButton::clicked, &TParvexDlg::LoadBtnClick);
     ConnectGuarded(SaveBtn, &QToolButton::clicked, &TParvexDlg::SaveBtnClick);
@@ -326,10 +326,10 @@ void TParvexDlg::FormCreate()
         LoadBtn->hide();
     });
     Guarded([this] {
-        const QSignalBlocker aliasBlocker(FAliasPage.TabSet), configBlocker(FConfigPage.TabSet),
+        const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig),
             mainBlocker(pcMain);
-        FAliasPage.TabSet->setCurrentIndex(0);
-        FConfigPage.TabSet->setCurrentIndex(0);
+        pcAlias->setCurrentIndex(0);
+        pcConfig->setCurrentIndex(0);
         SetCurPage(0);
         pcMain->setCurrentIndex(0);
     });
@@ -371,8 +371,8 @@ void TParvexDlg::SetLang(const QString &section)
     SearchBtn->setText(text("SearchBtn", "Search"));
     pcMain->setTabText(1, text("tsFirebirdConf", "Server Configuration"));
     pcMain->setTabText(0, text("tsAliasConf", "Alias Configuration"));
-    FConfigPage.TabSet->setTabText(0, text("tsConfigList", "Config Parameters"));
-    FAliasPage.TabSet->setTabText(0, text("tsAliasList", "Halvora Aliase"));
+    pcConfig->setTabText(0, text("tsConfigList", "Config Parameters"));
+    pcAlias->setTabText(0, text("tsAliasList", "Halvora Aliase"));
     QTreeWidgetItem *configHeader = ParvexList->headerItem();
     configHeader->setText(0, text("ConfigKeyLabel", "Property"));
     configHeader->setText(1, text("ConfigValueLabel", "Value"));
@@ -427,7 +427,7 @@ void TParvexDlg::SetFirebirdFolder(const QString &folder)
 void TParvexDlg::SetConfigFileName(const QString &fileName)
 {
     SetFileName(FConfigPage, fileName);
-    EditBtn->setEnabled(FConfigPage.Document.Count() > 0);
+    EditBtn->setEnabled(FConfigItems.Count() > 0);
 }
 
 void TParvexDlg::SetAliasFileName(const QString &fileName)
@@ -649,10 +649,10 @@ void TParvexDlg::EditConfigItemCommand()
         return;
     if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
         return;
-    SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
+    SetConfigValue(FConfigItems, FCurItem.ConfigKey, FCurItem.ConfigValue);
     FConfigPage.View->Refill();
     row->setText(1, FCurItem.ConfigValue);
-    FConfigPage.Changed = true;
+    FConfigChanged = true;
 }
 
 void TParvexDlg::ResetBtnClick()
@@ -661,10 +661,10 @@ void TParvexDlg::ResetBtnClick()
     if (FCurItem.ConfigValue.isEmpty() || !row)
         return;
     FCurItem.ConfigValue = FCurItem.DefaultValue;
-    FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
+    FConfigItems.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
     FConfigPage.View->Refill();
-    FConfigPage.Changed = true;
+    FConfigChanged = true;
 }
 
 // ---- Alias list ----------------------------------------------------------------------------
@@ -699,12 +699,12 @@ void TParvexDlg::UpdateAliasesCommand()
         AssignAllAliasFolders(folder);
     }
     FAliasPage.View->Refill();
-    FAliasPage.Changed = true;
+    FAliasChanged = true;
 }
 
 void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
 {
-    const QString path = ::AssignAliasFolder(FAliasPage.Document, folder, FolderSeparator(), key, index);
+    const QString path = ::AssignAliasFolder(FAliasList, folder, FolderSeparator(), key, index);
     FBAliasList->topLevelItem(index)->setText(2, path);
 }
 

@@ -45,17 +45,17 @@ public:
     void SetCurPage(int page);
     const QString &FirebirdFolder() const { return FFirebirdFolder; }
     void SetFirebirdFolder(const QString &folder);
-    const QString &ConfigFileName() const { return FConfigPage.FileName; }
+    const QString &ConfigFileName() const { return FConfigFileName; }
     void SetConfigFileName(const QString &fileName);
-    const QString &AliasFileName() const { return FAliasPage.FileName; }
+    const QString &AliasFileName() const { return FAliasFileName; }
     void SetAliasFileName(const QString &fileName);
     const QString &Lang() const { return FLang; }
     void SetLang(const QString &section);
 
-    bool ConfigChanged() const { return FConfigPage.Changed; }
-    bool AliasChanged() const { return FAliasPage.Changed; }
-    const TLineDocument &ConfigItems() const { return FConfigPage.Document; }
-    const TLineDocument &AliasList() const { return FAliasPage.Document; }
+    bool ConfigChanged() const { return FConfigChanged; }
+    bool AliasChanged() const { return FAliasChanged; }
+    const TLineDocument &ConfigItems() const { return FConfigItems; }
+    const TLineDocument &AliasList() const { return FAliasList; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -137,6 +137,21 @@ private:
     std::unique_ptr<TSettingsFile> FComments;
     TDocumentPage FAliasPage{.FillList = &TParvexDlg::FillAliasList};  // databases.conf
     TDocumentPage FConfigPage{.FillList = &TParvexDlg::FillConfigList};  // firebird.conf
+    // The design's names for the parts of each page, used where code deals with one page only.
+    TLineDocument &FAliasList = FAliasPage.Document;
+    TLineDocument &FConfigItems = FConfigPage.Document;
+    bool &FAliasChanged = FAliasPage.Changed;
+    bool &FConfigChanged = FConfigPage.Changed;
+    QString &FAliasFileName = FAliasPage.FileName;
+    QString &FConfigFileName = FConfigPage.FileName;
+    QTabWidget *&pcAlias = FAliasPage.TabSet;
+    QTabWidget *&pcConfig = FConfigPage.TabSet;
+    QWidget *&pnlAliasList = FAliasPage.ListPanel;
+    QWidget *&pnlParamsList = FConfigPage.ListPanel;
+    QWidget *&pnlAliasSearch = FAliasPage.SearchPanel;
+    QWidget *&pnlConfigSearch = FConfigPage.SearchPanel;
+    QPlainTextEdit *&edtAliasFile = FAliasPage.Editor;
+    QPlainTextEdit *&edtConfigFile = FConfigPage.Editor;
     QString FFirebirdFolder;
     QString FLang;
     int FCurPage = 0;
