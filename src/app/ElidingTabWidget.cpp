@@ -10,6 +10,9 @@ public:
         : QTabBar(parent)
     {
         setElideMode(Qt::ElideMiddle);
+        // Should the tabs still not fit, they are cut at the right end rather than scrolled, so the
+        // first tab keeps its place whatever happens to the width.
+        setUsesScrollButtons(false);
     }
 
 protected:
