@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -27,6 +28,7 @@
 #include <QToolButton>
 #include <QWindow>
 #include <functional>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -154,6 +156,42 @@ QByteArray ManyHits(int count)
     return text;
 }
 
+// The main window's placement section, with the normal rectangle `normPos`.
+QByteArray PlacementSettings(int showCmd, const QByteArray &normPos)
+{
+    const QByteArray dpi = QByteArray::number(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch()));
+    return "[ParvexDlg]\r\nFormVersion=0\r\nShowCmd=" + QByteArray::number(showCmd)
+           + "\r\nFlags=0\r\nPixelsPerInch=" + dpi + "\r\nMinMaxPos=-1,-1,0,0\r\nNormPos=" + normPos + "\r\n";
+}
+
+QByteArray StoredValue(const QByteArray &settings, const QByteArray &key)
+{
+    const QRegularExpression line(u"^"_s + QRegularExpression::escape(QString::fromLatin1(key)) + u"=(.*?)\\r?$"_s,
+                                  QRegularExpression::MultilineOption);
+    return line.match(QString::fromLatin1(settings)).captured(1).toLatin1();
+}
+
+// One start of the program on `settings` (none: no settings file) and its close once `ready`
+// holds; the settings file as the close left it.
+QByteArray StartAndClose(const std::optional<QByteArray> &settings, const std::function<bool(QWidget &)> &ready)
+{
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_s, "DefaultDbCachePages = 2048\n");
+    fixture.WriteServerFile(u"databases.conf"_s, "hv = /data/hv.db\n");
+    if (settings)
+        fixture.WriteSettings(*settings);
+    QWidget &window = fixture.Open(fixture.ServerFolder());
+    if (!ready(window))
+        qWarning("the main window did not reach the state to close it in");
+    fixture.EndProgram();
+    return fixture.ReadSettings();
+}
+
+bool Exposed(QWidget &window)
+{
+    return QTest::qWaitForWindowExposed(&window, WaitMs);
+}
+
 // The main window on a server folder, shown and framed by the window manager.
 class TFramedFixture : public TWindowFixture {
 public:
@@ -193,6 +231,9 @@ private slots:
     void dialogHints();
     void mainWindowHasNoMaximizeBox();
     void minimizingModalDialogKeepsProgram();
+    void maximizedWindowKeepsNormalRectangle();
+    void quickCloseKeepsPlacement_data();
+    void quickCloseKeepsPlacement();
 };
 
 void TestWindowManager::everySearchHitActivatesMainWindow()
@@ -380,6 +421,62 @@ void TestWindowManager::minimizingModalDialogKeepsProgram()
     EditConfigItem(item, TSettingsFile(QString()), u"GERMAN"_s, &window, fixture.Dialogs, fixture.ServerFolder());
     QVERIFY2(minimized, "the window manager did not minimize the dialog");
     QVERIFY2(backOnScreen, "the program stayed hidden after the dialog was minimized");
+}
+
+void TestWindowManager::maximizedWindowKeepsNormalRectangle()
+{
+    // The rectangle the window had before it was maximized, not the maximized window's frame
+    // taken round its normal client area, which a title bar made taller at every start.
+    const QByteArray normPos = "100,100,886,678";
+    QByteArray settings = PlacementSettings(3, normPos);
+    for (int start = 1; start <= 3; ++start) {
+        settings = StartAndClose(settings, [](QWidget &window) {
+            return WaitFor([&] { return window.isMaximized() && window.windowHandle()->isExposed(); })
+                   && WaitForSettledFrame(window);
+        });
+        QCOMPARE(StoredValue(settings, "ShowCmd"), "3");
+        QVERIFY2(StoredValue(settings, "NormPos") == normPos,
+                 qPrintable(u"start %1: NormPos=%2"_s.arg(start).arg(QString::fromLatin1(StoredValue(settings, "NormPos")))));
+    }
+}
+
+void TestWindowManager::quickCloseKeepsPlacement_data()
+{
+    QTest::addColumn<bool>("storedPlacement");
+    QTest::addColumn<bool>("waitForExposure");
+    QTest::newRow("stored, closed once mapped") << true << true;
+    QTest::newRow("stored, closed at once") << true << false;
+    QTest::newRow("centred, closed once mapped") << false << true;
+    QTest::newRow("centred, closed at once") << false << false;
+}
+
+void TestWindowManager::quickCloseKeepsPlacement()
+{
+    // A window closed before the window manager has framed it was still placed: what is kept is
+    // the frame it was given, never its inner rectangle.
+    QFETCH(bool, storedPlacement);
+    QFETCH(bool, waitForExposure);
+    const std::optional<QByteArray> first =
+        storedPlacement ? std::optional<QByteArray>(PlacementSettings(1, "120,90,906,668")) : std::nullopt;
+    // Where the window is once the window manager has framed it and left it in place.
+    const QByteArray expected = StoredValue(StartAndClose(first, [](QWidget &window) {
+        return Exposed(window) && WaitForSettledFrame(window);
+    }), "NormPos");
+    if (storedPlacement)
+        QCOMPARE(expected, "120,90,906,668");
+    QVERIFY(!expected.isEmpty());
+
+    std::optional<QByteArray> settings = first;
+    for (int start = 1; start <= 10; ++start) {
+        const QByteArray stored = StartAndClose(settings, [&](QWidget &window) {
+            return !waitForExposure || Exposed(window);
+        });
+        QVERIFY2(StoredValue(stored, "NormPos") == expected,
+                 qPrintable(u"start %1: NormPos=%2, expected %3"_s.arg(start)
+                                .arg(QString::fromLatin1(StoredValue(stored, "NormPos")), QString::fromLatin1(expected))));
+        if (storedPlacement)
+            settings = stored;
+    }
 }
 
 QTEST_MAIN(TestWindowManager)

@@ -66,8 +66,10 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement);
 // event is sent, before the window system shows it.
 bool WindowOnScreen(const QWidget &window);
 
-// Whether the window manager has framed the window, so that its outer frame is known. Until then
-// a window on an X server has only its inner rectangle.
+// Whether the window's outer frame is known. A window manager on an X server frames a window only
+// after it appears; one that says beforehand what frame it will give (when asked as the window is
+// first shown) makes it known before. Without such an answer the window has only its inner
+// rectangle until it is framed.
 bool FrameKnown(const QWidget &window);
 
 // The window's outer frame in screen coordinates while it is in the normal state: its frame once

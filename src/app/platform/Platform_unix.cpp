@@ -1,17 +1,21 @@
 #include "app/platform/Platform.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <qguiapplication_platform.h>
 #include <QMargins>
 #include <QRect>
 #include <QScreen>
+#include <QThread>
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <xcb/xcb.h>
 
 QString ProgramFolder()
@@ -40,18 +44,106 @@ QPoint WorkAreaOrigin()
     return primary ? primary->availableGeometry().topLeft() : QPoint();
 }
 
-// The widget's idea of its frame, except on an X server: there it may keep a frame measured
-// before the window manager framed the window (none at all) until the window moves, so the frame
-// is asked of the window system. The toolkit measures it from the window manager's parent window
-// while the window has no frame extents yet; a parent not yet sized to its child gives a frame
-// smaller than the window (1x1 right after mapping). Such a frame is as unknown as none.
+const char *const LastMarginsProperty = "tessaroFrameMargins";
+const char *const NormalMarginsProperty = "tessaroNormalFrameMargins";
+const char *const ExtentsRequestedProperty = "tessaroFrameExtentsRequested";
+
+bool OnXServer()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return atom;
+}
+
+// The frame extents (left, right, top, bottom) the window manager has set on the window, if any.
+std::optional<QMargins> FrameExtents(xcb_connection_t *connection, xcb_window_t window)
+{
+    const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
+    std::optional<QMargins> margins;
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) == 16) {
+        const auto *words = static_cast<const uint32_t *>(xcb_get_property_value(reply));
+        margins = QMargins(int(words[0]), int(words[2]), int(words[1]), int(words[3]));
+    }
+    free(reply);
+    return margins;
+}
+
+bool WindowManagerSupports(xcb_connection_t *connection, xcb_window_t root, xcb_atom_t atom)
+{
+    const xcb_atom_t supported = Atom(connection, "_NET_SUPPORTED");
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
+    bool found = false;
+    if (reply && reply->format == 32) {
+        const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+        found = std::find(atoms, atoms + xcb_get_property_value_length(reply) / 4, atom)
+                != atoms + xcb_get_property_value_length(reply) / 4;
+    }
+    free(reply);
+    return found;
+}
+
+// Asks the window manager for the frame it will give the window, once, before the window
+// appears, and waits briefly for the answer: with the frame known in advance the window can be
+// placed by its outer rectangle from the start, and a window that opens maximized gets the right
+// normal rectangle behind it.
+void RequestFrameExtents(QWidget &window, xcb_connection_t *connection, xcb_window_t target)
+{
+    if (window.property(ExtentsRequestedProperty).toBool())
+        return;
+    window.setProperty(ExtentsRequestedProperty, true);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    if (!WindowManagerSupports(connection, root, request))
+        return;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = target;
+    message.type = request;
+    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(connection);
+    QElapsedTimer timer;
+    timer.start();
+    while (!FrameExtents(connection, target) && timer.elapsed() < 500)
+        QThread::msleep(2);
+}
+
+// The frame's margins. On an X server they are asked of the window manager (before the window
+// appears, by request): the toolkit keeps a frame it measured before the window manager framed
+// the window (none, or 1x1 right after mapping) until the window moves. Without an answer the
+// toolkit's measure is all there is; one smaller than the window is as unknown as none.
 QMargins FrameMargins(const QWidget &window)
 {
     QMargins margins;
     const QWindow *handle = window.windowHandle();
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        if (handle && handle->handle())
-            margins = handle->frameMargins();
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (OnXServer()) {
+        if (!handle || !handle->handle())
+            return {};
+        const auto target = xcb_window_t(handle->winId());
+        if (x11 && !WindowOnScreen(window))
+            RequestFrameExtents(const_cast<QWidget &>(window), x11->connection(), target);
+        // A window manager takes the extents away (or empties them) as soon as the window is
+        // closed, before the program has recorded where the window was: the last ones seen
+        // stand in for them then.
+        const QVariant last = window.property(LastMarginsProperty);
+        if (!WindowOnScreen(window) && last.isValid())
+            return last.value<QMargins>();
+        const std::optional<QMargins> extents = x11 ? FrameExtents(x11->connection(), target) : std::nullopt;
+        if (extents)
+            const_cast<QWidget &>(window).setProperty(LastMarginsProperty, QVariant::fromValue(*extents));
+        margins = extents ? *extents : handle->frameMargins();
     } else {
         const QRect frame = window.frameGeometry();
         const QRect client = window.geometry();
@@ -61,6 +153,20 @@ QMargins FrameMargins(const QWidget &window)
     if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0)
         return {};
     return margins;
+}
+
+// The margins of the window's frame in the normal state: a window manager may frame a maximized
+// window more thinly. They are those last seen while the window was not maximized or minimized.
+QMargins NormalFrameMargins(const QWidget &window)
+{
+    const QMargins margins = FrameMargins(window);
+    if (!(window.windowState() & AlteredWindowStates)) {
+        if (!margins.isNull())
+            const_cast<QWidget &>(window).setProperty(NormalMarginsProperty, QVariant::fromValue(margins));
+        return margins;
+    }
+    const QVariant remembered = window.property(NormalMarginsProperty);
+    return remembered.isValid() ? remembered.value<QMargins>() : margins;
 }
 
 QPoint PointProperty(const QWidget &window, const char *name)
@@ -141,7 +247,7 @@ TWindowPlacement ReadWindowPlacement(const QWidget &window)
     placement.MinPosition = PointProperty(window, MinPositionProperty);
     placement.MaxPosition = PointProperty(window, MaxPositionProperty);
     const QRect normal =
-        (state & AlteredWindowStates) ? window.normalGeometry().marginsAdded(FrameMargins(window)) : OuterFrame(window);
+        (state & AlteredWindowStates) ? window.normalGeometry().marginsAdded(NormalFrameMargins(window)) : OuterFrame(window);
     const QPoint origin = WorkAreaOrigin();
     placement.NormalPosition = {normal.left() - origin.x(), normal.top() - origin.y(),
                                 normal.right() + 1 - origin.x(), normal.bottom() + 1 - origin.y()};
@@ -160,7 +266,7 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
         if (state & AlteredWindowStates)
             window.setWindowState(state & ~AlteredWindowStates);
         const TPlacementRect &rect = placement.NormalPosition;
-        const QMargins margins = FrameMargins(window);
+        const QMargins margins = NormalFrameMargins(window);
         const QPoint origin = WorkAreaOrigin();
         // A top-level widget's position is that of its frame; its size is that of its client area.
         const QRect frame(rect.Left + origin.x(), rect.Top + origin.y(), rect.Right - rect.Left,
@@ -186,10 +292,11 @@ bool WindowOnScreen(const QWidget &window)
 
 bool FrameKnown(const QWidget &window)
 {
-    if (!WindowOnScreen(window))
-        return false;
-    // Only an X server has a window manager that frames windows after they appear.
-    return !FrameMargins(window).isNull() || QGuiApplication::platformName() != QLatin1String("xcb");
+    // A window manager on an X server frames a window after it appears, but tells the frame
+    // beforehand when asked; elsewhere the toolkit knows the frame once the window is on screen.
+    if (OnXServer())
+        return !FrameMargins(window).isNull();
+    return WindowOnScreen(window);
 }
 
 QRect OuterFrame(const QWidget &window)
@@ -274,19 +381,6 @@ bool ApplicationMinimized()
     }
     return onScreen;
 }
-
-namespace {
-
-xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
-{
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return atom;
-}
-
-} // namespace
 
 void ClearNativeWindowTitle(QWidget &window)
 {
