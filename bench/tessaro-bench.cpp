@@ -98,9 +98,10 @@ int Benchmark(const std::vector<int> &lineCounts)
     // The pipeline saves safely, which flushes the file to the disk; "synced" is the floor with
     // that flush, the fairer measure of what a safe save must cost at the least.
     std::printf("Medians of %d interleaved runs. ratio: pipeline / plain read+write; synced: pipeline /\n"
-                "read+write+fdatasync.\n", Repeats);
-    std::printf("%10s %12s %10s %10s %12s %7s %7s %12s\n", "lines", "bytes", "floor ms", "synced ms",
-                "pipeline ms", "ratio", "synced", "ns per line");
+                "read+write+fdatasync.\n",
+                Repeats);
+    std::printf("%10s %12s %10s %10s %12s %7s %7s %12s\n", "lines", "bytes", "floor ms", "synced ms", "pipeline ms",
+                "ratio", "synced", "ns per line");
     for (const int lineCount : lineCounts) {
         const QString source = folder.filePath(QStringLiteral("firebird-%1.conf").arg(lineCount));
         const QString target = folder.filePath(QStringLiteral("out.conf"));
@@ -120,8 +121,8 @@ int Benchmark(const std::vector<int> &lineCounts)
         const double pipeline = Median(pipelines);
         const double syncedRatio = syncs ? pipeline / synced : qQNaN();
         std::printf("%10d %12lld %10.2f %10.2f %12.2f %7.2f %7.2f %12.0f\n", lineCount,
-                    static_cast<long long>(bytes.size()), floor, syncs ? synced : qQNaN(), pipeline,
-                    pipeline / floor, syncedRatio, pipeline * 1e6 / lineCount);
+                    static_cast<long long>(bytes.size()), floor, syncs ? synced : qQNaN(), pipeline, pipeline / floor,
+                    syncedRatio, pipeline * 1e6 / lineCount);
         std::fflush(stdout);
     }
     return 0;

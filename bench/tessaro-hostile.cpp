@@ -85,8 +85,8 @@ int Table()
     QTemporaryDir folder;
     if (!folder.isValid())
         qFatal("no temporary folder");
-    std::printf("%-9s %12s %10s %10s %14s %10s %12s\n", "input", "bytes", "half ms", "full ms",
-                "full/half time", "peak MB", "peak / size");
+    std::printf("%-9s %12s %10s %10s %14s %10s %12s\n", "input", "bytes", "half ms", "full ms", "full/half time",
+                "peak MB", "peak / size");
     for (const QString &kind : HostileKinds()) {
         TMeasure measures[2];
         qint64 size = 0;
@@ -99,13 +99,14 @@ int Table()
             TMeasure runs[3];
             for (TMeasure &run : runs)
                 run = MeasureInChild(kind, path);
-            std::sort(std::begin(runs), std::end(runs), [](const TMeasure &a, const TMeasure &b) { return a.Ms < b.Ms; });
+            std::sort(std::begin(runs), std::end(runs),
+                      [](const TMeasure &a, const TMeasure &b) { return a.Ms < b.Ms; });
             measures[scale == 1] = runs[1];
         }
         const TMeasure &full = measures[1];
-        std::printf("%-9s %12lld %10.1f %10.1f %14.2f %10.1f %12.2f\n", qPrintable(kind),
-                    static_cast<long long>(size), measures[0].Ms, full.Ms, full.Ms / measures[0].Ms,
-                    double(full.AboveFloor) / 1e6, double(full.AboveFloor) / double(size));
+        std::printf("%-9s %12lld %10.1f %10.1f %14.2f %10.1f %12.2f\n", qPrintable(kind), static_cast<long long>(size),
+                    measures[0].Ms, full.Ms, full.Ms / measures[0].Ms, double(full.AboveFloor) / 1e6,
+                    double(full.AboveFloor) / double(size));
         std::fflush(stdout);
     }
     return 0;

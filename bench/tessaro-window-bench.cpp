@@ -162,7 +162,8 @@ QList<double> RunChild(const QString &program, const QStringList &arguments)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(program, arguments + QStringList{QString::number(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs())});
+    child.start(program,
+                arguments + QStringList{QString::number(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs())});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         qFatal("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
                child.readAllStandardError().constData());
@@ -268,10 +269,12 @@ int main(int argc, char *argv[])
             kinds.prepend(u"stock"_s);
     }
     const QStringList known = QStringList{u"stock"_s, u"demo"_s} + HostileKinds();
-    if (!ok || repeats < 1 || !std::all_of(kinds.begin(), kinds.end(), [&](const QString &kind) { return known.contains(kind); })) {
+    if (!ok || repeats < 1
+        || !std::all_of(kinds.begin(), kinds.end(), [&](const QString &kind) { return known.contains(kind); })) {
         std::fputs("usage: tessaro-window-bench [REPEATS [KIND...]]\n"
                    "       tessaro-window-bench open KIND SCALE SOURCE_FOLDER STARTED_NS\n"
-                   "KIND: stock demo config oneline empty sections columns\n", stderr);
+                   "KIND: stock demo config oneline empty sections columns\n",
+                   stderr);
         return 2;
     }
     return Table(QStringLiteral(TESSARO_SOURCE_DIR), repeats, kinds);

@@ -2,7 +2,8 @@
 // two tabs whose second holds one QPlainTextEdit with the file's text. Prints the same fields as
 // a run of tessaro-window-bench: milliseconds to the window, to the text on screen (the same
 // here, since the text is shown at once), to the other tab and back to the text, and the peak
-// resident memory in bytes, then the four times again as processor time. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+// resident memory in bytes, then the four times again as processor time. Runs offscreen unless QT_QPA_PLATFORM says
+// otherwise.
 //
 //   tessaro-window-floor FILE STARTED_NS
 //

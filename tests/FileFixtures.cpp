@@ -23,8 +23,8 @@ void WriteFixture(const QString &path, const QByteArray &bytes)
 
 QString CreateErrorText(const QString &path, int errorCode)
 {
-    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s
-        .arg(QDir::toNativeSeparators(path), SystemErrorText(errorCode));
+    return u"Datei \"%1\" kann nicht erstellt werden. %2"_s.arg(QDir::toNativeSeparators(path),
+                                                                SystemErrorText(errorCode));
 }
 
 void FillFileSystem(const QString &path)

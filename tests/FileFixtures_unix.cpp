@@ -53,8 +53,8 @@ bool MakeSpecialFile(TSpecialFile kind, const QString &path)
             return false;
         std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
         const int socketHandle = socket(AF_UNIX, SOCK_STREAM, 0);
-        const bool bound = socketHandle >= 0
-            && bind(socketHandle, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+        const bool bound =
+            socketHandle >= 0 && bind(socketHandle, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
         if (socketHandle >= 0)
             close(socketHandle);
         return bound;
@@ -63,8 +63,7 @@ bool MakeSpecialFile(TSpecialFile kind, const QString &path)
         // A device of its own, so that nothing done to it can touch the system's /dev/zero.
         return mknod(native.constData(), S_IFCHR | 0666, makedev(1, 5)) == 0;
     case TSpecialFile::LinkToZeroDevice:
-        return MakeSpecialFile(TSpecialFile::ZeroDevice, path + u".device"_s)
-            && QFile::link(path + u".device"_s, path);
+        return MakeSpecialFile(TSpecialFile::ZeroDevice, path + u".device"_s) && QFile::link(path + u".device"_s, path);
     }
     return false;
 }

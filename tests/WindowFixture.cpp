@@ -58,8 +58,7 @@ TParvexDlg &TWindowFixture::Open(std::optional<QString> serverFolder)
         folder = *serverFolder;
         return true;
     };
-    FWindow = std::make_unique<TParvexDlg>(
-        Dialogs, QDir(FProgram.path()).filePath(u"Tessaro.ini"_s), lookup);
+    FWindow = std::make_unique<TParvexDlg>(Dialogs, QDir(FProgram.path()).filePath(u"Tessaro.ini"_s), lookup);
     FWindow->show();
     return *FWindow;
 }

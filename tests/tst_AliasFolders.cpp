@@ -74,8 +74,9 @@ void TestAliasFolders::listShowsCatalogueAndPaths()
     QCOMPARE(page.List->topLevelItem(7)->text(0), u"pq_pics"_s);
     QCOMPARE(page.List->topLevelItem(7)->text(1), u"Bestandteil-Abbildungen"_s);
     // An alias written in upper case is found.
-    QCOMPARE(page.Paths(), QStringList({QString(), u"/old/main.fdb"_s, QString(), QString(), QString(),
-                                        QString(), QString(), QString()}));
+    QCOMPARE(
+        page.Paths(),
+        QStringList({QString(), u"/old/main.fdb"_s, QString(), QString(), QString(), QString(), QString(), QString()}));
     QCOMPARE(page.List->columnWidth(0), 200);
     QCOMPARE(page.List->columnWidth(1), 198);
     QCOMPARE(page.List->selectedItems(), QList<QTreeWidgetItem *>({page.List->topLevelItem(0)}));
@@ -131,7 +132,8 @@ void TestAliasFolders::assign()
     QCOMPARE(page.Fixture.Dialogs.Messages[0].Buttons, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
     QCOMPARE(page.Fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_s));
     QCOMPARE(window.AliasList().Lines(), lines);
-    QCOMPARE(page.List->topLevelItem(row)->text(2), shownPath.isNull() ? window.AliasList().Values(page.List->topLevelItem(row)->text(0)) : shownPath);
+    QCOMPARE(page.List->topLevelItem(row)->text(2),
+             shownPath.isNull() ? window.AliasList().Values(page.List->topLevelItem(row)->text(0)) : shownPath);
     QCOMPARE(page.Fixture.ShownRawText(0), lines.join(u'\n'));
     // The flag rises whatever the answer, so Save writes the normalised file.
     QVERIFY(window.AliasChanged());
@@ -152,9 +154,10 @@ void TestAliasFolders::allOnFileWithoutAliases()
         expected << alias + u"=/srv/db/"_s + alias + u".db"_s << u"{"_s << u"SecurityDatabase=hv_sec"_s << u"}"_s;
     }
     QCOMPARE(page.Fixture.Window().AliasList().Lines(), expected);
-    QCOMPARE(page.Paths(), QStringList({u"/srv/db/hv_sec.db"_s, u"/srv/db/hv.db"_s, u"/srv/db/hv_media.db"_s,
-                                        u"/srv/db/hv_mkt.db"_s, u"/srv/db/pq_items.db"_s, u"/srv/db/pq_stock.db"_s,
-                                        u"/srv/db/pq_rates.db"_s, u"/srv/db/pq_pics.db"_s}));
+    QCOMPARE(page.Paths(),
+             QStringList({u"/srv/db/hv_sec.db"_s, u"/srv/db/hv.db"_s, u"/srv/db/hv_media.db"_s, u"/srv/db/hv_mkt.db"_s,
+                          u"/srv/db/pq_items.db"_s, u"/srv/db/pq_stock.db"_s, u"/srv/db/pq_rates.db"_s,
+                          u"/srv/db/pq_pics.db"_s}));
 }
 
 // The server would cut a path at its "#": such paths go into the file in double quotes, while the
@@ -165,7 +168,7 @@ void TestAliasFolders::allToFolderWithHashAndBack()
     QCOMPARE(page.Paths()[1], u"/old/n#0/main.fdb"_s);
     QCOMPARE(page.Paths()[4], QString());
 
-    const QStringList files = {u"hv_sec.db"_s, u"main.fdb"_s, u"hv_media.db"_s, u"hv_mkt.db"_s,
+    const QStringList files = {u"hv_sec.db"_s,   u"main.fdb"_s,    u"hv_media.db"_s, u"hv_mkt.db"_s,
                                u"pq_items.db"_s, u"pq_stock.db"_s, u"pq_rates.db"_s, u"pq_pics.db"_s};
     for (const QString &folder : {u"/srv/n#1"_s, u"/srv/db"_s}) {
         page.Update(0, folder, mrAll);
@@ -185,7 +188,7 @@ void TestAliasFolders::cancelledPickerChangesNothing()
 {
     TOpenAliasPage page;
     page.List->setCurrentItem(page.List->topLevelItem(2));
-    page.Fixture.Control<QToolButton>("EditBtn")->click();  // the script cancels the picker
+    page.Fixture.Control<QToolButton>("EditBtn")->click(); // the script cancels the picker
     QCOMPARE(page.Fixture.Dialogs.FolderTitles.size(), 1);
     QVERIFY(page.Fixture.Dialogs.Messages.isEmpty());
     QCOMPARE(page.Fixture.Window().AliasList().Lines(), LoadedLines);

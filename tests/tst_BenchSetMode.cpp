@@ -66,13 +66,21 @@ void TestBenchSetMode::setWritesTheEditedFile_data()
         << QByteArray("\xEF\xBB\xBF# head\n#DefaultDbCachePages = 2048\nRemoteServicePort = 3051\n")
         << u"DefaultDbCachePages"_s << u"4096"_s
         << QByteArray("\xEF\xBB\xBF# head\r\nDefaultDbCachePages=4096\r\nRemoteServicePort=3051\r\n");
-    QTest::newRow("file without a mark keeps its bytes")
-        << QByteArray("#Gr\xF6\xDF" "e\r\nP = 1\r\n") << u"P"_s << u"2"_s << QByteArray("#Gr\xF6\xDF" "e\r\nP=2\r\n");
-    QTest::newRow("UTF-16 big-endian")
-        << QByteArray("\xFE\xFF\0P\0=\0" "1\0\n", 10) << u"P"_s << u"23"_s
-        << QByteArray("\xFE\xFF\0P\0=\0" "2\0" "3\0\r\0\n", 14);
-    QTest::newRow("empty value removes the line") << QByteArray("P=1\nQ=2\n") << u"P"_s << u""_s
-                                                  << QByteArray("Q=2\r\n");
+    QTest::newRow("file without a mark keeps its bytes") << QByteArray("#Gr\xF6\xDF"
+                                                                       "e\r\nP = 1\r\n")
+                                                         << u"P"_s << u"2"_s
+                                                         << QByteArray("#Gr\xF6\xDF"
+                                                                       "e\r\nP=2\r\n");
+    QTest::newRow("UTF-16 big-endian") << QByteArray("\xFE\xFF\0P\0=\0"
+                                                     "1\0\n",
+                                                     10)
+                                       << u"P"_s << u"23"_s
+                                       << QByteArray("\xFE\xFF\0P\0=\0"
+                                                     "2\0"
+                                                     "3\0\r\0\n",
+                                                     14);
+    QTest::newRow("empty value removes the line")
+        << QByteArray("P=1\nQ=2\n") << u"P"_s << u""_s << QByteArray("Q=2\r\n");
     QTest::newRow("missing input") << QByteArray() << u"RemoteServicePort"_s << u"3051"_s
                                    << QByteArray("RemoteServicePort=3051\r\n");
 }
@@ -100,8 +108,7 @@ void TestBenchSetMode::setRewritesTheFileInPlace()
     const QString path = FFolder.filePath(u"firebird.conf"_s);
     WriteFixture(path, "#TcpNoNagle = 0\nLockSignal = 16\n");
 
-    QCOMPARE(RunBench({u"set"_s, path, path, u"TcpNoNagle"_s, u"1"_s}),
-             0);
+    QCOMPARE(RunBench({u"set"_s, path, path, u"TcpNoNagle"_s, u"1"_s}), 0);
     QCOMPARE(FileBytes(path), QByteArray("TcpNoNagle=1\r\nLockSignal=16\r\n"));
 }
 
@@ -113,8 +120,7 @@ void TestBenchSetMode::failedLoadWritesNothing()
 
     QCOMPARE(RunBench({u"set"_s, in, out, u"P"_s, u"1"_s}), 1);
     QVERIFY(!QFile::exists(out));
-    const QString message =
-        u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden"_s;
+    const QString message = u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden"_s;
     QVERIFY2(QString::fromLocal8Bit(FErrorOutput).contains(message), FErrorOutput.constData());
 }
 

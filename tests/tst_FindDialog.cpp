@@ -110,9 +110,9 @@ void TestFindDialog::opensAtMainPagesCorner()
     for (const QGroupBox *group : fixture.Dialog->findChildren<QGroupBox *>())
         captions << group->title();
     captions.sort();
-    QCOMPARE(captions, QStringList({u"Abwärts"_s, u"Aufwärts"_s, u"Groß-/Kleinschreibung beachten"_s,
-                                    u"Nur ganzes Wort"_s, u"Richtung"_s, u"Schließen"_s, u"Suchen nach:"_s,
-                                    u"Weitersuchen"_s}));
+    QCOMPARE(captions,
+             QStringList({u"Abwärts"_s, u"Aufwärts"_s, u"Groß-/Kleinschreibung beachten"_s, u"Nur ganzes Wort"_s,
+                          u"Richtung"_s, u"Schließen"_s, u"Suchen nach:"_s, u"Weitersuchen"_s}));
     QVERIFY(fixture.DialogControl<QRadioButton>("rbDown")->isChecked());
     QVERIFY(!fixture.DialogControl<QCheckBox>("chkMatchCase")->isChecked());
     QVERIFY(!fixture.DialogControl<QCheckBox>("chkWholeWord")->isChecked());
@@ -210,12 +210,11 @@ void TestFindDialog::walksOccurrencesOnRawTab_data()
     QTest::addColumn<QString>("viewName");
     QTest::addColumn<QString>("otherViewName");
 
-    QTest::newRow("alias page") << 0 << u"hv.db"_s << false << u"pcAlias"_s << u"edtAliasFile"_s
-                                << u"edtConfigFile"_s;
+    QTest::newRow("alias page") << 0 << u"hv.db"_s << false << u"pcAlias"_s << u"edtAliasFile"_s << u"edtConfigFile"_s;
     // The dialog was opened on the alias page; the page shown at Find Next decides. The
     // direction is never consulted.
-    QTest::newRow("server page, upward") << 1 << u"RemoteServicePort"_s << true << u"pcConfig"_s
-                                         << u"edtConfigFile"_s << u"edtAliasFile"_s;
+    QTest::newRow("server page, upward") << 1 << u"RemoteServicePort"_s << true << u"pcConfig"_s << u"edtConfigFile"_s
+                                         << u"edtAliasFile"_s;
 }
 
 void TestFindDialog::walksOccurrencesOnRawTab()

@@ -91,8 +91,7 @@ QByteArray FileBytesOf(const QString &text, TTextEncoding encoding)
     return bytes;
 }
 
-constexpr QFile::Permissions ReadOnlyForAll =
-    QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
+constexpr QFile::Permissions ReadOnlyForAll = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
 
 } // namespace
 
@@ -194,32 +193,31 @@ void TestLineDocument::load_data()
     QTest::newRow("empty file") << QByteArray() << QStringList() << unmarked;
     QTest::newRow("U+0000 ends the text") << "a\0b\r\nc"_ba << QStringList{u"a"_s} << unmarked;
     QTest::newRow("Windows-1252") << "\x80\x9F\xE4\xFF"_ba << QStringList{u"€Ÿäÿ"_s} << ansi;
-    QTest::newRow("Windows-1252 umlauts")
-        << "Datenb\xE4nke=Gr\xFC\xDF" "e\r\n"_ba << QStringList{u"Datenbänke=Grüße"_s} << ansi;
+    QTest::newRow("Windows-1252 umlauts") << "Datenb\xE4nke=Gr\xFC\xDF"
+                                             "e\r\n"_ba
+                                          << QStringList{u"Datenbänke=Grüße"_s} << ansi;
     QTest::newRow("FF alone") << "\xFF"_ba << QStringList{u"ÿ"_s} << ansi;
     QTest::newRow("overlong UTF-8 form is Windows-1252") << "\xC0\xAF"_ba << QStringList{u"À¯"_s} << ansi;
-    QTest::newRow("encoded surrogate is Windows-1252")
-        << "\xED\xA0\x80"_ba << QStringList{u"í\u00A0€"_s} << ansi;
-    QTest::newRow("incomplete UTF-8 at the end is Windows-1252")
-        << "a\xC3"_ba << QStringList{u"aÃ"_s} << ansi;
-    QTest::newRow("UTF-8 without a mark")
-        << "Datenb\xC3\xA4nke=Gr\xC3\xBC\xC3\x9F" "e\r\n\xE2\x82\xAC"_ba
-        << QStringList{u"Datenbänke=Grüße"_s, u"€"_s} << unmarked;
+    QTest::newRow("encoded surrogate is Windows-1252") << "\xED\xA0\x80"_ba << QStringList{u"í\u00A0€"_s} << ansi;
+    QTest::newRow("incomplete UTF-8 at the end is Windows-1252") << "a\xC3"_ba << QStringList{u"aÃ"_s} << ansi;
+    QTest::newRow("UTF-8 without a mark") << "Datenb\xC3\xA4nke=Gr\xC3\xBC\xC3\x9F"
+                                             "e\r\n\xE2\x82\xAC"_ba
+                                          << QStringList{u"Datenbänke=Grüße"_s, u"€"_s} << unmarked;
     QTest::newRow("UTF-8 without a mark, bytes behind U+0000 decide nothing")
         << "\xC3\xA4\0\xFF"_ba << QStringList{u"ä"_s} << unmarked;
-    QTest::newRow("Windows-1252 before U+0000 decides")
-        << "\xE4\0\xC3\xA4"_ba << QStringList{u"ä"_s} << ansi;
-    QTest::newRow("UTF-16 LE without a mark")
-        << "a\0=\0001\0"_ba << QStringList{u"a"_s} << unmarked;
+    QTest::newRow("Windows-1252 before U+0000 decides") << "\xE4\0\xC3\xA4"_ba << QStringList{u"ä"_s} << ansi;
+    QTest::newRow("UTF-16 LE without a mark") << "a\0=\0001\0"_ba << QStringList{u"a"_s} << unmarked;
     QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << QStringList() << TTextEncoding::Utf8;
-    QTest::newRow("UTF-8")
-        << "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e=1\r\nx"_ba << QStringList{u"Grüße=1"_s, u"x"_s}
-        << TTextEncoding::Utf8;
-    QTest::newRow("second UTF-8 mark is text")
-        << "\xEF\xBB\xBF\xEF\xBB\xBF" "a"_ba << QStringList{u"\uFEFFa"_s} << TTextEncoding::Utf8;
+    QTest::newRow("UTF-8") << "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                              "e=1\r\nx"_ba
+                           << QStringList{u"Grüße=1"_s, u"x"_s} << TTextEncoding::Utf8;
+    QTest::newRow("second UTF-8 mark is text") << "\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                  "a"_ba
+                                               << QStringList{u"\uFEFFa"_s} << TTextEncoding::Utf8;
     QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba << QStringList() << TTextEncoding::Utf16LE;
-    QTest::newRow("UTF-16 LE, odd last byte ignored")
-        << "\xFF\xFE" "a\0\r\0\n\0b\0c"_ba << QStringList{u"a"_s, u"b"_s} << TTextEncoding::Utf16LE;
+    QTest::newRow("UTF-16 LE, odd last byte ignored") << "\xFF\xFE"
+                                                         "a\0\r\0\n\0b\0c"_ba
+                                                      << QStringList{u"a"_s, u"b"_s} << TTextEncoding::Utf16LE;
     QTest::newRow("UTF-16 BE, odd last byte ignored")
         << "\xFE\xFF\0a\0\n\0b\0"_ba << QStringList{u"a"_s, u"b"_s} << TTextEncoding::Utf16BE;
     QTest::newRow("UTF-16 BE surrogate pair")
@@ -249,12 +247,20 @@ void TestLineDocument::loadEncodingError_data()
 
     const auto utf8 = TTextEncoding::Utf8;
     QTest::newRow("invalid byte") << "\xEF\xBB\xBF\xFF"_ba << utf8;
-    QTest::newRow("incomplete sequence at the end") << "\xEF\xBB\xBF" "a\xE4"_ba << utf8;
+    QTest::newRow("incomplete sequence at the end") << "\xEF\xBB\xBF"
+                                                       "a\xE4"_ba
+                                                    << utf8;
     QTest::newRow("overlong form") << "\xEF\xBB\xBF\xC0\xAF"_ba << utf8;
     QTest::newRow("encoded surrogate") << "\xEF\xBB\xBF\xED\xA0\x80"_ba << utf8;
-    QTest::newRow("invalid byte behind U+0000") << "\xEF\xBB\xBF" "a\0\xFF"_ba << utf8;
-    QTest::newRow("UTF-16 LE mark and one byte") << "\xFF\xFE" "a"_ba << TTextEncoding::Utf16LE;
-    QTest::newRow("UTF-16 BE mark and one byte") << "\xFE\xFF" "a"_ba << TTextEncoding::Utf16BE;
+    QTest::newRow("invalid byte behind U+0000") << "\xEF\xBB\xBF"
+                                                   "a\0\xFF"_ba
+                                                << utf8;
+    QTest::newRow("UTF-16 LE mark and one byte") << "\xFF\xFE"
+                                                    "a"_ba
+                                                 << TTextEncoding::Utf16LE;
+    QTest::newRow("UTF-16 BE mark and one byte") << "\xFE\xFF"
+                                                    "a"_ba
+                                                 << TTextEncoding::Utf16BE;
 }
 
 void TestLineDocument::loadEncodingError()
@@ -282,8 +288,9 @@ void TestLineDocument::loadOpenError()
     QVERIFY(QDir::setCurrent(FDir->path()));
     const QString missing = MessageOf<EFOpenError>([&] { document.LoadFromFile(u"missing.conf"_s); });
     QVERIFY(QDir::setCurrent(previous));
-    QCOMPARE(missing, u"Datei "_s + folder + QDir::separator()
-                          + u"missing.conf kann nicht geöffnet werden. "_s + SystemErrorText(ENOENT));
+    QCOMPARE(missing,
+             u"Datei "_s + folder + QDir::separator() + u"missing.conf kann nicht geöffnet werden. "_s
+                 + SystemErrorText(ENOENT));
 
     // A folder cannot be read as a file, whoever asks.
     const QString prefix = u"Datei "_s + folder + u" kann nicht geöffnet werden. "_s;
@@ -323,7 +330,8 @@ void TestLineDocument::loadRefusesWhatIsNoRegularFile()
         return kept ? message : u"document changed"_s;
     });
 
-    QCOMPARE(result, u"Datei "_s + QDir::toNativeSeparators(path) + u" kann nicht geöffnet werden. keine reguläre Datei"_s);
+    QCOMPARE(result,
+             u"Datei "_s + QDir::toNativeSeparators(path) + u" kann nicht geöffnet werden. keine reguläre Datei"_s);
 #else
     Q_UNUSED(kind);
     QSKIP("FIFOs, sockets and devices as made here exist on Unix only.");
@@ -371,23 +379,33 @@ void TestLineDocument::saveRoundTrip_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("saved");
 
-    QTest::newRow("legacy, LF becomes CR LF") << "a=1\nb=2"_ba << "a=1\r\nb=2\r\n"_ba;
-    QTest::newRow("one empty line") << "\r\n"_ba << "\r\n"_ba;
+    QTest::newRow("legacy, LF becomes CR LF") << "a=1\nb=2"_ba
+                                              << "a=1\r\nb=2\r\n"_ba;
+    QTest::newRow("one empty line") << "\r\n"_ba
+                                    << "\r\n"_ba;
     QTest::newRow("empty legacy file") << QByteArray() << QByteArray();
-    QTest::newRow("text after U+0000 is lost") << "a\0b\r\nc"_ba << "a\r\n"_ba;
+    QTest::newRow("text after U+0000 is lost") << "a\0b\r\nc"_ba
+                                               << "a\r\n"_ba;
     QByteArray upper;
     for (int byte = 0x80; byte <= 0xFF; ++byte)
         upper += char(byte);
     QTest::newRow("Windows-1252 0x80..0xFF") << upper << upper + "\r\n";
-    QTest::newRow("Windows-1252 umlauts stay Windows-1252")
-        << "Datenb\xE4nke=/srv/Datenb\xE4nke\n"_ba << "Datenb\xE4nke=/srv/Datenb\xE4nke\r\n"_ba;
-    QTest::newRow("UTF-8 without a mark stays without one")
-        << "k=/srv/Datenb\xC3\xA4nke\n"_ba << "k=/srv/Datenb\xC3\xA4nke\r\n"_ba;
-    QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << "\xEF\xBB\xBF"_ba;
-    QTest::newRow("UTF-8") << "\xEF\xBB\xBF\xC3\xA4\rb"_ba << "\xEF\xBB\xBF\xC3\xA4\r\nb\r\n"_ba;
-    QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba << "\xFF\xFE"_ba;
-    QTest::newRow("UTF-16 LE") << "\xFF\xFE" "a\0"_ba << "\xFF\xFE" "a\0\r\0\n\0"_ba;
-    QTest::newRow("UTF-16 BE") << "\xFE\xFF\0a\0\n"_ba << "\xFE\xFF\0a\0\r\0\n"_ba;
+    QTest::newRow("Windows-1252 umlauts stay Windows-1252") << "Datenb\xE4nke=/srv/Datenb\xE4nke\n"_ba
+                                                            << "Datenb\xE4nke=/srv/Datenb\xE4nke\r\n"_ba;
+    QTest::newRow("UTF-8 without a mark stays without one") << "k=/srv/Datenb\xC3\xA4nke\n"_ba
+                                                            << "k=/srv/Datenb\xC3\xA4nke\r\n"_ba;
+    QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba
+                                      << "\xEF\xBB\xBF"_ba;
+    QTest::newRow("UTF-8") << "\xEF\xBB\xBF\xC3\xA4\rb"_ba
+                           << "\xEF\xBB\xBF\xC3\xA4\r\nb\r\n"_ba;
+    QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba
+                                          << "\xFF\xFE"_ba;
+    QTest::newRow("UTF-16 LE") << "\xFF\xFE"
+                                  "a\0"_ba
+                               << "\xFF\xFE"
+                                  "a\0\r\0\n\0"_ba;
+    QTest::newRow("UTF-16 BE") << "\xFE\xFF\0a\0\n"_ba
+                               << "\xFE\xFF\0a\0\r\0\n"_ba;
 }
 
 void TestLineDocument::saveRoundTrip()
@@ -410,9 +428,8 @@ void TestLineDocument::saveWithoutLoad_data()
     QTest::newRow("two lines") << QStringList{u"a=1"_s, u"b=2"_s} << "a=1\r\nb=2\r\n"_ba;
     QTest::newRow("one empty line") << QStringList{QString()} << "\r\n"_ba;
     // A file that was never read is new: UTF-8 without a mark.
-    QTest::newRow("UTF-8 without a mark")
-        << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s}
-        << "\xE2\x82\xAC\xC3\xA4\r\n\xE4\xB8\xAD\r\n\xF0\x9F\x98\x80\r\n"_ba;
+    QTest::newRow("UTF-8 without a mark") << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s}
+                                          << "\xE2\x82\xAC\xC3\xA4\r\n\xE4\xB8\xAD\r\n\xF0\x9F\x98\x80\r\n"_ba;
 }
 
 void TestLineDocument::saveWithoutLoad()
@@ -436,12 +453,14 @@ void TestLineDocument::editedFileKeepsItsEncoding_data()
 
     QTest::newRow("ASCII gains UTF-8") << "a=1\n"_ba << u"b=ä"_s << "a=1\r\nb=\xC3\xA4\r\n"_ba;
     QTest::newRow("empty file gains UTF-8") << QByteArray() << u"b=ä€"_s << "b=\xC3\xA4\xE2\x82\xAC\r\n"_ba;
-    QTest::newRow("Windows-1252 stays Windows-1252")
-        << "a=\xFC\n"_ba << u"b=ä€"_s << "a=\xFC\r\nb=\xE4\x80\r\n"_ba;
+    QTest::newRow("Windows-1252 stays Windows-1252") << "a=\xFC\n"_ba << u"b=ä€"_s << "a=\xFC\r\nb=\xE4\x80\r\n"_ba;
     QTest::newRow("Windows-1252: unencodable characters become ?")
         << "a=\xFC\n"_ba << u"中\U0001F600a\u0151b"_s << "a=\xFC\r\n??a?b\r\n"_ba;
-    QTest::newRow("UTF-8 with a mark keeps it")
-        << "\xEF\xBB\xBF" "a=1\n"_ba << u"b=ä"_s << "\xEF\xBB\xBF" "a=1\r\nb=\xC3\xA4\r\n"_ba;
+    QTest::newRow("UTF-8 with a mark keeps it") << "\xEF\xBB\xBF"
+                                                   "a=1\n"_ba
+                                                << u"b=ä"_s
+                                                << "\xEF\xBB\xBF"
+                                                   "a=1\r\nb=\xC3\xA4\r\n"_ba;
 }
 
 void TestLineDocument::editedFileKeepsItsEncoding()
@@ -585,8 +604,7 @@ void TestLineDocument::editsOfLoadedLinesSave()
     TLineDocument utf8 = Loaded("\xEF\xBB\xBF" + run + "\xC3\xA4=\xE4\xB8\xAD\r\n" + run);
     utf8.Put(0, u"ä=ä"_s);
     utf8.SaveToFile(path);
-    QCOMPARE(FileBytes(path),
-             "\xEF\xBB\xBF\xC3\xA4=\xC3\xA4\r\n" + run.mid(5) + "\xC3\xA4=\xE4\xB8\xAD\r\n" + run);
+    QCOMPARE(FileBytes(path), "\xEF\xBB\xBF\xC3\xA4=\xC3\xA4\r\n" + run.mid(5) + "\xC3\xA4=\xE4\xB8\xAD\r\n" + run);
 }
 
 // Lines are views into the loaded text and into stored strings, which copies share.
@@ -658,8 +676,7 @@ void TestLineDocument::joinedLines_data()
 
     QTest::newRow("no lines") << QByteArray() << QStringList() << QString();
     QTest::newRow("one empty line") << "\r\n"_ba << QStringList() << QString();
-    QTest::newRow("loaded and added lines")
-        << "a\r\n\r\nb"_ba << QStringList{u"c"_s, QString()} << u"a\n\nb\nc\n"_s;
+    QTest::newRow("loaded and added lines") << "a\r\n\r\nb"_ba << QStringList{u"c"_s, QString()} << u"a\n\nb\nc\n"_s;
 }
 
 void TestLineDocument::joinedLines()
@@ -674,8 +691,7 @@ void TestLineDocument::joinedLines()
     QCOMPARE(document.JoinedLines(u'\n', 0, document.Count()), joined);
     // Cut anywhere, the pieces make the whole.
     for (int cut = 0; cut <= document.Count(); ++cut) {
-        QCOMPARE(document.JoinedLines(u'\n', 0, cut) + document.JoinedLines(u'\n', cut, document.Count()),
-                 joined);
+        QCOMPARE(document.JoinedLines(u'\n', 0, cut) + document.JoinedLines(u'\n', cut, document.Count()), joined);
     }
 }
 
@@ -764,14 +780,14 @@ void TestLineDocument::names_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("letter case ignored")
-        << QStringList{u"DefaultDbCachePages=2048"_s} << u"defaultdbcachepages"_s << 0 << u"2048"_s;
+    QTest::newRow("letter case ignored") << QStringList{u"DefaultDbCachePages=2048"_s} << u"defaultdbcachepages"_s << 0
+                                         << u"2048"_s;
     QTest::newRow("blank before = belongs to the name")
         << QStringList{u"DefaultDbCachePages = 2048"_s} << u"DefaultDbCachePages"_s << -1 << QString();
     QTest::newRow("leading blank belongs to the name")
         << QStringList{u" DefaultDbCachePages=2048"_s} << u"DefaultDbCachePages"_s << -1 << QString();
-    QTest::newRow("comment") << QStringList{u"#DefaultDbCachePages=2048"_s} << u"DefaultDbCachePages"_s
-                             << -1 << QString();
+    QTest::newRow("comment") << QStringList{u"#DefaultDbCachePages=2048"_s} << u"DefaultDbCachePages"_s << -1
+                             << QString();
     QTest::newRow("empty value") << QStringList{u"Key="_s} << u"Key"_s << 0 << QString();
     QTest::newRow("further = belongs to the value") << QStringList{u"Key==x"_s} << u"Key"_s << 0 << u"=x"_s;
     QTest::newRow("no =") << QStringList{u"Key"_s} << u"Key"_s << -1 << QString();
@@ -784,10 +800,8 @@ void TestLineDocument::names_data()
         << QStringList{QString::fromUtf16(u"Key\0=1", 6)} << u"Key"_s << -1 << QString();
     QTest::newRow("[ is no upper-case {") << QStringList{u"[=1"_s} << u"{"_s << -1 << QString();
     QTest::newRow("@ is no upper-case `") << QStringList{u"`=1"_s} << u"@"_s << -1 << QString();
-    QTest::newRow("non-ASCII, case ignored")
-        << QStringList{u"Ärger=1"_s, u"ÄRGER=2"_s} << u"äRGER"_s << 0 << u"1"_s;
-    QTest::newRow("non-ASCII differs from its base letter")
-        << QStringList{u"Öl=1"_s} << u"ol"_s << -1 << QString();
+    QTest::newRow("non-ASCII, case ignored") << QStringList{u"Ärger=1"_s, u"ÄRGER=2"_s} << u"äRGER"_s << 0 << u"1"_s;
+    QTest::newRow("non-ASCII differs from its base letter") << QStringList{u"Öl=1"_s} << u"ol"_s << -1 << QString();
     // Case folding makes the Kelvin sign a "k": a line may match an ASCII name without beginning
     // with an ASCII letter, and the other way round.
     QTest::newRow("line's first letter folds to the name's")
@@ -820,17 +834,14 @@ void TestLineDocument::setValues_data()
 
     QTest::newRow("only the first line is replaced")
         << QStringList{u"hv=A"_s, u"hv=B"_s} << u"hv"_s << u"C"_s << QStringList{u"hv=C"_s, u"hv=B"_s};
-    QTest::newRow("absent name is appended")
-        << QStringList{u"a=1"_s} << u"RemoteServicePort"_s << u"3051"_s
-        << QStringList{u"a=1"_s, u"RemoteServicePort=3051"_s};
+    QTest::newRow("absent name is appended") << QStringList{u"a=1"_s} << u"RemoteServicePort"_s << u"3051"_s
+                                             << QStringList{u"a=1"_s, u"RemoteServicePort=3051"_s};
     QTest::newRow("empty document") << QStringList() << u"k"_s << u"v"_s << QStringList{u"k=v"_s};
-    QTest::newRow("name spelled as passed")
-        << QStringList{u"defaultdbcachepages=1024"_s} << u"DefaultDbCachePages"_s << u"4096"_s
-        << QStringList{u"DefaultDbCachePages=4096"_s};
+    QTest::newRow("name spelled as passed") << QStringList{u"defaultdbcachepages=1024"_s} << u"DefaultDbCachePages"_s
+                                            << u"4096"_s << QStringList{u"DefaultDbCachePages=4096"_s};
     QTest::newRow("line with an empty value is found")
         << QStringList{u"k="_s, u"x"_s} << u"k"_s << u"v"_s << QStringList{u"k=v"_s, u"x"_s};
-    QTest::newRow("value holding =")
-        << QStringList{u"k=1"_s} << u"k"_s << u"a=b"_s << QStringList{u"k=a=b"_s};
+    QTest::newRow("value holding =") << QStringList{u"k=1"_s} << u"k"_s << u"a=b"_s << QStringList{u"k=a=b"_s};
     QTest::newRow("untrimmed name is another name")
         << QStringList{u"k = 1"_s} << u"k"_s << u"2"_s << QStringList{u"k = 1"_s, u"k=2"_s};
     QTest::newRow("empty value deletes the first line")
@@ -856,15 +867,15 @@ void TestLineDocument::setValues()
 void TestLineDocument::valuesOf()
 {
     TLineDocument document;
-    document.AddStrings({u"#A=commented"_s, u"A = spaced"_s, u"noequals"_s, u"b=first"_s,
-                         u"B=second"_s, u"=empty name"_s, u"Long=x=y"_s, u"a=real"_s, u"C="_s});
-    const QStringList names{u"a"_s, u"B"_s, u"missing"_s, u"long"_s, QString(),
-                            u"b"_s, u"a=real"_s, u"c"_s, u"A "_s};
+    document.AddStrings({u"#A=commented"_s, u"A = spaced"_s, u"noequals"_s, u"b=first"_s, u"B=second"_s,
+                         u"=empty name"_s, u"Long=x=y"_s, u"a=real"_s, u"C="_s});
+    const QStringList names{u"a"_s, u"B"_s, u"missing"_s, u"long"_s, QString(), u"b"_s, u"a=real"_s, u"c"_s, u"A "_s};
 
     const QStringList values = document.ValuesOf(names);
 
-    QCOMPARE(values, (QStringList{u"real"_s, u"first"_s, QString(), u"x=y"_s, u"empty name"_s,
-                                  u"first"_s, QString(), QString(), u" spaced"_s}));
+    QCOMPARE(values,
+             (QStringList{u"real"_s, u"first"_s, QString(), u"x=y"_s, u"empty name"_s, u"first"_s, QString(), QString(),
+                          u" spaced"_s}));
     for (qsizetype i = 0; i < names.size(); ++i)
         QCOMPARE(values.at(i), document.Values(names.at(i)));
 }
@@ -895,8 +906,7 @@ void TestLineDocument::saveKeepsLinkModeAndOwner()
     const QString link = FDir->filePath(u"firebird.conf"_s);
     WriteFixture(target, "old\r\n"_ba);
     QVERIFY(QFile::link(target, link));
-    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
-        | QFile::ReadGroup;
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(target, mode));
     // Only an administrator may give a file away; the server's files belong to someone else.
     const bool root = geteuid() == 0;
@@ -962,8 +972,7 @@ void TestLineDocument::saveInPlaceWhereFolderIsLocked()
         if (root && !BecomeNobody())
             throw std::runtime_error("no change of identity");
     };
-    const auto readAndEnter = ReadOnlyForAll | QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup
-        | QFile::ExeOther;
+    const auto readAndEnter = ReadOnlyForAll | QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;
     const auto writable = readAndEnter | QFile::WriteOwner | QFile::WriteUser;
     // The links' folder is the user's own: the target's folder must decide how the save goes.
     QVERIFY(QFile::setPermissions(FDir->path(), writable | QFile::WriteGroup | QFile::WriteOther));

@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QBrush>
 #include <QColor>
-#include <QPalette>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -32,10 +32,13 @@ const QByteArray ConfigFile = "# Server configuration \xF6\xDF\n"
                               "RootDirectory = /opt/fb\n"
                               "TcpNoNagle\t=\t1\n";
 
-const QStringList LoadedLines = {
-    u"# Server configuration öß"_s, u"#"_s,         u"#DefaultDbCachePages = 2048"_s,
-    u"#RemoteServicePort = 3050"_s,  u"RemoteServicePort=3051"_s, u"RootDirectory=/opt/fb"_s,
-    u"TcpNoNagle=1"_s};
+const QStringList LoadedLines = {u"# Server configuration öß"_s,
+                                 u"#"_s,
+                                 u"#DefaultDbCachePages = 2048"_s,
+                                 u"#RemoteServicePort = 3050"_s,
+                                 u"RemoteServicePort=3051"_s,
+                                 u"RootDirectory=/opt/fb"_s,
+                                 u"TcpNoNagle=1"_s};
 
 QStringList Replaced(QStringList lines, int index, const QString &line)
 {
@@ -50,7 +53,7 @@ QByteArray Windows1252CrLf(const QStringList &lines)
 {
     QByteArray bytes;
     for (const QString &line : lines)
-        bytes += line.toLatin1() + "\r\n";  // the fixtures hold no character where the two differ
+        bytes += line.toLatin1() + "\r\n"; // the fixtures hold no character where the two differ
     return bytes;
 }
 
@@ -164,7 +167,7 @@ void TestParamEdit::selectionShowsHelpAndEnablesReset()
 void TestParamEdit::commands_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("command");  // "edit" with the typed value, or "reset"
+    QTest::addColumn<QString>("command"); // "edit" with the typed value, or "reset"
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("shownValue");
     QTest::addColumn<QStringList>("lines");
@@ -173,21 +176,18 @@ void TestParamEdit::commands_data()
         << u"DefaultDbCachePages"_s << u"edit"_s << u"4096"_s << u"4096"_s
         << Replaced(LoadedLines, 2, u"DefaultDbCachePages=4096"_s);
     QTest::newRow("commented default edited to empty: the line goes")
-        << u"DefaultDbCachePages"_s << u"edit"_s << QString() << QString()
-        << Replaced(LoadedLines, 2, QString());
+        << u"DefaultDbCachePages"_s << u"edit"_s << QString() << QString() << Replaced(LoadedLines, 2, QString());
     QTest::newRow("active line edited in place, commented default kept")
         << u"RemoteServicePort"_s << u"edit"_s << u"3052"_s << u"3052"_s
         << Replaced(LoadedLines, 4, u"RemoteServicePort=3052"_s);
     QTest::newRow("active line edited to empty")
         << u"TcpNoNagle"_s << u"edit"_s << QString() << QString() << Replaced(LoadedLines, 6, QString());
-    QTest::newRow("value taken as typed")
-        << u"RootDirectory"_s << u"edit"_s << u" /srv/fb = x "_s << u" /srv/fb = x "_s
-        << Replaced(LoadedLines, 5, u"RootDirectory= /srv/fb = x "_s);
+    QTest::newRow("value taken as typed") << u"RootDirectory"_s << u"edit"_s << u" /srv/fb = x "_s << u" /srv/fb = x "_s
+                                          << Replaced(LoadedLines, 5, u"RootDirectory= /srv/fb = x "_s);
     QTest::newRow("absent parameter appended")
         << u"LockSignal"_s << u"edit"_s << u"16"_s << u"16"_s << LoadedLines + QStringList(u"LockSignal=16"_s);
-    QTest::newRow("reset to the default in place")
-        << u"RemoteServicePort"_s << u"reset"_s << QString() << u"3050"_s
-        << Replaced(LoadedLines, 4, u"RemoteServicePort=3050"_s);
+    QTest::newRow("reset to the default in place") << u"RemoteServicePort"_s << u"reset"_s << QString() << u"3050"_s
+                                                   << Replaced(LoadedLines, 4, u"RemoteServicePort=3050"_s);
     QTest::newRow("reset with an empty default removes the line")
         << u"RootDirectory"_s << u"reset"_s << QString() << QString() << Replaced(LoadedLines, 5, QString());
 }
@@ -281,7 +281,8 @@ void TestParamEdit::doubleClickActsByCurrentPage()
     page.Select(u"TcpNoNagle"_s);
     auto *aliases = page.Fixture.Control<QTreeWidget>("FBAliasList");
     AnswerEditDialog(u"7"_s);
-    QTest::mouseDClick(aliases->viewport(), Qt::LeftButton, {}, aliases->visualItemRect(aliases->topLevelItem(0)).center());
+    QTest::mouseDClick(aliases->viewport(), Qt::LeftButton, {},
+                       aliases->visualItemRect(aliases->topLevelItem(0)).center());
     QCOMPARE(page.Fixture.Window().ConfigItems().Values(u"TcpNoNagle"), u"7"_s);
     QVERIFY(page.Fixture.Dialogs.FolderTitles.size() == 1);
 }
@@ -296,8 +297,8 @@ void TestParamEdit::dialogPositionStoredAfterEachEdit()
     // Only the dialog's own section: the main window writes its sections at the end.
     const QString written = QString::fromLatin1(page.Fixture.ReadSettings());
     QVERIFY2(written.startsWith(u"[ParvexItemEditDlg]\r\nFormVersion=0\r\nFlags="_s), qPrintable(written));
-    for (const QString &key : {u"\r\nPixelsPerInch="_s, u"\r\nMinMaxPos("_s, u"\r\nMinMaxPos="_s,
-                               u"\r\nNormPos("_s, u"\r\nNormPos="_s})
+    for (const QString &key :
+         {u"\r\nPixelsPerInch="_s, u"\r\nMinMaxPos("_s, u"\r\nMinMaxPos="_s, u"\r\nNormPos("_s, u"\r\nNormPos="_s})
         QVERIFY2(written.contains(key), qPrintable(key));
     QVERIFY(!written.contains(u"ShowCmd"_s));
     QVERIFY(!written.contains(u"[ParvexDlg]"_s));
@@ -320,7 +321,9 @@ void TestParamEdit::dialogLayoutAndTexts()
     QCOMPARE(dialog.size(), QSize(580, 100));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QCOMPARE(dialog.windowTitle(), u"Parameter ändern"_s);
-    const auto text = [&](const char *name) { return dialog.findChild<QWidget *>(QLatin1String(name))->property("text").toString(); };
+    const auto text = [&](const char *name) {
+        return dialog.findChild<QWidget *>(QLatin1String(name))->property("text").toString();
+    };
     QCOMPARE(text("OkBtn"), u"OK"_s);
     QCOMPARE(text("CancelBtn"), u"Cancel"_s);
     QCOMPARE(text("lblConfigKeyLabel"), u"Property"_s);

@@ -28,19 +28,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray Settings = QByteArray("\xEF\xBB\xBF") + CrLfLines({
-    u"[GERMAN]"_s,
-    u"MainWinTitle=Firebird-Konfiguration"_s,
-    u"CloseBtn=Schließen"_s,
-    u"LoadBtn=Laden"_s,
-    u"EditBtn=Bearbeiten"_s,
-    u"AliasEditBtn=Ordner zuweisen"_s,
-    u"FolderDialogDescr=Server-Ordner wählen"_s,
-    u"DbFolderDialogDescr=Datenbank-Ordner wählen"_s,
-    u"FirebirdNotFound=Kein Server gefunden"_s,
-    u"FileName=Datei"_s,
-    u"AliasKeyLabel=Alias-Name"_s,
-});
+const QByteArray Settings = QByteArray("\xEF\xBB\xBF")
+    + CrLfLines({
+        u"[GERMAN]"_s,
+        u"MainWinTitle=Firebird-Konfiguration"_s,
+        u"CloseBtn=Schließen"_s,
+        u"LoadBtn=Laden"_s,
+        u"EditBtn=Bearbeiten"_s,
+        u"AliasEditBtn=Ordner zuweisen"_s,
+        u"FolderDialogDescr=Server-Ordner wählen"_s,
+        u"DbFolderDialogDescr=Datenbank-Ordner wählen"_s,
+        u"FirebirdNotFound=Kein Server gefunden"_s,
+        u"FileName=Datei"_s,
+        u"AliasKeyLabel=Alias-Name"_s,
+    });
 
 const QByteArray ConfigFile = "# Server settings\n"
                               "#DefaultDbCachePages = 2048\n"
@@ -77,8 +78,7 @@ public:
                   std::this_thread::sleep_for(std::chrono::milliseconds(20));
               }
           })
-    {
-    }
+    {}
     ~TFifoPartner()
     {
         FStop = true;
@@ -225,7 +225,8 @@ void TestParvexDlg::unreadableConfigShowsErrorAndKeepsLoad()
     fixture.Open(fixture.ServerFolder() + u"/dir"_s);
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
-    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_s + fixture.ServerFolder() + u"/dir/firebird.conf kann nicht geöffnet werden. "_s),
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_s + fixture.ServerFolder()
+                                                  + u"/dir/firebird.conf kann nicht geöffnet werden. "_s),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
 }
@@ -310,7 +311,7 @@ void TestParvexDlg::pageSwitchMovesButtons()
     auto *reset = fixture.Control<QToolButton>("ResetBtn");
     auto *search = fixture.Control<QToolButton>("SearchBtn");
     auto *load = fixture.Control<QToolButton>("LoadBtn");
-    load->show();  // to read the folder picker's title through it
+    load->show(); // to read the folder picker's title through it
 
     QCOMPARE(edit->parentWidget()->objectName(), u"pnlAliasList"_s);
     QCOMPARE(search->parentWidget()->objectName(), u"pnlAliasSearch"_s);
@@ -330,8 +331,7 @@ void TestParvexDlg::pageSwitchMovesButtons()
     QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3051\n"_s));
     load->click();
 
-    QCOMPARE(fixture.Dialogs.FolderTitles,
-             QStringList({u"Datenbank-Ordner wählen"_s, u"Server-Ordner wählen"_s}));
+    QCOMPARE(fixture.Dialogs.FolderTitles, QStringList({u"Datenbank-Ordner wählen"_s, u"Server-Ordner wählen"_s}));
     QCOMPARE(edit->focusPolicy(), Qt::NoFocus);
 }
 
@@ -431,7 +431,8 @@ void TestParvexDlg::pageSwitchWithoutEditKeepsRawText()
 
     // An edit in between fills it anew.
     fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
-    fixture.Control<QTreeWidget>("ParvexList")->setCurrentItem(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(14));
+    fixture.Control<QTreeWidget>("ParvexList")
+        ->setCurrentItem(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(14));
     fixture.Control<QToolButton>("ResetBtn")->click();
     QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3050\n"_s));
     QVERIFY(editor->document()->revision() != filled);
@@ -537,7 +538,7 @@ void TestParvexDlg::loadSecondFolder()
     fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
     QVERIFY(window.AliasChanged());
 
-    load->click();  // cancelled: nothing changes
+    load->click(); // cancelled: nothing changes
     QCOMPARE(window.FirebirdFolder(), fixture.ServerFolder() + u'/');
 
     load->click();
@@ -563,7 +564,7 @@ void TestParvexDlg::fallbackTextsWithoutLanguageSection()
     const struct {
         const char *Name;
         const char16_t *Caption;
-    } captions[] = {{"CloseBtn", u"Close"}, {"LoadBtn", u"Load"}, {"SaveBtn", u"Save"},
+    } captions[] = {{"CloseBtn", u"Close"}, {"LoadBtn", u"Load"},   {"SaveBtn", u"Save"},
                     {"EditBtn", u"Update"}, {"ResetBtn", u"Reset"}, {"SearchBtn", u"Search"}};
     for (const auto &caption : captions)
         QCOMPARE(fixture.Control<QToolButton>(caption.Name)->text(), QString::fromUtf16(caption.Caption));
@@ -617,7 +618,7 @@ void TestParvexDlg::windowStateWrittenAtTheEnd()
     fixture.EndProgram();
 
     const QByteArray bytes = fixture.ReadSettings();
-    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));  // rewritten in the encoding it was read in
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF")); // rewritten in the encoding it was read in
     const QString written = QString::fromUtf8(bytes.mid(3));
     // The language section comes first as it was read; the window's sections follow.
     QVERIFY2(written.startsWith(u"[GERMAN]\r\nMainWinTitle=Firebird-Konfiguration\r\n"_s), qPrintable(written));
@@ -635,10 +636,12 @@ void TestParvexDlg::windowStateWrittenAtTheEnd()
         at = found;
     }
     QVERIFY(written.contains(u"\r\nItemComment_Width=250\r\n"_s));
-    QVERIFY(written.contains(u"[ParvexDlg\\FBAliasList_Columns\\Item0]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
-                             "Caption=Alias-Name\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=200\r\n"_s));
-    QVERIFY(written.contains(u"[ParvexDlg\\ParvexList_Columns\\Item2]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
-                             "Caption=Default\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=180\r\n"_s));
+    QVERIFY(written.contains(
+        u"[ParvexDlg\\FBAliasList_Columns\\Item0]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
+        "Caption=Alias-Name\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=200\r\n"_s));
+    QVERIFY(
+        written.contains(u"[ParvexDlg\\ParvexList_Columns\\Item2]\r\nAlignment=taLeftJustify\r\nAutoSize=FALSE\r\n"
+                         "Caption=Default\r\nImageIndex=-1\r\nMaxWidth=0\r\nMinWidth=0\r\nTag=0\r\nWidth=180\r\n"_s));
 
     // The next start puts the stored captions in place of the language texts.
     fixture.WriteSettings(fixture.ReadSettings().replace("Caption=Alias-Name", "Caption=Kurzname"));

@@ -202,9 +202,10 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
         SetConfigValue(config, u"SecurityDatabase"_s, securityDatabase);
         config.SaveToFile(root + u"/firebird.conf"_s);
     }
-    const QString created = RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
-                                      u"create database '%1';\ncreate user SYSDBA password '%2' using plugin Srp;\ncommit;"_s
-                                          .arg(securityDatabase, ServerPassword));
+    const QString created =
+        RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
+                  u"create database '%1';\ncreate user SYSDBA password '%2' using plugin Srp;\ncommit;"_s.arg(
+                      securityDatabase, ServerPassword));
     QVERIFY2(QFileInfo::exists(securityDatabase) && created.trimmed().isEmpty(), qPrintable(created));
 
     // The port, set through the edit dialog.
@@ -238,12 +239,13 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
 
         // The suite's security database first, by the server's administrator; then its own
         // administrator, put in by a local attachment through an alias that names it.
-        QString output = RunClient(environment, {},
-                                   u"create database '%1hv_sec' user 'SYSDBA' password '%2';"_s.arg(server, ServerPassword));
+        QString output = RunClient(
+            environment, {}, u"create database '%1hv_sec' user 'SYSDBA' password '%2';"_s.arg(server, ServerPassword));
         QVERIFY2(output.trimmed().isEmpty(), qPrintable(output));
-        output = RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
-                           u"create database 'hv';\ncreate user SYSDBA password '%1' using plugin Srp;\ncommit;\ndrop database;"_s
-                               .arg(SuitePassword));
+        output = RunClient(
+            environment, {u"-user"_s, u"SYSDBA"_s},
+            u"create database 'hv';\ncreate user SYSDBA password '%1' using plugin Srp;\ncommit;\ndrop database;"_s.arg(
+                SuitePassword));
         QVERIFY2(output.trimmed().isEmpty(), qPrintable(output));
 
         QString script;
@@ -252,7 +254,7 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
         for (const QString &key : keys) {
             const QString password = key == SecurityAlias() ? ServerPassword : SuitePassword;
             script += u"connect '%1%2' user 'SYSDBA' password '%3';\n"_s.arg(server, key, password)
-                    + u"select 'DB|' || trim(mon$database_name) || '|' || trim(mon$sec_database) from mon$database;\n"_s;
+                + u"select 'DB|' || trim(mon$database_name) || '|' || trim(mon$sec_database) from mon$database;\n"_s;
         }
         output = RunClient(environment, {}, script);
         QVERIFY2(!output.contains(u"Statement failed"_s), qPrintable(output));
@@ -265,8 +267,8 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
         QCOMPARE(OpenedDatabases(output), expected);
 
         // "Other" is hv_sec: the server's administrator is unknown there.
-        output = RunClient(environment, {},
-                           u"connect '%1hv' user 'SYSDBA' password '%2';"_s.arg(server, ServerPassword));
+        output =
+            RunClient(environment, {}, u"connect '%1hv' user 'SYSDBA' password '%2';"_s.arg(server, ServerPassword));
         QVERIFY2(output.contains(u"Your user name and password are not defined"_s), qPrintable(output));
 
         process.Stop();

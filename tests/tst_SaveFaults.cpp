@@ -48,14 +48,14 @@ const QByteArray OldBytes = "[Form]\r\nLeft=10\r\n\r\n"_ba;
 // Larger than the small file system below can hold.
 const QString LargeValue(100'000, u'x');
 
-constexpr QFile::Permissions ReadOnlyForAll =
-    QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
+constexpr QFile::Permissions ReadOnlyForAll = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
 
 // A file as one of the two writers holds it: read (a missing one is new), the value of Left
 // changed, ready to be written back. Both lay the fixture out again byte for byte.
 class TEditedFile {
 public:
-    TEditedFile(TWriter writer, const QString &path, const QString &value) : FPath(path)
+    TEditedFile(TWriter writer, const QString &path, const QString &value)
+        : FPath(path)
     {
         if (writer == TWriter::LineDocument) {
             FDocument.emplace();
@@ -94,9 +94,8 @@ private:
 QString EditAndSaveInChild(const std::function<bool()> &prepare, TWriter writer, const QString &path,
                            const QString &value)
 {
-    return InChildProcess([&] {
-        return prepare() ? TEditedFile(writer, path, value).Save() : u"child not prepared"_s;
-    });
+    return InChildProcess(
+        [&] { return prepare() ? TEditedFile(writer, path, value).Save() : u"child not prepared"_s; });
 }
 
 // An administrator becomes "nobody", so that the rights of the fixture decide; anyone else is
@@ -330,8 +329,7 @@ void TestSaveFaults::faultKeepsOldFile()
         QCOMPARE(FileBytes(path), OldBytes);
         QCOMPARE(QFileInfo(path).permissions(), modeBefore);
         // No half-written copy is left beside it.
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
-                 QStringList{u"firebird.conf"_s});
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{u"firebird.conf"_s});
     } else if (fault == TFault::FolderInPlace) {
         QVERIFY(QFileInfo(path).isDir());
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -449,7 +447,8 @@ void TestSaveFaults::inPlaceSaveReservesSpaceFirst_data()
         QTest::addRow("%s, same size, disk full", writer.name) << writer.writer << "10"_ba << 4'090 << u"20"_s << true;
         QTest::addRow("%s, shorter, disk full", writer.name)
             << writer.writer << QByteArray(5'000, 'x') << 9'000 << u"20"_s << true;
-        QTest::addRow("%s, longer, room enough", writer.name) << writer.writer << "10"_ba << 4'090 << longValue << false;
+        QTest::addRow("%s, longer, room enough", writer.name)
+            << writer.writer << "10"_ba << 4'090 << longValue << false;
     }
 }
 
@@ -482,8 +481,7 @@ void TestSaveFaults::inPlaceSaveReservesSpaceFirst()
     const QString message = EditAndSaveInChild(BecomeNobody, writer, path, newLeft);
 
     const QByteArray edited = QByteArray(old).replace("Left=" + oldLeft, "Left=" + newLeft.toLatin1());
-    const bool fits = !fullDisk || edited.size() <= old.size()
-        || (edited.size() - 1) / 4096 == (old.size() - 1) / 4096;
+    const bool fits = !fullDisk || edited.size() <= old.size() || (edited.size() - 1) / 4096 == (old.size() - 1) / 4096;
     if (fits) {
         QCOMPARE(message, QString());
         QCOMPARE(FileBytes(path), edited);

@@ -75,15 +75,12 @@ void TestServerDiscovery::findDefaultInstanceIn_data()
     // The folder expected below the tree; for a set variable, its value as is.
     QTest::addColumn<QString>("folder");
 
-    QTest::newRow("variable wins over a candidate") << true << "/srv/fb" << QStringList{"opt+"} << true
-                                                    << "/srv/fb";
+    QTest::newRow("variable wins over a candidate") << true << "/srv/fb" << QStringList{"opt+"} << true << "/srv/fb";
     QTest::newRow("variable set empty") << true << "" << QStringList{"opt+"} << true << "";
-    QTest::newRow("first candidate with config") << false << "" << QStringList{"opt+", "etc/4.0+"} << true
-                                                 << "opt";
-    QTest::newRow("candidate without config skipped") << false << "" << QStringList{"opt", "etc/4.0+"} << true
-                                                      << "etc/4.0";
-    QTest::newRow("missing candidate skipped") << false << "" << QStringList{"absent", "etc/3.0+"} << true
-                                               << "etc/3.0";
+    QTest::newRow("first candidate with config") << false << "" << QStringList{"opt+", "etc/4.0+"} << true << "opt";
+    QTest::newRow("candidate without config skipped")
+        << false << "" << QStringList{"opt", "etc/4.0+"} << true << "etc/4.0";
+    QTest::newRow("missing candidate skipped") << false << "" << QStringList{"absent", "etc/3.0+"} << true << "etc/3.0";
     QTest::newRow("nothing holds a config") << false << "" << QStringList{"opt", "etc/4.0"} << false << "";
     QTest::newRow("no candidates") << false << "" << QStringList{} << false << "";
 }
@@ -125,12 +122,11 @@ void TestServerDiscovery::versionFoldersBelow_data()
     QTest::addColumn<QStringList>("folders");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("numeric order, highest first") << QStringList{"3.0", "10.0", "4.0"}
-                                                  << QStringList{"10.0", "4.0", "3.0"};
-    QTest::newRow("minor and patch versions") << QStringList{"3.0", "3.0.11", "2.5", "3.10"}
-                                              << QStringList{"3.10", "3.0.11", "3.0", "2.5"};
-    QTest::newRow("other names left out") << QStringList{"4.0", "4.0.bak", "common", "5"}
-                                          << QStringList{"5", "4.0"};
+    QTest::newRow("numeric order, highest first")
+        << QStringList{"3.0", "10.0", "4.0"} << QStringList{"10.0", "4.0", "3.0"};
+    QTest::newRow("minor and patch versions")
+        << QStringList{"3.0", "3.0.11", "2.5", "3.10"} << QStringList{"3.10", "3.0.11", "3.0", "2.5"};
+    QTest::newRow("other names left out") << QStringList{"4.0", "4.0.bak", "common", "5"} << QStringList{"5", "4.0"};
     QTest::newRow("none") << QStringList{} << QStringList{};
 }
 

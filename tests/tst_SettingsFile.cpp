@@ -147,15 +147,16 @@ void TestSettingsFile::exampleRewrittenExactly()
 {
     const QString path = Fixture(Bytes(ExampleFile));
     TSettingsFile(path).UpdateFile();
-    QCOMPARE(FileBytes(path), Bytes("[GERMAN]\r\n"
-                                    "CloseBtn=Schlie\xDF"
-                                    "en\r\n"
-                                    "#note=x\r\n"
-                                    "Title\r\n"
-                                    "\r\n"
-                                    "[german]\r\n"
-                                    "CloseBtn=Ende\r\n"
-                                    "\r\n"));
+    QCOMPARE(FileBytes(path),
+             Bytes("[GERMAN]\r\n"
+                   "CloseBtn=Schlie\xDF"
+                   "en\r\n"
+                   "#note=x\r\n"
+                   "Title\r\n"
+                   "\r\n"
+                   "[german]\r\n"
+                   "CloseBtn=Ende\r\n"
+                   "\r\n"));
 }
 
 void TestSettingsFile::exampleEraseSectionUncoversSecond()
@@ -177,44 +178,34 @@ void TestSettingsFile::rewriteNormalisesFile_data()
 
     QTest::newRow("comments and blank lines go")
         << Bytes("; head\r\n\r\n[A]\r\n  ;k=1\r\n\r\nk=2\r\n") << Bytes("[A]\r\nk=2\r\n\r\n");
-    QTest::newRow("lines before the first section go")
-        << Bytes("Orphan=1\r\nplain\r\n[A]\r\n") << Bytes("[A]\r\n\r\n");
-    QTest::newRow("header trimmed inside and outside")
-        << Bytes(" \t[  Form  ] \r\n") << Bytes("[Form]\r\n\r\n");
+    QTest::newRow("lines before the first section go") << Bytes("Orphan=1\r\nplain\r\n[A]\r\n") << Bytes("[A]\r\n\r\n");
+    QTest::newRow("header trimmed inside and outside") << Bytes(" \t[  Form  ] \r\n") << Bytes("[Form]\r\n\r\n");
     QTest::newRow("empty brackets") << Bytes("[]\r\nk=1\r\n") << Bytes("[]\r\nk=1\r\n\r\n");
-    QTest::newRow("unclosed bracket is a plain line")
-        << Bytes("[A]\r\n [B \r\n") << Bytes("[A]\r\n[B\r\n\r\n");
+    QTest::newRow("unclosed bracket is a plain line") << Bytes("[A]\r\n [B \r\n") << Bytes("[A]\r\n[B\r\n\r\n");
     QTest::newRow("pair trimmed around key and value")
         << Bytes("[A]\r\nx =  a b  \r\n") << Bytes("[A]\r\nx=a b\r\n\r\n");
     QTest::newRow("control characters are blanks, DEL and no-break space are not")
-        << Bytes("\x01[A]\x1F\r\n\x0Bk\x02=\x03v\x7F\xA0\x04\r\n")
-        << Bytes("[A]\r\nk=v\x7F\xA0\r\n\r\n");
+        << Bytes("\x01[A]\x1F\r\n\x0Bk\x02=\x03v\x7F\xA0\x04\r\n") << Bytes("[A]\r\nk=v\x7F\xA0\r\n\r\n");
     QTest::newRow("section name keeps brackets, = and backslash")
         << Bytes("[a]b=c\\]\r\n") << Bytes("[a]b=c\\]\r\n\r\n");
     QTest::newRow("quotes and backslashes stay")
         << Bytes("[A]\r\nHelp = \"a\\nb\" \r\n") << Bytes("[A]\r\nHelp=\"a\\nb\"\r\n\r\n");
-    QTest::newRow("further = belong to the value")
-        << Bytes("[A]\r\nk = a = b\r\n") << Bytes("[A]\r\nk=a = b\r\n\r\n");
+    QTest::newRow("further = belong to the value") << Bytes("[A]\r\nk = a = b\r\n") << Bytes("[A]\r\nk=a = b\r\n\r\n");
     QTest::newRow("duplicate sections and keys kept in order")
         << Bytes("[A]\r\nk=1\r\n[B]\r\n[a]\r\nk=2\r\nk=3\r\n")
         << Bytes("[A]\r\nk=1\r\n\r\n[B]\r\n\r\n[a]\r\nk=2\r\nk=3\r\n\r\n");
-    QTest::newRow("lone CR and LF end lines")
-        << Bytes("[A]\nk=1\rm=2") << Bytes("[A]\r\nk=1\r\nm=2\r\n\r\n");
-    QTest::newRow("U+0000 ends the text")
-        << Bytes("[A]\r\nk=1\0m=2\r\n[B]\r\n"sv) << Bytes("[A]\r\nk=1\r\n\r\n");
+    QTest::newRow("lone CR and LF end lines") << Bytes("[A]\nk=1\rm=2") << Bytes("[A]\r\nk=1\r\nm=2\r\n\r\n");
+    QTest::newRow("U+0000 ends the text") << Bytes("[A]\r\nk=1\0m=2\r\n[B]\r\n"sv) << Bytes("[A]\r\nk=1\r\n\r\n");
     QTest::newRow("no sections give an empty file") << Bytes("; none\r\nk=1\r\n") << QByteArray();
-    QTest::newRow("Windows-1252 stays one byte a character")
-        << Bytes("[A]\r\nk=Gr\xF6\xDF"
-                 "e \x80\r\n")
-        << Bytes("[A]\r\nk=Gr\xF6\xDF"
-                 "e \x80\r\n\r\n");
-    QTest::newRow("UTF-8 mark written again")
-        << Bytes("\xEF\xBB\xBF[A]\r\nk=Stra\xC3\x9F"
-                 "e\r\n")
-        << Bytes("\xEF\xBB\xBF[A]\r\nk=Stra\xC3\x9F"
-                 "e\r\n\r\n");
-    QTest::newRow("UTF-8 mark alone without sections")
-        << Bytes("\xEF\xBB\xBF; none") << Bytes("\xEF\xBB\xBF");
+    QTest::newRow("Windows-1252 stays one byte a character") << Bytes("[A]\r\nk=Gr\xF6\xDF"
+                                                                      "e \x80\r\n")
+                                                             << Bytes("[A]\r\nk=Gr\xF6\xDF"
+                                                                      "e \x80\r\n\r\n");
+    QTest::newRow("UTF-8 mark written again") << Bytes("\xEF\xBB\xBF[A]\r\nk=Stra\xC3\x9F"
+                                                       "e\r\n")
+                                              << Bytes("\xEF\xBB\xBF[A]\r\nk=Stra\xC3\x9F"
+                                                       "e\r\n\r\n");
+    QTest::newRow("UTF-8 mark alone without sections") << Bytes("\xEF\xBB\xBF; none") << Bytes("\xEF\xBB\xBF");
     QTest::newRow("UTF-16 big-endian kept")
         << Bytes("\xFE\xFF\0[\0A\0]"sv) << Bytes("\xFE\xFF\0[\0A\0]\0\r\0\n\0\r\0\n"sv);
 }
@@ -240,25 +231,20 @@ void TestSettingsFile::readString_data()
         << Bytes("[Main]\r\nMainWinTitle=\r\n") << u"Main"_s << u"MainWinTitle"_s << u""_s;
     QTest::newRow("key before the first section")
         << Bytes("Left=1\r\n[Form]\r\nTop=2\r\n") << u"Form"_s << u"Left"_s << u"default"_s;
-    QTest::newRow("header with blanks inside")
-        << Bytes("[ Form ]\r\nLeft=1\r\n") << u"Form"_s << u"Left"_s << u"1"_s;
+    QTest::newRow("header with blanks inside") << Bytes("[ Form ]\r\nLeft=1\r\n") << u"Form"_s << u"Left"_s << u"1"_s;
     QTest::newRow("empty brackets") << Bytes("[]\r\nLeft=1\r\n") << u""_s << u"Left"_s << u"1"_s;
     QTest::newRow("line after an unclosed bracket stays in its section")
         << Bytes("[Form]\r\n[Other\r\nLeft=1\r\n") << u"Form"_s << u"Left"_s << u"1"_s;
     QTest::newRow("unclosed bracket opens no section")
         << Bytes("[Form]\r\n[Other\r\nLeft=1\r\n") << u"Other"_s << u"Left"_s << u"default"_s;
-    QTest::newRow("value without its outer blanks")
-        << Bytes("[A]\r\nx =  a b  \r\n") << u"A"_s << u"x"_s << u"a b"_s;
-    QTest::newRow("first of duplicate keys")
-        << Bytes("[A]\r\nk=1\r\nK=2\r\n") << u"A"_s << u"k"_s << u"1"_s;
+    QTest::newRow("value without its outer blanks") << Bytes("[A]\r\nx =  a b  \r\n") << u"A"_s << u"x"_s << u"a b"_s;
+    QTest::newRow("first of duplicate keys") << Bytes("[A]\r\nk=1\r\nK=2\r\n") << u"A"_s << u"k"_s << u"1"_s;
     QTest::newRow("key with letter case ignored") << Bytes("[a]\r\nTop=5\r\n") << u"A"_s << u"tOP"_s << u"5"_s;
-    QTest::newRow("key upper-cased beyond ASCII")
-        << Bytes("[A]\r\nStra\xDF"
-                 "e=1\r\n")
-        << u"A"_s << u"STRASSE"_s << u"1"_s;
+    QTest::newRow("key upper-cased beyond ASCII") << Bytes("[A]\r\nStra\xDF"
+                                                           "e=1\r\n")
+                                                  << u"A"_s << u"STRASSE"_s << u"1"_s;
     QTest::newRow("key that differs by a blank") << Bytes("[A]\r\nk=1\r\n") << u"A"_s << u"k "_s << u"default"_s;
-    QTest::newRow("section name with ] and =")
-        << Bytes("[a]b=c]\r\nk=1\r\n") << u"A]B=C"_s << u"k"_s << u"1"_s;
+    QTest::newRow("section name with ] and =") << Bytes("[a]b=c]\r\nk=1\r\n") << u"A]B=C"_s << u"k"_s << u"1"_s;
 }
 
 void TestSettingsFile::readString()
@@ -281,18 +267,16 @@ void TestSettingsFile::writeString_data()
     QTest::addColumn<QByteArray>("written");
 
     QTest::newRow("first match replaced, key spelled as passed")
-        << Bytes("[A]\r\nkey=1\r\nkey=2\r\n") << u"a"_s << u"KEY"_s << u"3"_s
-        << Bytes("[A]\r\nKEY=3\r\nkey=2\r\n\r\n");
+        << Bytes("[A]\r\nkey=1\r\nkey=2\r\n") << u"a"_s << u"KEY"_s << u"3"_s << Bytes("[A]\r\nKEY=3\r\nkey=2\r\n\r\n");
     QTest::newRow("missing key appended to its section")
         << Bytes("[A]\r\nk=1\r\n[B]\r\nm=2\r\n") << u"A"_s << u"n"_s << u"3"_s
         << Bytes("[A]\r\nk=1\r\nn=3\r\n\r\n[B]\r\nm=2\r\n\r\n");
-    QTest::newRow("missing section appended last")
-        << Bytes("[A]\r\nk=1\r\n") << u"Form"_s << u"Left"_s << u"10"_s
-        << Bytes("[A]\r\nk=1\r\n\r\n[Form]\r\nLeft=10\r\n\r\n");
+    QTest::newRow("missing section appended last") << Bytes("[A]\r\nk=1\r\n") << u"Form"_s << u"Left"_s << u"10"_s
+                                                   << Bytes("[A]\r\nk=1\r\n\r\n[Form]\r\nLeft=10\r\n\r\n");
     QTest::newRow("empty value keeps the key")
         << Bytes("[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << u""_s << Bytes("[A]\r\nk=\r\n\r\n");
-    QTest::newRow("nothing trimmed")
-        << QByteArray() << u" S "_s << u" k "_s << u" v "_s << Bytes("[ S ]\r\n k = v \r\n\r\n");
+    QTest::newRow("nothing trimmed") << QByteArray() << u" S "_s << u" k "_s << u" v "_s
+                                     << Bytes("[ S ]\r\n k = v \r\n\r\n");
     QTest::newRow("plain line of the same text stays")
         << Bytes("[A]\r\nk\r\n") << u"A"_s << u"k"_s << u"1"_s << Bytes("[A]\r\nk\r\nk=1\r\n\r\n");
     QTest::newRow("into the first of duplicate sections")
@@ -335,8 +319,8 @@ void TestSettingsFile::deleteKey_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("written");
 
-    QTest::newRow("first match only")
-        << Bytes("[A]\r\nk=1\r\nk=2\r\n") << u"a"_s << u"K"_s << Bytes("[A]\r\nk=2\r\n\r\n");
+    QTest::newRow("first match only") << Bytes("[A]\r\nk=1\r\nk=2\r\n") << u"a"_s << u"K"_s
+                                      << Bytes("[A]\r\nk=2\r\n\r\n");
     QTest::newRow("emptied section stays") << Bytes("[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\n\r\n");
     QTest::newRow("plain line untouched") << Bytes("[A]\r\nk\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\nk\r\n\r\n");
     QTest::newRow("missing key") << Bytes("[A]\r\nm=1\r\n") << u"A"_s << u"k"_s << Bytes("[A]\r\nm=1\r\n\r\n");
@@ -417,8 +401,9 @@ void TestSettingsFile::newFileIsWrittenInUtf8WithoutMark()
     ini.WriteString(u"Form"_s, u"Left"_s, u"10"_s);
     ini.WriteString(u"Form"_s, u"Caption"_s, u"Größe"_s);
     ini.UpdateFile();
-    QCOMPARE(FileBytes(path), Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
-                                    "e\r\n\r\n"));
+    QCOMPARE(FileBytes(path),
+             Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
+                   "e\r\n\r\n"));
     QCOMPARE(TSettingsFile(path).Encoding(), TTextEncoding::Utf8NoMark);
 }
 
@@ -484,8 +469,10 @@ void TestSettingsFile::renameReloadKeepsFirstEncoding_data()
         << Bytes("[B]\r\nk=Stra\xC3\x9F"
                  "e\r\n\r\n");
     QTest::newRow("UTF-8 without mark remembered, later Windows-1252 read in the legacy code page")
-        << ascii << Bytes("[B]\r\nk=Stra\xDF"
-                          "e\r\n") << QStringList{"B"} << "Straße"
+        << ascii
+        << Bytes("[B]\r\nk=Stra\xDF"
+                 "e\r\n")
+        << QStringList{"B"} << "Straße"
         << Bytes("[B]\r\nk=Stra\xC3\x9F"
                  "e\r\n\r\n");
     QTest::newRow("UTF-8 remembered, its mark skipped")

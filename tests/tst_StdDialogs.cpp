@@ -35,8 +35,7 @@ void WhenMessageBoxShown(std::function<void(QMessageBox *)> act)
 QStringList CaptionsLeftToRight(QMessageBox *box)
 {
     QList<QAbstractButton *> buttons = box->buttons();
-    std::sort(buttons.begin(), buttons.end(),
-              [](QAbstractButton *a, QAbstractButton *b) { return a->x() < b->x(); });
+    std::sort(buttons.begin(), buttons.end(), [](QAbstractButton *a, QAbstractButton *b) { return a->x() < b->x(); });
     QStringList captions;
     for (QAbstractButton *button : buttons)
         captions << button->text();
@@ -95,14 +94,14 @@ void TestStdDialogs::messageBoxForm_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("defaultCaption");
-    QTest::newRow("information, OK") << int(TMsgKind::Information) << int(TMsgButton::OK)
-                                     << u"Informationen"_s << QStringList(u"OK"_s) << u"OK"_s;
+    QTest::newRow("information, OK") << int(TMsgKind::Information) << int(TMsgButton::OK) << u"Informationen"_s
+                                     << QStringList(u"OK"_s) << u"OK"_s;
     QTest::newRow("confirmation, Yes No All")
-        << int(TMsgKind::Confirmation) << int(TMsgButton::All | TMsgButton::No | TMsgButton::Yes)
-        << u"Bestätigen"_s << QStringList({u"&Ja"_s, u"&Nein"_s, u"&Alle"_s}) << u"&Ja"_s;
-    QTest::newRow("OK wins the default")
-        << int(TMsgKind::Confirmation) << int(TMsgButton::All | TMsgButton::OK | TMsgButton::Yes)
-        << u"Bestätigen"_s << QStringList({u"&Ja"_s, u"OK"_s, u"&Alle"_s}) << u"OK"_s;
+        << int(TMsgKind::Confirmation) << int(TMsgButton::All | TMsgButton::No | TMsgButton::Yes) << u"Bestätigen"_s
+        << QStringList({u"&Ja"_s, u"&Nein"_s, u"&Alle"_s}) << u"&Ja"_s;
+    QTest::newRow("OK wins the default") << int(TMsgKind::Confirmation)
+                                         << int(TMsgButton::All | TMsgButton::OK | TMsgButton::Yes) << u"Bestätigen"_s
+                                         << QStringList({u"&Ja"_s, u"OK"_s, u"&Alle"_s}) << u"OK"_s;
 }
 
 void TestStdDialogs::messageBoxForm()

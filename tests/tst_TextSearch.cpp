@@ -41,9 +41,9 @@ void TestTextSearch::successiveSteps_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matchCase");
     QTest::addColumn<bool>("wholeWord");
-    QTest::addColumn<int>("anchor");    // the selection before the first step:
-    QTest::addColumn<int>("position");  // anchor == position is a bare caret
-    QTest::addColumn<QList<int>>("matches");  // of the successive steps; -1 a miss
+    QTest::addColumn<int>("anchor"); // the selection before the first step:
+    QTest::addColumn<int>("position"); // anchor == position is a bare caret
+    QTest::addColumn<QList<int>>("matches"); // of the successive steps; -1 a miss
 
     const QString ports = u"# Ports\nRemoteServicePort = 3050\n#RemoteAuxPort = 0\n"_s;
     QTest::newRow("two occurrences, then a miss keeps the second")
@@ -84,10 +84,8 @@ void TestTextSearch::successiveSteps_data()
         << u"first\nsecond\nlast"_s << u"last"_s << false << true << 0 << 0 << QList<int>{13, -1};
     QTest::newRow("a no-break space is not a space")
         << u"a\u00A0b a b"_s << u"a b"_s << false << false << 0 << 0 << QList<int>{4, -1};
-    QTest::newRow("empty view misses")
-        << QString() << u"Port"_s << false << false << 0 << 0 << QList<int>{-1};
-    QTest::newRow("empty search text misses")
-        << u"Port"_s << QString() << false << false << 0 << 0 << QList<int>{-1};
+    QTest::newRow("empty view misses") << QString() << u"Port"_s << false << false << 0 << 0 << QList<int>{-1};
+    QTest::newRow("empty search text misses") << u"Port"_s << QString() << false << false << 0 << 0 << QList<int>{-1};
 }
 
 void TestTextSearch::successiveSteps()

@@ -275,8 +275,9 @@ void TestWindowSaveFaults::saveAsksWhenAnotherProgramChangedTheFile()
     if (asked) {
         QCOMPARE(fixture.Dialogs.Messages.size(), 1);
         const auto &question = fixture.Dialogs.Messages[0];
-        QCOMPARE(question.Text, u"„"_s + QDir::toNativeSeparators(config)
-                                    + u"“ wurde nach dem Laden von einem anderen Programm geändert. Überschreiben?"_s);
+        QCOMPARE(question.Text,
+                 u"„"_s + QDir::toNativeSeparators(config)
+                     + u"“ wurde nach dem Laden von einem anderen Programm geändert. Überschreiben?"_s);
         QCOMPARE(question.Kind, TMsgKind::Confirmation);
         QCOMPARE(question.Buttons, TMsgButton::Yes | TMsgButton::No);
     } else {

@@ -96,7 +96,7 @@ void TestWindowStateValues::conversionMessage()
 void TestWindowStateValues::boolean_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<std::optional<int>>("value");  // 1 true, 0 false, nothing: conversion error
+    QTest::addColumn<std::optional<int>>("value"); // 1 true, 0 false, nothing: conversion error
     QTest::newRow("TRUE") << u"TRUE"_s << std::optional<int>(1);
     QTest::newRow("yes in lower case") << u"yes"_s << std::optional<int>(1);
     QTest::newRow("y") << u"y"_s << std::optional<int>(1);
@@ -124,7 +124,7 @@ void TestWindowStateValues::boolean()
 void TestWindowStateValues::enumeration_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<std::optional<int>>("value");  // nothing: the target keeps its value
+    QTest::addColumn<std::optional<int>>("value"); // nothing: the target keeps its value
     QTest::addColumn<bool>("malformed");
     QTest::newRow("name") << u"taCenter"_s << std::optional<int>(2) << false;
     QTest::newRow("name in another case") << u"TARIGHTJUSTIFY"_s << std::optional<int>(1) << false;
@@ -151,7 +151,7 @@ void TestWindowStateValues::enumeration()
 void TestWindowStateValues::positionWords_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("words");  // the four words, 99 standing for "missing or bad"
+    QTest::addColumn<QList<int>>("words"); // the four words, 99 standing for "missing or bad"
     QTest::newRow("as written") << u"-1,-1,-8,-8"_s << QList<int>{-1, -1, -8, -8};
     QTest::newRow("runs of commas and blanks") << u" 10 ,, 20  30,40"_s << QList<int>{10, 20, 30, 40};
     QTest::newRow("leading separators") << u",,5,6"_s << QList<int>{5, 6, 99, 99};
@@ -227,7 +227,8 @@ void TestWindowStateValues::storedColumns_data()
     QTest::newRow("count without items gives starting columns")
         << QByteArray("[W\\L]\r\nCount=2\r\n") << true << false << QStringList{u"/50/0/0"_s, u"/50/0/0"_s};
     QTest::newRow("empty count is no columns") << QByteArray("[W\\L]\r\nCount=\r\n") << true << false << QStringList{};
-    QTest::newRow("negative count is no columns") << QByteArray("[W\\L]\r\nCount=-3\r\n") << true << false << QStringList{};
+    QTest::newRow("negative count is no columns")
+        << QByteArray("[W\\L]\r\nCount=-3\r\n") << true << false << QStringList{};
     QTest::newRow("largest count") << QByteArray("[W\\L]\r\nCount=1024\r\n") << true << false
                                    << QStringList(1024, u"/50/0/0"_s);
     QTest::newRow("count beyond any list") << QByteArray("[W\\L]\r\nCount=1025\r\n") << true << true << QStringList{};
@@ -238,8 +239,8 @@ void TestWindowStateValues::storedColumns_data()
                       "[W\\L\\Item1]\r\nCaption=B\r\nTag=4\r\nWidth=breit\r\nAlignment=taCenter\r\n")
         << true << true << QStringList{u"A/50/0/0"_s, u"B/50/2/0"_s};
     QTest::newRow("alignment ordinal beyond the names")
-        << QByteArray("[W\\L]\r\nCount=1\r\n[W\\L\\Item0]\r\nCaption=A\r\nAlignment=3\r\n")
-        << true << true << QStringList{u"/50/0/0"_s};
+        << QByteArray("[W\\L]\r\nCount=1\r\n[W\\L\\Item0]\r\nCaption=A\r\nAlignment=3\r\n") << true << true
+        << QStringList{u"/50/0/0"_s};
 }
 
 void TestWindowStateValues::storedColumns()

@@ -29,13 +29,20 @@ QString ShippedHelpText(const QString &name)
 
 // The names Firebird 3.0 and later ignore, with the name that took each one's place, if any.
 const QMap<QString, QString> IgnoredNames = {
-    {"RootDirectory", ""},           {"ExternalTablesDirs", "ExternalFileAccess"},
-    {"SortMemBlockSize", "TempBlockSize"}, {"SortMemUpperLimit", "TempCacheLimit"},
-    {"OldParameterOrdering", ""},    {"CompleteBooleanEvaluation", ""},
-    {"LockSemCount", ""},            {"LockGrantOrder", ""},
-    {"LockRequireSpins", "LockAcquireSpins"}, {"PrioritySwitchDelay", ""},
-    {"DeadThreadsCollection", ""},   {"PriorityBoost", ""},
-    {"IpcMapSize", ""},              {"CreateInternalWindow", ""},
+    {"RootDirectory", ""},
+    {"ExternalTablesDirs", "ExternalFileAccess"},
+    {"SortMemBlockSize", "TempBlockSize"},
+    {"SortMemUpperLimit", "TempCacheLimit"},
+    {"OldParameterOrdering", ""},
+    {"CompleteBooleanEvaluation", ""},
+    {"LockSemCount", ""},
+    {"LockGrantOrder", ""},
+    {"LockRequireSpins", "LockAcquireSpins"},
+    {"PrioritySwitchDelay", ""},
+    {"DeadThreadsCollection", ""},
+    {"PriorityBoost", ""},
+    {"IpcMapSize", ""},
+    {"CreateInternalWindow", ""},
     {"LockSignal", ""},
 };
 
@@ -187,8 +194,7 @@ void TestKtFBFunc::shippedHelpTextsGiveBothDefaults()
     const QString help = ShippedHelpText(name);
     const QString expected = u"Standard: %1"_s.arg(catalogDefault);
     QVERIFY2(help.contains(expected + u';') || help.contains(expected + u" ("_s), qPrintable(help));
-    QVERIFY2(help.contains(u"Firebird 3.0 selbst nimmt ohne Eintrag %1"_s.arg(serverDefault)),
-             qPrintable(help));
+    QVERIFY2(help.contains(u"Firebird 3.0 selbst nimmt ohne Eintrag %1"_s.arg(serverDefault)), qPrintable(help));
 }
 
 void TestKtFBFunc::shippedHelpTextOfBindAddressWarnsOfReset()
@@ -253,16 +259,15 @@ void TestKtFBFunc::normalizeLines_data()
     QTest::newRow("empty value") << QStringList{"DefaultDbCachePages =", "DefaultDbCachePages =   "}
                                  << QStringList{"DefaultDbCachePages =", "DefaultDbCachePages =   "};
     QTest::newRow("empty name") << QStringList{" = 4096"} << QStringList{" = 4096"};
-    QTest::newRow("trailing comment kept") << QStringList{"DefaultDbCachePages = 4096 # pages"}
-                                           << QStringList{"DefaultDbCachePages=4096 # pages"};
+    QTest::newRow("trailing comment kept")
+        << QStringList{"DefaultDbCachePages = 4096 # pages"} << QStringList{"DefaultDbCachePages=4096 # pages"};
     QTest::newRow("alias block line") << QStringList{"{", "    SecurityDatabase = hv_sec", "}"}
                                       << QStringList{"{", "SecurityDatabase=hv_sec", "}"};
     QTest::newRow("alias path") << QStringList{"hv = D:\\Data\\hv.db"} << QStringList{"hv=D:\\Data\\hv.db"};
     QTest::newRow("value holding =") << QStringList{"P = a=b", "P = a = b ", "P==x"}
                                      << QStringList{"P=a=b", "P=a = b", "P==x"};
-    QTest::newRow("only changed lines change")
-        << QStringList{"# head", "A = 1", "", "B=2", "#C = 3", "D = 4"}
-        << QStringList{"# head", "A=1", "", "B=2", "#C = 3", "D=4"};
+    QTest::newRow("only changed lines change") << QStringList{"# head", "A = 1", "", "B=2", "#C = 3", "D = 4"}
+                                               << QStringList{"# head", "A=1", "", "B=2", "#C = 3", "D=4"};
 }
 
 void TestKtFBFunc::normalizeLines()
@@ -349,23 +354,20 @@ void TestKtFBFunc::setConfigValue_data()
 
     // Key P throughout; D is the commented-out default, V the new value.
     QTest::newRow("active line") << QStringList{"a=1", "P=X", "b=2"} << "V" << QStringList{"a=1", "P=V", "b=2"};
-    QTest::newRow("commented line") << QStringList{"a=1", "#P = D", "b=2"} << "V"
-                                    << QStringList{"a=1", "P=V", "b=2"};
+    QTest::newRow("commented line") << QStringList{"a=1", "#P = D", "b=2"} << "V" << QStringList{"a=1", "P=V", "b=2"};
     QTest::newRow("no line") << QStringList{"a=1"} << "V" << QStringList{"a=1", "P=V"};
-    QTest::newRow("active line, empty value") << QStringList{"a=1", "P=X", "b=2"} << ""
-                                              << QStringList{"a=1", "b=2"};
-    QTest::newRow("commented line, empty value") << QStringList{"a=1", "#P = D", "b=2"} << ""
-                                                 << QStringList{"a=1", "b=2"};
+    QTest::newRow("active line, empty value") << QStringList{"a=1", "P=X", "b=2"} << "" << QStringList{"a=1", "b=2"};
+    QTest::newRow("commented line, empty value")
+        << QStringList{"a=1", "#P = D", "b=2"} << "" << QStringList{"a=1", "b=2"};
     QTest::newRow("no line, empty value") << QStringList{"a=1"} << "" << QStringList{"a=1"};
     QTest::newRow("other letter case") << QStringList{"p=X"} << "V" << QStringList{"P=V"};
-    QTest::newRow("active line wins over the comment") << QStringList{"#P = D", "P=X"} << "V"
-                                                       << QStringList{"#P = D", "P=V"};
-    QTest::newRow("empty active line before the comment") << QStringList{"P=", "#P = D"} << "V"
-                                                          << QStringList{"P=V", "#P = D"};
-    QTest::newRow("empty active line after the comment") << QStringList{"#P = D", "P="} << "V"
-                                                         << QStringList{"#P = D", "P=V"};
-    QTest::newRow("longer name's comment stays") << QStringList{"#PQ = 5"} << "V"
-                                                 << QStringList{"#PQ = 5", "P=V"};
+    QTest::newRow("active line wins over the comment")
+        << QStringList{"#P = D", "P=X"} << "V" << QStringList{"#P = D", "P=V"};
+    QTest::newRow("empty active line before the comment")
+        << QStringList{"P=", "#P = D"} << "V" << QStringList{"P=V", "#P = D"};
+    QTest::newRow("empty active line after the comment")
+        << QStringList{"#P = D", "P="} << "V" << QStringList{"#P = D", "P=V"};
+    QTest::newRow("longer name's comment stays") << QStringList{"#PQ = 5"} << "V" << QStringList{"#PQ = 5", "P=V"};
 }
 
 void TestKtFBFunc::setConfigValue()
@@ -399,21 +401,19 @@ void TestKtFBFunc::addAlias_data()
     const QStringList block{"{", "SecurityDatabase=hv_sec", "}"};
 
     QTest::newRow("no security line") << QStringList{"other=1"} << "hv" << QStringList{"other=1", "hv=" + path};
-    QTest::newRow("security line") << QStringList{"hv_sec=S"} << "hv"
-                                   << QStringList{"hv_sec=S", "hv=" + path} + block;
-    QTest::newRow("security line in upper case") << QStringList{"HV_SEC=S"} << "hv"
-                                                 << QStringList{"HV_SEC=S", "hv=" + path} + block;
-    QTest::newRow("security line commented out") << QStringList{"#hv_sec=S"} << "hv"
-                                                 << QStringList{"#hv_sec=S", "hv=" + path};
-    QTest::newRow("security line not normalised") << QStringList{"hv_sec = S"} << "hv"
-                                                  << QStringList{"hv_sec = S", "hv=" + path};
+    QTest::newRow("security line") << QStringList{"hv_sec=S"} << "hv" << QStringList{"hv_sec=S", "hv=" + path} + block;
+    QTest::newRow("security line in upper case")
+        << QStringList{"HV_SEC=S"} << "hv" << QStringList{"HV_SEC=S", "hv=" + path} + block;
+    QTest::newRow("security line commented out")
+        << QStringList{"#hv_sec=S"} << "hv" << QStringList{"#hv_sec=S", "hv=" + path};
+    QTest::newRow("security line not normalised")
+        << QStringList{"hv_sec = S"} << "hv" << QStringList{"hv_sec = S", "hv=" + path};
     QTest::newRow("security alias itself, empty") << QStringList{} << "hv_sec" << QStringList{"hv_sec=" + path};
-    QTest::newRow("security alias itself, present") << QStringList{"hv_sec=S"} << "hv_sec"
-                                                    << QStringList{"hv_sec=S", "hv_sec=" + path};
+    QTest::newRow("security alias itself, present")
+        << QStringList{"hv_sec=S"} << "hv_sec" << QStringList{"hv_sec=S", "hv_sec=" + path};
     // The key is compared with the security alias exactly, while its own new line is then found
     // by the case-blind lookup.
-    QTest::newRow("security alias in upper case") << QStringList{} << "HV_SEC"
-                                                  << QStringList{"HV_SEC=" + path} + block;
+    QTest::newRow("security alias in upper case") << QStringList{} << "HV_SEC" << QStringList{"HV_SEC=" + path} + block;
 }
 
 void TestKtFBFunc::addAlias()
@@ -506,32 +506,30 @@ void TestKtFBFunc::assignAliasFolder_data()
     QTest::addColumn<QStringList>("after");
 
     // Row 1 of the catalogue: "hv", file name "hv.db".
-    QTest::newRow("no line, no security alias") << QStringList{"# x"} << "D:\\Db\\" << QChar(u'\\')
-                                                << "D:\\Db\\hv.db" << QStringList{"# x", "hv=D:\\Db\\hv.db"};
+    QTest::newRow("no line, no security alias") << QStringList{"# x"} << "D:\\Db\\" << QChar(u'\\') << "D:\\Db\\hv.db"
+                                                << QStringList{"# x", "hv=D:\\Db\\hv.db"};
     QTest::newRow("no line, security alias present")
         << QStringList{"hv_sec=S"} << "D:\\" << QChar(u'\\') << "D:\\hv.db"
         << QStringList{"hv_sec=S", "hv=D:\\hv.db", "{", "SecurityDatabase=hv_sec", "}"};
-    QTest::newRow("path keeps its own file name") << QStringList{"hv=C:\\Old\\main.fdb", "x=1"} << "D:\\Db\\"
-                                                  << QChar(u'\\') << "D:\\Db\\main.fdb"
-                                                  << QStringList{"hv=D:\\Db\\main.fdb", "x=1"};
-    QTest::newRow("drive colon ends the folder") << QStringList{"hv=C:main.fdb"} << "D:\\" << QChar(u'\\')
-                                                 << "D:\\main.fdb" << QStringList{"hv=D:\\main.fdb"};
+    QTest::newRow("path keeps its own file name")
+        << QStringList{"hv=C:\\Old\\main.fdb", "x=1"} << "D:\\Db\\" << QChar(u'\\') << "D:\\Db\\main.fdb"
+        << QStringList{"hv=D:\\Db\\main.fdb", "x=1"};
+    QTest::newRow("drive colon ends the folder")
+        << QStringList{"hv=C:main.fdb"} << "D:\\" << QChar(u'\\') << "D:\\main.fdb" << QStringList{"hv=D:\\main.fdb"};
     QTest::newRow("forward slashes are no Windows separator")
         << QStringList{"hv=/old/main.fdb"} << "D:\\" << QChar(u'\\') << "D:\\/old/main.fdb"
         << QStringList{"hv=D:\\/old/main.fdb"};
-    QTest::newRow("a colon is no separator elsewhere") << QStringList{"hv=/old/a:b.fdb"} << "/db/" << QChar(u'/')
-                                                       << "/db/a:b.fdb" << QStringList{"hv=/db/a:b.fdb"};
-    QTest::newRow("empty line takes the path in place")
-        << QStringList{"HV=", "hv_sec=S"} << "/db/" << QChar(u'/') << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
-    QTest::newRow("empty quotes take the path in place")
-        << QStringList{"hv=\"\"", "hv_sec=S"} << "/db/" << QChar(u'/') << "/db/hv.db"
-        << QStringList{"hv=/db/hv.db", "hv_sec=S"};
+    QTest::newRow("a colon is no separator elsewhere")
+        << QStringList{"hv=/old/a:b.fdb"} << "/db/" << QChar(u'/') << "/db/a:b.fdb" << QStringList{"hv=/db/a:b.fdb"};
+    QTest::newRow("empty line takes the path in place") << QStringList{"HV=", "hv_sec=S"} << "/db/" << QChar(u'/')
+                                                        << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
+    QTest::newRow("empty quotes take the path in place") << QStringList{"hv=\"\"", "hv_sec=S"} << "/db/" << QChar(u'/')
+                                                         << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
     QTest::newRow("new line with # quoted, block behind it")
         << QStringList{"hv_sec=S"} << "/n#1/" << QChar(u'/') << "/n#1/hv.db"
         << QStringList{"hv_sec=S", "hv=\"/n#1/hv.db\"", "{", "SecurityDatabase=hv_sec", "}"};
-    QTest::newRow("path with # quoted in place")
-        << QStringList{"hv=/old/main.fdb"} << "/n#1/" << QChar(u'/') << "/n#1/main.fdb"
-        << QStringList{"hv=\"/n#1/main.fdb\""};
+    QTest::newRow("path with # quoted in place") << QStringList{"hv=/old/main.fdb"} << "/n#1/" << QChar(u'/')
+                                                 << "/n#1/main.fdb" << QStringList{"hv=\"/n#1/main.fdb\""};
     QTest::newRow("quoted path keeps its file name, quotes go where not needed")
         << QStringList{"hv=\"/n#1/main.fdb\""} << "/db/" << QChar(u'/') << "/db/main.fdb"
         << QStringList{"hv=/db/main.fdb"};

@@ -29,7 +29,10 @@ int PieceEnd(const TLineDocument &document, int first)
 } // namespace
 
 TRawTextView::TRawTextView(QPlainTextEdit &editor, const TLineDocument &document)
-    : QObject(&editor), FEditor(editor), FDocument(document), FFilledRevision(document.Revision())
+    : QObject(&editor),
+      FEditor(editor),
+      FDocument(document),
+      FFilledRevision(document.Revision())
 {
     editor.installEventFilter(this);
 }

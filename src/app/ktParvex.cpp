@@ -134,11 +134,10 @@ struct TParvexDlg::TPageNames {
     const char *Editor;
 };
 
-TParvexDlg::TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer,
-                       QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint),
+TParvexDlg::TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer, QWidget *parent)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       FDialogs(dialogs),
       FFindServer(std::move(findServer)),
       FSettingsPath(settingsPath),
@@ -203,10 +202,10 @@ QWidget *TParvexDlg::CreateAliasPage()
     FBAliasList->setColumnWidth(0, AliasKeyColumnWidth);
     FBAliasList->setColumnWidth(1, AliasDescriptionColumnWidth);
     FBAliasList->header()->setStretchLastSection(true);
-    return CreateDocumentPage(FAliasPage,
-                              {"tsAliasConf", "pcAlias", "tsAliasList", "pnlAliasList", "tsAliasFile",
-                               "pnlAliasSearch", "edtAliasFile"},
-                              FBAliasList, QStringLiteral("Halvora Datenbanken"));
+    return CreateDocumentPage(
+        FAliasPage,
+        {"tsAliasConf", "pcAlias", "tsAliasList", "pnlAliasList", "tsAliasFile", "pnlAliasSearch", "edtAliasFile"},
+        FBAliasList, QStringLiteral("Halvora Datenbanken"));
 }
 
 QWidget *TParvexDlg::CreateConfigPage()
@@ -316,18 +315,17 @@ void TParvexDlg::FormCreate()
     Guarded([this] {
         QString folder;
         if (!FFindServer(folder)) {
-            FDialogs.ShowMessageBox(Text(QStringLiteral("FirebirdNotFound"), QString()),
-                                    TMsgKind::Information, TMsgButton::OK);
+            FDialogs.ShowMessageBox(Text(QStringLiteral("FirebirdNotFound"), QString()), TMsgKind::Information,
+                                    TMsgButton::OK);
             return;
         }
         if (folder.isEmpty())
-            return;  // recorded without a folder: the user still needs Load
+            return; // recorded without a folder: the user still needs Load
         SetFirebirdFolder(folder);
         LoadBtn->hide();
     });
     Guarded([this] {
-        const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig),
-            mainBlocker(pcMain);
+        const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig), mainBlocker(pcMain);
         pcAlias->setCurrentIndex(0);
         pcConfig->setCurrentIndex(0);
         SetCurPage(0);
@@ -399,12 +397,12 @@ void TParvexDlg::SetCurPage(int page)
     EditBtn->setParent(shown.ListPanel);
     if (page == 0) {
         EditBtn->setText(Text(QStringLiteral("AliasEditBtn"), QStringLiteral("Update")));
-        FFolderPicker.Title = Text(QStringLiteral("DbFolderDialogDescr"),
-                                   QStringLiteral("Choice Folder of Firebird Databases"));
+        FFolderPicker.Title =
+            Text(QStringLiteral("DbFolderDialogDescr"), QStringLiteral("Choice Folder of Firebird Databases"));
     } else {
         EditBtn->setText(Text(QStringLiteral("EditBtn"), QStringLiteral("Edit")));
-        FFolderPicker.Title = Text(QStringLiteral("FolderDialogDescr"),
-                                   QStringLiteral("Choice Folder Of Firebird Installation"));
+        FFolderPicker.Title =
+            Text(QStringLiteral("FolderDialogDescr"), QStringLiteral("Choice Folder Of Firebird Installation"));
     }
     EditBtn->setEnabled(shown.Document.Count() > 0);
     shown.View->Refill();
@@ -531,8 +529,9 @@ void TParvexDlg::SaveDocument(TDocumentPage &page)
 
 bool TParvexDlg::ConfirmOverwrite(const QString &fileName)
 {
-    const QString format = Text(QStringLiteral("MsgFileChanged"),
-                                QStringLiteral("„%s“ wurde nach dem Laden von einem anderen Programm geändert. Überschreiben?"));
+    const QString format =
+        Text(QStringLiteral("MsgFileChanged"),
+             QStringLiteral("„%s“ wurde nach dem Laden von einem anderen Programm geändert. Überschreiben?"));
     return FDialogs.ShowMessageBox(FormatWithOneString(format, MessagePath(fileName)), TMsgKind::Confirmation,
                                    TMsgButton::Yes | TMsgButton::No)
         == mrYes;
@@ -596,8 +595,9 @@ void TParvexDlg::FillConfigList(const TLineDocument &document)
     // A parameter no current server reads stays selectable and editable, but looks disabled.
     const QColor ignoredText = ParvexList->palette().color(QPalette::Disabled, QPalette::Text);
     for (std::size_t row = 0; row < ParamCatalog.size(); ++row) {
-        auto *item = new QTreeWidgetItem(ParvexList, {QString::fromLatin1(ParamCatalog[row].Name), values[row],
-                                                      QString::fromLatin1(ParamCatalog[row].Default)});
+        auto *item = new QTreeWidgetItem(
+            ParvexList,
+            {QString::fromLatin1(ParamCatalog[row].Name), values[row], QString::fromLatin1(ParamCatalog[row].Default)});
         if (ParamCatalog[row].Use == TServerUse::Ignored) {
             for (int column = 0; column < item->columnCount(); ++column)
                 item->setForeground(column, ignoredText);
@@ -675,8 +675,9 @@ void TParvexDlg::FillAliasList(const TLineDocument &document)
     FBAliasList->setUpdatesEnabled(false);
     FBAliasList->clear();
     for (std::size_t row = 0; row < AliasCatalog.size(); ++row) {
-        new QTreeWidgetItem(FBAliasList, {QString::fromLatin1(AliasCatalog[row].Key),
-                                          QString::fromUtf8(AliasCatalog[row].Description), paths[row]});
+        new QTreeWidgetItem(
+            FBAliasList,
+            {QString::fromLatin1(AliasCatalog[row].Key), QString::fromUtf8(AliasCatalog[row].Description), paths[row]});
     }
     FBAliasList->setUpdatesEnabled(true);
     FBAliasList->setCurrentItem(FBAliasList->topLevelItem(0));
@@ -689,9 +690,9 @@ void TParvexDlg::UpdateAliasesCommand()
     QString folder = FFolderPicker.Directory;
     if (!folder.endsWith(FolderSeparator()))
         folder += FolderSeparator();
-    const int answer = FDialogs.ShowMessageBox(
-        Text(QStringLiteral("MsgAliasChoice"), QStringLiteral("Set selected or all Aliases")),
-        TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+    const int answer =
+        FDialogs.ShowMessageBox(Text(QStringLiteral("MsgAliasChoice"), QStringLiteral("Set selected or all Aliases")),
+                                TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
     if (answer == mrYes) {
         if (QTreeWidgetItem *row = SelectedRow(FBAliasList))
             AssignAliasFolder(folder, row->text(0), FBAliasList->indexOfTopLevelItem(row));

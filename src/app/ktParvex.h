@@ -37,8 +37,7 @@ public:
     static constexpr int AliasKeyColumnWidth = 200;
     static constexpr int AliasDescriptionColumnWidth = 198;
 
-    TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer,
-               QWidget *parent = nullptr);
+    TParvexDlg(TStdDialogs &dialogs, const QString &settingsPath, TServerLookup findServer, QWidget *parent = nullptr);
     ~TParvexDlg() override;
 
     int CurPage() const { return FCurPage; }
@@ -67,14 +66,14 @@ private:
     // page work alike.
     struct TDocumentPage {
         TLineDocument Document{};
-        QString FileName{};  // the full path
-        bool Changed = false;  // changed since start; Save writes the document then
-        TFileStamp FileStamp{};  // the file as this window last loaded or saved it
-        QTabWidget *TabSet = nullptr;  // the list page at index 0, the raw text page at 1
-        QWidget *ListPanel = nullptr;  // above the list: EditBtn's place
-        QWidget *SearchPanel = nullptr;  // above the raw text: SearchBtn's place
-        QPlainTextEdit *Editor = nullptr;  // the raw text
-        TRawTextView *View = nullptr;  // keeps Editor showing Document; owned by Editor
+        QString FileName{}; // the full path
+        bool Changed = false; // changed since start; Save writes the document then
+        TFileStamp FileStamp{}; // the file as this window last loaded or saved it
+        QTabWidget *TabSet = nullptr; // the list page at index 0, the raw text page at 1
+        QWidget *ListPanel = nullptr; // above the list: EditBtn's place
+        QWidget *SearchPanel = nullptr; // above the raw text: SearchBtn's place
+        QPlainTextEdit *Editor = nullptr; // the raw text
+        TRawTextView *View = nullptr; // keeps Editor showing Document; owned by Editor
         void (TParvexDlg::*FillList)(const TLineDocument &document) = nullptr;
     };
     struct TPageNames;
@@ -135,8 +134,8 @@ private:
 
     TParvexItem FCurItem;
     std::unique_ptr<TSettingsFile> FComments;
-    TDocumentPage FAliasPage{.FillList = &TParvexDlg::FillAliasList};  // databases.conf
-    TDocumentPage FConfigPage{.FillList = &TParvexDlg::FillConfigList};  // firebird.conf
+    TDocumentPage FAliasPage{.FillList = &TParvexDlg::FillAliasList}; // databases.conf
+    TDocumentPage FConfigPage{.FillList = &TParvexDlg::FillConfigList}; // firebird.conf
     // The design's names for the parts of each page, used where code deals with one page only.
     TLineDocument &FAliasList = FAliasPage.Document;
     TLineDocument &FConfigItems = FConfigPage.Document;

@@ -16,6 +16,5 @@ class ERegistryError : public ETessaroError {
 public:
     explicit ERegistryError(const QString &valueName)
         : ETessaroError(QString::fromStdU16String(RegistryTypeErrorText(valueName.toStdU16String())))
-    {
-    }
+    {}
 };

@@ -9,7 +9,9 @@ namespace {
 // Closes the key on every way out of the lookup.
 class TRegistryKey {
 public:
-    explicit TRegistryKey(HKEY key) : FKey(key) {}
+    explicit TRegistryKey(HKEY key)
+        : FKey(key)
+    {}
     TRegistryKey(const TRegistryKey &) = delete;
     TRegistryKey &operator=(const TRegistryKey &) = delete;
     ~TRegistryKey() { RegCloseKey(FKey); }
@@ -29,8 +31,7 @@ TRegistryResult ReadDefaultInstance(std::wstring &value)
 {
     HKEY handle = nullptr;
     // The server's installer records its instances in the 32-bit view, also on 64-bit Windows.
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, InstancesKey, 0, KEY_READ | KEY_WOW64_32KEY, &handle) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, InstancesKey, 0, KEY_READ | KEY_WOW64_32KEY, &handle) != ERROR_SUCCESS)
         return TRegistryResult::KeyMissing;
     const TRegistryKey key(handle);
 
@@ -38,8 +39,8 @@ TRegistryResult ReadDefaultInstance(std::wstring &value)
     for (;;) {
         DWORD type = REG_NONE;
         DWORD size = DWORD(text.size() * sizeof(wchar_t));
-        const LSTATUS status = RegQueryValueExW(key.Handle(), ValueName, nullptr, &type,
-                                                reinterpret_cast<BYTE *>(text.data()), &size);
+        const LSTATUS status =
+            RegQueryValueExW(key.Handle(), ValueName, nullptr, &type, reinterpret_cast<BYTE *>(text.data()), &size);
         if (status == ERROR_MORE_DATA) {
             // Too long for the buffer; it may even grow again before the next read.
             text.assign(size / sizeof(wchar_t) + 1, L'\0');

@@ -9,9 +9,9 @@
 inline constexpr char16_t DefaultInstanceValueName[] = u"DefaultInstance";
 
 enum class TRegistryResult {
-    KeyMissing,  // the instances key cannot be opened
-    Found,       // value read (empty when "DefaultInstance" is absent)
-    WrongType    // "DefaultInstance" holds something other than a string
+    KeyMissing, // the instances key cannot be opened
+    Found, // value read (empty when "DefaultInstance" is absent)
+    WrongType // "DefaultInstance" holds something other than a string
 };
 
 // Opens HKLM\SOFTWARE\Firebird Project\Firebird Server\Instances in the 32-bit registry view and

@@ -219,8 +219,8 @@ QString DatabaseFileName(const QString &path, QChar separator)
     return path.mid(cut + 1);
 }
 
-QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator,
-                          const QString &key, int index)
+QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator, const QString &key,
+                          int index)
 {
     const QString current = AliasPath(document.Values(key));
     if (!current.isEmpty()) {

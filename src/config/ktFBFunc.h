@@ -83,5 +83,5 @@ QString DatabaseFileName(const QString &path, QChar separator);
 // Points the alias `key`, catalogue row `index`, at `folder` (which ends in `separator`) and
 // returns its new path. An alias with a path keeps its file name; one without takes the
 // catalogue's file name, and a new line (AddAlias) when it has no line at all.
-QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator,
-                          const QString &key, int index);
+QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator, const QString &key,
+                          int index);

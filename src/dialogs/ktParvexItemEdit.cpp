@@ -83,8 +83,8 @@ QString TParvexItemEditDlg::Value() const
     return edtConfigValue->text();
 }
 
-bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language,
-                    QWidget *owner, TStdDialogs &dialogs, const QString &settingsFolder)
+bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language, QWidget *owner,
+                    TStdDialogs &dialogs, const QString &settingsFolder)
 {
     TParvexItemEditDlg dialog(owner);
     // Declared after the dialog, so it is released first and records the dialog's position.

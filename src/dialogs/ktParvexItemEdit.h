@@ -35,5 +35,5 @@ private:
 // Shows the dialog for `item` over `owner`; on OK the typed value (as typed) goes into
 // item.ConfigValue and the result is true. The dialog is destroyed in every case; its position
 // is kept in the settings file in `settingsFolder` from one edit to the next.
-bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language,
-                    QWidget *owner, TStdDialogs &dialogs, const QString &settingsFolder);
+bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language, QWidget *owner,
+                    TStdDialogs &dialogs, const QString &settingsFolder);

@@ -11,8 +11,7 @@ QString DecodeAnsi(QByteArrayView bytes)
     const int size = int(bytes.size());
     const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
     QString text(length, Qt::Uninitialized);
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, reinterpret_cast<wchar_t *>(text.data()),
-                        length);
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, reinterpret_cast<wchar_t *>(text.data()), length);
     return text;
 }
 

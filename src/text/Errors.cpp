@@ -6,35 +6,30 @@
 using namespace Qt::StringLiterals;
 
 ETessaroError::ETessaroError(const QString &message)
-    : FMessage(message), FUtf8(message.toUtf8())
-{
-}
+    : FMessage(message),
+      FUtf8(message.toUtf8())
+{}
 
 // The multi-argument arg() replaces both markers in one pass, so a path holding "%2" stays intact.
 EFOpenError::EFOpenError(const QString &path, const QString &reason)
     : ETessaroError(u"Datei %1 kann nicht geöffnet werden. %2"_s.arg(MessagePath(path), reason))
-{
-}
+{}
 
 EFCreateError::EFCreateError(const QString &path, const QString &reason)
     : ETessaroError(u"Datei \"%1\" kann nicht erstellt werden. %2"_s.arg(MessagePath(path), reason))
-{
-}
+{}
 
 EEncodingError::EEncodingError()
     : ETessaroError(u"Keine Zuordnung für Unicode-Zeichen in der Multibyte-Zielcodeseite vorhanden"_s)
-{
-}
+{}
 
 EWriteError::EWriteError()
     : ETessaroError(u"Stream-Schreibfehler"_s)
-{
-}
+{}
 
 EStringListError::EStringListError(int index)
     : ETessaroError(u"Listenindex außerhalb des gültigen Bereichs (%1)"_s.arg(index))
-{
-}
+{}
 
 QString SystemErrorText(int errorCode)
 {

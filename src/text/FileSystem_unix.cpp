@@ -31,7 +31,9 @@ TFileStamp StampOf(const struct stat &info)
 // An open descriptor, closed when it goes out of scope.
 class TDescriptor {
 public:
-    explicit TDescriptor(int descriptor) : FDescriptor(descriptor) {}
+    explicit TDescriptor(int descriptor)
+        : FDescriptor(descriptor)
+    {}
     TDescriptor(const TDescriptor &) = delete;
     TDescriptor &operator=(const TDescriptor &) = delete;
     ~TDescriptor()
@@ -49,10 +51,7 @@ public:
         return descriptor;
     }
     // Closes now, where a failing close counts: on some file systems it reports a failed write.
-    bool Close()
-    {
-        return close(Release()) == 0;
-    }
+    bool Close() { return close(Release()) == 0; }
 
 private:
     int FDescriptor;
@@ -87,8 +86,8 @@ QString ReasonFor(int error)
 QString OpenFailureReason(const QString &path, int error)
 {
     struct stat info;
-    const bool special = stat(NativePath(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)
-        && !S_ISDIR(info.st_mode);
+    const bool special =
+        stat(NativePath(path).constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
     return special ? NotRegularFileText() : SystemErrorText(error);
 }
 

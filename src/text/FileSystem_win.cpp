@@ -22,7 +22,9 @@ std::wstring NativePath(const QString &path)
 // A handle, closed when it goes out of scope.
 class THandle {
 public:
-    explicit THandle(HANDLE handle) : FHandle(handle) {}
+    explicit THandle(HANDLE handle)
+        : FHandle(handle)
+    {}
     THandle(const THandle &) = delete;
     THandle &operator=(const THandle &) = delete;
     ~THandle()
@@ -47,8 +49,8 @@ private:
 
 HANDLE OpenExisting(const QString &path, DWORD access, DWORD sharing)
 {
-    return CreateFileW(NativePath(path).c_str(), access, sharing, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(NativePath(path).c_str(), access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 // A pipe, a console or a device opens like a file; only a file on disk is one.
@@ -98,9 +100,8 @@ bool WriteAll(HANDLE handle, QByteArrayView bytes)
 TFileStamp FileStampOf(const QString &path)
 {
     // No access asked: the file's information only, whoever holds it open.
-    const THandle file(CreateFileW(NativePath(path).c_str(), 0,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const THandle file(CreateFileW(NativePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file.Valid() ? StampOf(file.Get()) : TFileStamp();
 }
 
@@ -158,7 +159,9 @@ int SyncToDisk(int handle)
 
 // Nothing to hand on: the new file gets the permissions its folder hands down, and the program
 // runs as administrator (its manifest asks for that).
-void KeepOwner(QSaveFile & /*file*/, const QFileInfo & /*target*/) {}
+void KeepOwner(QSaveFile & /*file*/, const QFileInfo & /*target*/)
+{}
 
 // Not checked: symbolic links among the server's files are not expected on Windows.
-void CheckNoLinkLoop(const QString & /*path*/) {}
+void CheckNoLinkLoop(const QString & /*path*/)
+{}

@@ -36,13 +36,13 @@ QString StoredLine(QStringView text)
 
 } // namespace
 
-TSettingsFile::TSettingsFile(const QString &path) : FFileName(path)
+TSettingsFile::TSettingsFile(const QString &path)
+    : FFileName(path)
 {
     ReadFile();
 }
 
-QString TSettingsFile::ReadString(const QString &section, const QString &key,
-                                  const QString &defaultValue) const
+QString TSettingsFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
 {
     const TSection *found = FindSection(section);
     if (!found)

@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QtAlgorithms>
 #include <QStringDecoder>
+#include <QtAlgorithms>
 #include <QtEndian>
 
 #include <algorithm>
@@ -434,8 +434,7 @@ QByteArray EncodeByteLines(const QList<TTextLine> &lines, QByteArrayView mark, T
 QByteArray EncodeUtf16Lines(const QList<TTextLine> &lines, QByteArrayView mark, TTextEncoding encoding)
 {
     const bool bigEndian = encoding == TTextEncoding::Utf16BE;
-    const QByteArrayView lineBreak =
-        bigEndian ? QByteArrayView("\0\r\0\n", 4) : QByteArrayView("\r\0\n\0", 4);
+    const QByteArrayView lineBreak = bigEndian ? QByteArrayView("\0\r\0\n", 4) : QByteArrayView("\r\0\n\0", 4);
     qsizetype size = mark.size();
     for (const TTextLine &line : lines)
         size += 2 * line.Size + lineBreak.size();

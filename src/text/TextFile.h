@@ -28,7 +28,8 @@ struct TTextLine {
 
     TTextLine() = default;
     explicit TTextLine(QStringView text)
-        : Data(text.utf16()), Size(qint32(text.size())),
+        : Data(text.utf16()),
+          Size(qint32(text.size())),
           First(text.isEmpty() ? u'\0' : text.front().unicode())
     {
         Q_ASSERT(text.size() == Size);

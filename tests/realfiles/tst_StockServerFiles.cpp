@@ -56,9 +56,9 @@ void TestStockServerFiles::initTestCase()
     const QStringList names{u"firebird.conf"_s, u"databases.conf"_s};
     for (const QString &name : names) {
         if (!FStock.exists(name)) {
-            QSKIP(qPrintable(u"Debian's stock %1 is missing in %2: scripts/setup.sh fetches it "
-                             "(scripts/fetch-stock-server-files.sh), which needs the network."_s
-                                 .arg(name, FStock.path())));
+            QSKIP(qPrintable(
+                u"Debian's stock %1 is missing in %2: scripts/setup.sh fetches it "
+                "(scripts/fetch-stock-server-files.sh), which needs the network."_s.arg(name, FStock.path())));
         }
     }
     QVERIFY(FServerFolder.isValid());
@@ -87,8 +87,8 @@ void TestStockServerFiles::CompareWithStock(const QString &name, const QByteArra
     QByteArrayList expected = stock.chopped(1).split('\n');
     for (auto replacement = replacements.cbegin(); replacement != replacements.cend(); ++replacement) {
         QVERIFY2(expected.count(replacement.key()) == 1,
-                 qPrintable(u"the stock %1 should hold the line \"%2\" once"_s
-                                .arg(name, QString::fromLatin1(replacement.key()))));
+                 qPrintable(u"the stock %1 should hold the line \"%2\" once"_s.arg(
+                     name, QString::fromLatin1(replacement.key()))));
         expected[expected.indexOf(replacement.key())] = replacement.value();
     }
     expected += appended;
@@ -100,10 +100,9 @@ void TestStockServerFiles::CompareWithStock(const QString &name, const QByteArra
 
     const QByteArrayList lines = QByteArray(saved).replace("\r\n", "\n").chopped(1).split('\n');
     for (qsizetype i = 0; i < std::min(lines.size(), expected.size()); ++i) {
-        QVERIFY2(lines[i] == expected[i], qPrintable(u"line %1 is \"%2\", expected \"%3\""_s
-                                                         .arg(i + 1)
-                                                         .arg(QString::fromLatin1(lines[i]),
-                                                              QString::fromLatin1(expected[i]))));
+        QVERIFY2(lines[i] == expected[i],
+                 qPrintable(u"line %1 is \"%2\", expected \"%3\""_s.arg(i + 1).arg(QString::fromLatin1(lines[i]),
+                                                                                   QString::fromLatin1(expected[i]))));
     }
     QCOMPARE(lines.size(), expected.size());
 }
@@ -157,13 +156,34 @@ void TestStockServerFiles::aliasFileKeepsAllButTheNormalisedLinesAndGainsTheAlia
     // The security database comes first and has no block; every later alias names it.
     const QByteArrayList appended{
         "hv_sec=/srv/halvora/hv_sec.db",
-        "hv=/srv/halvora/hv.db", "{", "SecurityDatabase=hv_sec", "}",
-        "hv_media=/srv/halvora/hv_media.db", "{", "SecurityDatabase=hv_sec", "}",
-        "hv_mkt=/srv/halvora/hv_mkt.db", "{", "SecurityDatabase=hv_sec", "}",
-        "pq_items=/srv/halvora/pq_items.db", "{", "SecurityDatabase=hv_sec", "}",
-        "pq_stock=/srv/halvora/pq_stock.db", "{", "SecurityDatabase=hv_sec", "}",
-        "pq_rates=/srv/halvora/pq_rates.db", "{", "SecurityDatabase=hv_sec", "}",
-        "pq_pics=/srv/halvora/pq_pics.db", "{", "SecurityDatabase=hv_sec", "}",
+        "hv=/srv/halvora/hv.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
+        "hv_media=/srv/halvora/hv_media.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
+        "hv_mkt=/srv/halvora/hv_mkt.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
+        "pq_items=/srv/halvora/pq_items.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
+        "pq_stock=/srv/halvora/pq_stock.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
+        "pq_rates=/srv/halvora/pq_rates.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
+        "pq_pics=/srv/halvora/pq_pics.db",
+        "{",
+        "SecurityDatabase=hv_sec",
+        "}",
     };
     CompareWithStock(u"databases.conf"_s, ReadFile(path), replacements, appended);
 }

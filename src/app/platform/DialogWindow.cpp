@@ -12,7 +12,9 @@ const char *const GuardName = "tessaroNormalDialog";
 
 class TNormalDialog : public QObject {
 public:
-    explicit TNormalDialog(QWidget &dialog) : QObject(&dialog), FDialog(dialog)
+    explicit TNormalDialog(QWidget &dialog)
+        : QObject(&dialog),
+          FDialog(dialog)
     {
         setObjectName(QLatin1String(GuardName));
         dialog.installEventFilter(this);

@@ -27,7 +27,10 @@ void Apply(QWidget &window, const TFramePlace &place)
 // Makes the placement again once the window's frame is known, then goes.
 class TWaitingPlacement : public QObject {
 public:
-    TWaitingPlacement(QWidget &window, TFramePlace place) : QObject(&window), FWindow(window), FPlace(std::move(place))
+    TWaitingPlacement(QWidget &window, TFramePlace place)
+        : QObject(&window),
+          FWindow(window),
+          FPlace(std::move(place))
     {
         setObjectName(QLatin1String(WaitingPlacementName));
         window.installEventFilter(this);

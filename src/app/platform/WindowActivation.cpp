@@ -12,13 +12,15 @@ namespace {
 
 const char *const RetryName = "tessaroActivation";
 constexpr int RetryIntervalMs = 40;
-constexpr int MaxRetries = 50;  // about two seconds
+constexpr int MaxRetries = 50; // about two seconds
 constexpr int SteadyChecks = 5;
 
 class TActivationRetry : public QObject {
 public:
     explicit TActivationRetry(QWidget &window)
-        : QObject(&window), FWindow(window), FLeftWindow(QApplication::activeWindow())
+        : QObject(&window),
+          FWindow(window),
+          FLeftWindow(QApplication::activeWindow())
     {
         setObjectName(QLatin1String(RetryName));
         FTimer.setInterval(RetryIntervalMs);
@@ -31,8 +33,8 @@ private:
     {
         const QWidget *active = QApplication::activeWindow();
         // The user has gone on elsewhere: that is not to be overridden.
-        const bool userWentOn = QApplication::activeModalWidget()
-                                || (active && active != &FWindow && active != FLeftWindow.data());
+        const bool userWentOn =
+            QApplication::activeModalWidget() || (active && active != &FWindow && active != FLeftWindow.data());
         if (userWentOn || ++FTries > MaxRetries || !FWindow.isVisible()) {
             Finish();
             return;

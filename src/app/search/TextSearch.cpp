@@ -34,7 +34,7 @@ bool IsWholeWord(QStringView text, qsizetype at, qsizetype length)
 {
     const qsizetype end = at + length;
     return (at == 0 || !IsWordCharacter(CodePointBefore(text, at)))
-           && (end == text.size() || !IsWordCharacter(CodePointAt(text, end)));
+        && (end == text.size() || !IsWordCharacter(CodePointAt(text, end)));
 }
 
 } // namespace

@@ -17,7 +17,7 @@ QStringList ColumnAlignmentNames();
 // A column with the values a newly created column starts with.
 struct TListColumn {
     TColumnAlignment Alignment = TColumnAlignment::taLeftJustify;
-    bool AutoSize = false;  // the column takes the width left over by the others
+    bool AutoSize = false; // the column takes the width left over by the others
     QString Caption;
     int ImageIndex = -1;
     int MaxWidth = 0;

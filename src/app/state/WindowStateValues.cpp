@@ -6,8 +6,7 @@ using namespace Qt::StringLiterals;
 
 EConvertError::EConvertError(const QString &text)
     : ETessaroError(u"'%1' ist kein gültiger Integerwert"_s.arg(text))
-{
-}
+{}
 
 int StoredInteger(const QString &text)
 {
@@ -40,9 +39,8 @@ QString BooleanText(bool value)
 
 std::optional<int> StoredEnumeration(const QString &text, const QStringList &names)
 {
-    const auto named = std::find_if(names.cbegin(), names.cend(), [&](const QString &name) {
-        return name.compare(text, Qt::CaseInsensitive) == 0;
-    });
+    const auto named = std::find_if(names.cbegin(), names.cend(),
+                                    [&](const QString &name) { return name.compare(text, Qt::CaseInsensitive) == 0; });
     if (named != names.cend())
         return int(named - names.cbegin());
     const int ordinal = StoredInteger(text);

@@ -15,7 +15,7 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TMsgButtons)
 
 // Results of a message box.
 constexpr int mrOk = 1;
-constexpr int mrCancel = 2;  // closed without pressing a button
+constexpr int mrCancel = 2; // closed without pressing a button
 constexpr int mrYes = 6;
 constexpr int mrNo = 7;
 constexpr int mrAll = 12;
@@ -44,7 +44,9 @@ QString ErrorBoxText(const QString &message);
 // folder of the last confirmed pick.
 class TFolderPicker {
 public:
-    explicit TFolderPicker(TStdDialogs &dialogs) : FDialogs(dialogs) {}
+    explicit TFolderPicker(TStdDialogs &dialogs)
+        : FDialogs(dialogs)
+    {}
 
     QString Title;
     QString Directory;
