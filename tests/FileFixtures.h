@@ -39,5 +39,14 @@ enum class TSpecialFile { Fifo, Socket, ZeroDevice, LinkToZeroDevice };
 bool MakeSpecialFile(TSpecialFile kind, const QString &path);
 
 // InChildProcess with ten seconds and 4 GB of address space, so that a test of something that
-// might wait or read for ever fails instead: the child then gives nothing.
+// might wait or read for ever fails instead: the child then gives nothing. Under AddressSanitizer,
+// whose shadow memory alone needs more address space, only the time is limited.
 QString ResultInChild(const std::function<QString()> &work);
+
+// Built with AddressSanitizer: a process then cannot live in a limited address space, and an
+// allocation that fails ends it instead of throwing std::bad_alloc.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UnderAddressSanitizer = true;
+#else
+constexpr bool UnderAddressSanitizer = false;
+#endif

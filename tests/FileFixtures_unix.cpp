@@ -72,8 +72,10 @@ QString ResultInChild(const std::function<QString()> &work)
 {
     return InChildProcess([&work] {
         alarm(10);
-        const rlimit memory{4ull << 30, 4ull << 30};
-        setrlimit(RLIMIT_AS, &memory);
+        if (!UnderAddressSanitizer) {
+            const rlimit memory{4ull << 30, 4ull << 30};
+            setrlimit(RLIMIT_AS, &memory);
+        }
         return work();
     });
 }
