@@ -85,8 +85,9 @@ void ClickThroughServer(const QWidget &widget)
 {
     const QWidget *window = widget.window();
     const QPoint at = widget.mapTo(window, widget.rect().center());
-    QProcess::execute(u"xdotool"_s, {u"mousemove"_s, u"--window"_s, QString::number(window->winId()),
-                                      QString::number(at.x()), QString::number(at.y()), u"click"_s, u"1"_s});
+    QProcess::execute(u"xdotool"_s,
+                      {u"mousemove"_s, u"--window"_s, QString::number(window->winId()), QString::number(at.x()),
+                       QString::number(at.y()), u"click"_s, u"1"_s});
 }
 
 // Waits for the condition while events go on; false when it did not come true in time.
@@ -161,7 +162,7 @@ QByteArray PlacementSettings(int showCmd, const QByteArray &normPos)
 {
     const QByteArray dpi = QByteArray::number(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch()));
     return "[ParvexDlg]\r\nFormVersion=0\r\nShowCmd=" + QByteArray::number(showCmd)
-           + "\r\nFlags=0\r\nPixelsPerInch=" + dpi + "\r\nMinMaxPos=-1,-1,0,0\r\nNormPos=" + normPos + "\r\n";
+        + "\r\nFlags=0\r\nPixelsPerInch=" + dpi + "\r\nMinMaxPos=-1,-1,0,0\r\nNormPos=" + normPos + "\r\n";
 }
 
 QByteArray StoredValue(const QByteArray &settings, const QByteArray &key)
@@ -251,11 +252,11 @@ void TestWindowManager::everySearchHitActivatesMainWindow()
     for (int hit = 0; hit < Hits; ++hit) {
         // The user clicks Find Next: the window manager activates the dialog, the click runs the search.
         ClickThroughServer(*findNext);
-        QTRY_VERIFY2_WITH_TIMEOUT(view->textCursor().hasSelection() && nextHit() >= 0
-                                      && view->textCursor().selectionStart() == nextHit(),
-                                  qPrintable(u"hit %1 at %2 not selected: selection at %3"_s.arg(hit).arg(nextHit()).arg(
-                                      view->textCursor().selectionStart())),
-                                  WaitMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            view->textCursor().hasSelection() && nextHit() >= 0 && view->textCursor().selectionStart() == nextHit(),
+            qPrintable(u"hit %1 at %2 not selected: selection at %3"_s.arg(hit).arg(nextHit()).arg(
+                view->textCursor().selectionStart())),
+            WaitMs);
         previous = view->textCursor().selectionStart();
         // The next keys must reach the text: the window system's focus is in the main window.
         const auto focusState = [&] {
@@ -267,7 +268,7 @@ void TestWindowManager::everySearchHitActivatesMainWindow()
         };
         const bool moved = WaitFor([&] {
             return QApplication::activeWindow() == &fixture.Window() && view->hasFocus()
-                   && XFocus() == fixture.Window().winId();
+                && XFocus() == fixture.Window().winId();
         });
         QVERIFY2(moved, qPrintable(focusState()));
     }
@@ -312,7 +313,8 @@ void TestWindowManager::standardDialogsCentredOnScreen()
         dialogs.ShowMessageBox(u"Nicht gefunden"_s, TMsgKind::Information, TMsgButton::OK);
         break;
     case 1:
-        dialogs.ShowMessageBox(u"Welche?"_s, TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+        dialogs.ShowMessageBox(u"Welche?"_s, TMsgKind::Confirmation,
+                               TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
         break;
     case 2:
         dialogs.ShowErrorBox(u"Fehler."_s);
@@ -323,8 +325,9 @@ void TestWindowManager::standardDialogsCentredOnScreen()
     }
     QVERIFY(frame.isValid());
     const QPoint centre = fixture.Window().screen()->availableGeometry().center();
-    QVERIFY2((frame.center() - centre).manhattanLength() <= 1,
-             qPrintable(u"frame at %1,%2 %3x%4"_s.arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+    QVERIFY2(
+        (frame.center() - centre).manhattanLength() <= 1,
+        qPrintable(u"frame at %1,%2 %3x%4"_s.arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
 }
 
 void TestWindowManager::dialogHints_data()
@@ -413,8 +416,8 @@ void TestWindowManager::minimizingModalDialogKeepsProgram()
         WaitFor([&] { return minimized; });
         backOnScreen = WaitFor([&] {
             return dialogWindow.isExposed() && mainWindow.isExposed()
-                   && !(dialogWindow.windowStates() & Qt::WindowMinimized)
-                   && !(mainWindow.windowStates() & Qt::WindowMinimized);
+                && !(dialogWindow.windowStates() & Qt::WindowMinimized)
+                && !(mainWindow.windowStates() & Qt::WindowMinimized);
         });
     });
     TParvexItem item{u"DefaultDbCachePages"_s, u"2048"_s, u"75"_s};
@@ -432,11 +435,12 @@ void TestWindowManager::maximizedWindowKeepsNormalRectangle()
     for (int start = 1; start <= 3; ++start) {
         settings = StartAndClose(settings, [](QWidget &window) {
             return WaitFor([&] { return window.isMaximized() && window.windowHandle()->isExposed(); })
-                   && WaitForSettledFrame(window);
+                && WaitForSettledFrame(window);
         });
         QCOMPARE(StoredValue(settings, "ShowCmd"), "3");
         QVERIFY2(StoredValue(settings, "NormPos") == normPos,
-                 qPrintable(u"start %1: NormPos=%2"_s.arg(start).arg(QString::fromLatin1(StoredValue(settings, "NormPos")))));
+                 qPrintable(
+                     u"start %1: NormPos=%2"_s.arg(start).arg(QString::fromLatin1(StoredValue(settings, "NormPos")))));
     }
 }
 
@@ -459,21 +463,20 @@ void TestWindowManager::quickCloseKeepsPlacement()
     const std::optional<QByteArray> first =
         storedPlacement ? std::optional<QByteArray>(PlacementSettings(1, "120,90,906,668")) : std::nullopt;
     // Where the window is once the window manager has framed it and left it in place.
-    const QByteArray expected = StoredValue(StartAndClose(first, [](QWidget &window) {
-        return Exposed(window) && WaitForSettledFrame(window);
-    }), "NormPos");
+    const QByteArray expected = StoredValue(
+        StartAndClose(first, [](QWidget &window) { return Exposed(window) && WaitForSettledFrame(window); }),
+        "NormPos");
     if (storedPlacement)
         QCOMPARE(expected, "120,90,906,668");
     QVERIFY(!expected.isEmpty());
 
     std::optional<QByteArray> settings = first;
     for (int start = 1; start <= 10; ++start) {
-        const QByteArray stored = StartAndClose(settings, [&](QWidget &window) {
-            return !waitForExposure || Exposed(window);
-        });
+        const QByteArray stored =
+            StartAndClose(settings, [&](QWidget &window) { return !waitForExposure || Exposed(window); });
         QVERIFY2(StoredValue(stored, "NormPos") == expected,
-                 qPrintable(u"start %1: NormPos=%2, expected %3"_s.arg(start)
-                                .arg(QString::fromLatin1(StoredValue(stored, "NormPos")), QString::fromLatin1(expected))));
+                 qPrintable(u"start %1: NormPos=%2, expected %3"_s.arg(start).arg(
+                     QString::fromLatin1(StoredValue(stored, "NormPos")), QString::fromLatin1(expected))));
         if (storedPlacement)
             settings = stored;
     }

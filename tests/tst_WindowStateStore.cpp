@@ -66,8 +66,8 @@ QRect NormalFrame(const QWidget &window)
 {
     const QRect frame = window.frameGeometry();
     const QRect client = window.geometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
-                           frame.right() - client.right(), frame.bottom() - client.bottom());
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
     if (window.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
         return window.normalGeometry().marginsAdded(margins);
     return frame;
@@ -271,8 +271,9 @@ void TestWindowStateStore::firstStartWritesMainSections()
 
 void TestWindowStateStore::restoresPlacementAndMaximizedState()
 {
-    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=0", "ShowCmd=3", "Flags=0", "PixelsPerInch=96",
-                                        "MinMaxPos=-1,-1,-8,-8", "NormPos=40,30,640,530", "ItemComment_Width=310"}));
+    WriteFixture(SettingsPath(),
+                 Lines({"[ParvexDlg]", "FormVersion=0", "ShowCmd=3", "Flags=0", "PixelsPerInch=96",
+                        "MinMaxPos=-1,-1,-8,-8", "NormPos=40,30,640,530", "ItemComment_Width=310"}));
     if (LogicalDpi(TMainWindow()) != 96)
         QSKIP("the screen's resolution is not 96 dots per inch");
     TScriptedDialogs dialogs;
@@ -297,7 +298,7 @@ void TestWindowStateStore::restoresPlacementAndMaximizedState()
 void TestWindowStateStore::placementRules_data()
 {
     QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QString>("applied");  // the normal rectangle placed, or empty: centred
+    QTest::addColumn<QString>("applied"); // the normal rectangle placed, or empty: centred
 
     const QString suffix = Suffix();
     QTest::newRow("plain keys") << QStringList{u"NormPos=40,30,640,530"_s} << u"40,30,640,530"_s;
@@ -305,8 +306,8 @@ void TestWindowStateStore::placementRules_data()
         << QStringList{u"NormPos"_s + suffix + u"=100,50,500,450"_s, u"NormPos=40,30,640,530"_s} << u"100,50,500,450"_s;
     QTest::newRow("another desktop's keys ignored")
         << QStringList{u"NormPos(1x1)=100,50,500,450"_s, u"NormPos=40,30,640,530"_s} << u"40,30,640,530"_s;
-    QTest::newRow("another resolution")
-        << QStringList{u"PixelsPerInch=1000"_s, u"NormPos=40,30,640,530"_s} << QString();
+    QTest::newRow("another resolution") << QStringList{u"PixelsPerInch=1000"_s, u"NormPos=40,30,640,530"_s}
+                                        << QString();
     QTest::newRow("off every screen") << QStringList{u"NormPos=20000,20000,20600,20500"_s} << QString();
     QTest::newRow("bottom right corner off screen") << QStringList{u"NormPos=40,30,20000,530"_s} << QString();
     QTest::newRow("left not less than right") << QStringList{u"NormPos=300,30,300,530"_s} << QString();
@@ -316,8 +317,10 @@ void TestWindowStateStore::placementRules_data()
     // reach past the screen's edge.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QTest::newRow("smaller than the window can be, in the corner")
-        << QStringList{u"NormPos=%1,%2,%3,%4"_s.arg(screen.width() - 10).arg(screen.height() - 9).arg(screen.width()).arg(
-               screen.height())}
+        << QStringList{u"NormPos=%1,%2,%3,%4"_s.arg(screen.width() - 10)
+                           .arg(screen.height() - 9)
+                           .arg(screen.width())
+                           .arg(screen.height())}
         << QString();
     QTest::newRow("empty values") << QStringList{u"MinMaxPos="_s, u"NormPos="_s} << QString();
 }
@@ -369,7 +372,7 @@ void TestWindowStateStore::showStates()
     TShownMain run(FFolder->path(), dialogs);
     QCOMPARE(int(run.Window.windowState()), stateOnShow);
     QCOMPARE(NormalFrame(run.Window), applied ? QRect(40, 30, 600, 500) : CentredFrame(run.Window));
-    QCoreApplication::processEvents();  // the queued minimize
+    QCoreApplication::processEvents(); // the queued minimize
     QCOMPARE(int(run.Window.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)), stateAfterStart);
     run.Close();
     const int written = stateAfterStart == Qt::WindowMinimized ? 2 : stateAfterStart == Qt::WindowMaximized ? 3 : 1;
@@ -378,8 +381,9 @@ void TestWindowStateStore::showStates()
 
 void TestWindowStateStore::olderFormVersionRestoresNothing()
 {
-    WriteFixture(SettingsPath(), Lines({"[ParvexDlg]", "FormVersion=-1", "ShowCmd=3", "NormPos=40,30,640,530",
-                                        "ItemComment_Width=310", "[ParvexDlg\\FBAliasList_Columns]", "Count=1"}));
+    WriteFixture(SettingsPath(),
+                 Lines({"[ParvexDlg]", "FormVersion=-1", "ShowCmd=3", "NormPos=40,30,640,530", "ItemComment_Width=310",
+                        "[ParvexDlg\\FBAliasList_Columns]", "Count=1"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QVERIFY(!run.Window.property(PlacementAppliedProperty).toBool());
@@ -399,7 +403,7 @@ void TestWindowStateStore::olderFormVersionRestoresNothing()
 void TestWindowStateStore::badPlacementValueStopsRestore_data()
 {
     QTest::addColumn<QByteArray>("badKey");
-    QTest::addColumn<bool>("applied");  // what comes before the bad value stays
+    QTest::addColumn<bool>("applied"); // what comes before the bad value stays
 
     QTest::newRow("FormVersion") << QByteArray("FormVersion") << false;
     QTest::newRow("Flags") << QByteArray("Flags") << false;
@@ -411,9 +415,16 @@ void TestWindowStateStore::badPlacementValueStopsRestore()
 {
     QFETCH(QByteArray, badKey);
     QFETCH(bool, applied);
-    QList<QByteArray> lines{"[ParvexDlg]", "FormVersion=0", "ShowCmd=3", "Flags=0", "PixelsPerInch=96",
-                            "NormPos=40,30,640,530", "",
-                            "[ParvexDlg\\FBAliasList_Columns]", "Count=1", ""};
+    QList<QByteArray> lines{"[ParvexDlg]",
+                            "FormVersion=0",
+                            "ShowCmd=3",
+                            "Flags=0",
+                            "PixelsPerInch=96",
+                            "NormPos=40,30,640,530",
+                            "",
+                            "[ParvexDlg\\FBAliasList_Columns]",
+                            "Count=1",
+                            ""};
     for (QByteArray &line : lines) {
         if (line.startsWith(badKey + "="))
             line = badKey + "=x1";
@@ -439,15 +450,15 @@ void TestWindowStateStore::badPlacementValueStopsRestore()
         QCOMPARE(dialogs.Errors.size(), 1);
         QCOMPARE(FileBytes(SettingsPath()), Lines(expected));
         if (badKey == "FormVersion")
-            break;  // repaired: the next start restores
+            break; // repaired: the next start restores
     }
 }
 
 void TestWindowStateStore::storedPropsResolution()
 {
     TWindowStateSettings settings = MainWindowStateSettings(FFolder->path());
-    settings.StoredProps = {u"NoSuch.Width"_s, u"ItemComment"_s, u".Width"_s, u"ItemComment."_s,
-                            u"ItemComment.Colour"_s, u" ItemComment\t. Width "_s};
+    settings.StoredProps = {u"NoSuch.Width"_s, u"ItemComment"_s,        u".Width"_s,
+                            u"ItemComment."_s, u"ItemComment.Colour"_s, u" ItemComment\t. Width "_s};
     TScriptedDialogs dialogs;
     TMainWindow window;
     {
@@ -466,14 +477,14 @@ void TestWindowStateStore::storedPropsResolution()
 
 void TestWindowStateStore::storedColumnSets()
 {
-    WriteFixture(SettingsPath(),
-                 Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300",
-                        "[ParvexDlg\\FBAliasList_Columns\\Item0]", "Caption=Name", "Width=120",
-                        "[ParvexDlg\\FBAliasList_Columns\\Item1]", "Alignment=taRightJustify", "AutoSize=TRUE",
-                        "Caption=Pfad", "ImageIndex=4", "MaxWidth=400", "MinWidth=20", "Tag=7", "Width=130",
-                        "[ParvexDlg\\FBAliasList_Columns]", "Count=2",
-                        // Item sections without "Count": the layout's columns stay.
-                        "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Fremd", "Width=90"}));
+    WriteFixture(
+        SettingsPath(),
+        Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300", "[ParvexDlg\\FBAliasList_Columns\\Item0]",
+               "Caption=Name", "Width=120", "[ParvexDlg\\FBAliasList_Columns\\Item1]", "Alignment=taRightJustify",
+               "AutoSize=TRUE", "Caption=Pfad", "ImageIndex=4", "MaxWidth=400", "MinWidth=20", "Tag=7", "Width=130",
+               "[ParvexDlg\\FBAliasList_Columns]", "Count=2",
+               // Item sections without "Count": the layout's columns stay.
+               "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Fremd", "Width=90"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QTreeWidget &aliases = *run.Window.FBAliasList;
@@ -488,9 +499,13 @@ void TestWindowStateStore::storedColumnSets()
     // Every attribute comes back as it was read.
     const TSettingsFile written(SettingsPath());
     const QString item1 = AliasColumns + u"\\Item1"_s;
-    for (const auto &[key, value] : QList<std::pair<QString, QString>>{
-             {u"Alignment"_s, u"taRightJustify"_s}, {u"AutoSize"_s, u"TRUE"_s}, {u"Caption"_s, u"Pfad"_s},
-             {u"ImageIndex"_s, u"4"_s}, {u"MaxWidth"_s, u"400"_s}, {u"MinWidth"_s, u"20"_s}, {u"Tag"_s, u"7"_s}})
+    for (const auto &[key, value] : QList<std::pair<QString, QString>>{{u"Alignment"_s, u"taRightJustify"_s},
+                                                                       {u"AutoSize"_s, u"TRUE"_s},
+                                                                       {u"Caption"_s, u"Pfad"_s},
+                                                                       {u"ImageIndex"_s, u"4"_s},
+                                                                       {u"MaxWidth"_s, u"400"_s},
+                                                                       {u"MinWidth"_s, u"20"_s},
+                                                                       {u"Tag"_s, u"7"_s}})
         QCOMPARE(written.ReadString(item1, key, QString()), value);
     QCOMPARE(written.ReadString(AliasColumns + u"\\Item0"_s, u"AutoSize"_s, QString()), u"FALSE"_s);
     QCOMPARE(written.ReadString(AliasColumns, u"Count"_s, QString()), u"2"_s);
@@ -499,13 +514,12 @@ void TestWindowStateStore::storedColumnSets()
 
 void TestWindowStateStore::malformedColumnValueEndsThatSet()
 {
-    WriteFixture(SettingsPath(),
-                 Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300",
-                        "[ParvexDlg\\ParvexList_Columns\\Item0]", "Caption=Eins", "Width=100",
-                        "[ParvexDlg\\ParvexList_Columns\\Item1]", "Alignment=taCenter", "Caption=Zwei", "Tag=5",
-                        "Width=abc",
-                        "[ParvexDlg\\ParvexList_Columns\\Item2]", "Caption=Drei",
-                        "[ParvexDlg\\ParvexList_Columns]", "Count=3"}));
+    WriteFixture(
+        SettingsPath(),
+        Lines({"[ParvexDlg]", "FormVersion=0", "ItemComment_Width=300", "[ParvexDlg\\ParvexList_Columns\\Item0]",
+               "Caption=Eins", "Width=100", "[ParvexDlg\\ParvexList_Columns\\Item1]", "Alignment=taCenter",
+               "Caption=Zwei", "Tag=5", "Width=abc", "[ParvexDlg\\ParvexList_Columns\\Item2]", "Caption=Drei",
+               "[ParvexDlg\\ParvexList_Columns]", "Count=3"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QTreeWidget &params = *run.Window.ParvexList;
@@ -525,11 +539,11 @@ void TestWindowStateStore::malformedColumnValueEndsThatSet()
 void TestWindowStateStore::surplusColumnsRemoved()
 {
     // Five stored columns, of which the third is malformed: the list ends up with three.
-    WriteFixture(SettingsPath(),
-                 Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns\\Item2]", "Width=x",
-                        "[ParvexDlg\\FBAliasList_Columns\\Item3]", "Width=60",
-                        "[ParvexDlg\\FBAliasList_Columns\\Item4]", "Width=70",
-                        "[ParvexDlg\\FBAliasList_Columns]", "Count=5", "Item4=kept elsewhere"}));
+    WriteFixture(
+        SettingsPath(),
+        Lines({"[ParvexDlg]", "FormVersion=0", "[ParvexDlg\\FBAliasList_Columns\\Item2]", "Width=x",
+               "[ParvexDlg\\FBAliasList_Columns\\Item3]", "Width=60", "[ParvexDlg\\FBAliasList_Columns\\Item4]",
+               "Width=70", "[ParvexDlg\\FBAliasList_Columns]", "Count=5", "Item4=kept elsewhere"}));
     TScriptedDialogs dialogs;
     TShownMain run(FFolder->path(), dialogs);
     QCOMPARE(run.Window.FBAliasList->columnCount(), 3);
@@ -555,7 +569,7 @@ void TestWindowStateStore::badCountStopsSave()
     run.Window.close();
     QCOMPARE(dialogs.Errors, QStringList{u"'zz' ist kein gültiger Integerwert."_s});
     QVERIFY(!run.Store->Saved());
-    run.Store.reset();  // the release tries again
+    run.Store.reset(); // the release tries again
     QCOMPARE(dialogs.Errors.size(), 2);
 
     const TSettingsFile written(SettingsPath());
@@ -582,9 +596,12 @@ void TestWindowStateStore::readOnlyFileNeverWritten()
 
 void TestWindowStateStore::dialogKeepsOnlyPosition()
 {
-    WriteFixture(SettingsPath(), Lines({"; Texte", "[GERMAN]", "; Beschriftungen", "", "CloseBtn = Schlie\xDF" "en",
-                                        "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0", "MinMaxPos=5,6,7,8",
-                                        "NormPos=100,80,300,150"}));
+    WriteFixture(
+        SettingsPath(),
+        Lines({"; Texte", "[GERMAN]", "; Beschriftungen", "",
+               "CloseBtn = Schlie\xDF"
+               "en",
+               "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0", "MinMaxPos=5,6,7,8", "NormPos=100,80,300,150"}));
     TScriptedDialogs dialogs;
     TMainWindow owner;
     QDialog dialog(&owner);
@@ -612,8 +629,10 @@ void TestWindowStateStore::dialogKeepsOnlyPosition()
     const QByteArray suffix = Suffix().toLatin1();
     // The language section has lost its comment and blank lines, not its text.
     QCOMPARE(FileBytes(SettingsPath()),
-             Lines({"[GERMAN]", "CloseBtn=Schlie\xDF" "en", "", "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0",
-                    "MinMaxPos=" + minMax, "NormPos=" + normal,
+             Lines({"[GERMAN]",
+                    "CloseBtn=Schlie\xDF"
+                    "en",
+                    "", "[ParvexItemEditDlg]", "FormVersion=0", "Flags=0", "MinMaxPos=" + minMax, "NormPos=" + normal,
                     "PixelsPerInch=" + QByteArray::number(LogicalDpi(dialog)), "MinMaxPos" + suffix + "=" + minMax,
                     "NormPos" + suffix + "=" + normal, ""}));
     QVERIFY(dialogs.Errors.isEmpty());
@@ -638,14 +657,15 @@ void TestWindowStateStore::storesNeverSeeEachOther()
     }
     // The main window's copy was read before the dialog wrote: the dialog's section is gone.
     TSettingsFile(SettingsPath()).ReadSections(sections);
-    QCOMPARE(sections, (QStringList{Main, AliasColumns + u"\\Item0"_s, AliasColumns + u"\\Item1"_s,
-                                    AliasColumns + u"\\Item2"_s, AliasColumns, ParamColumns + u"\\Item0"_s,
-                                    ParamColumns + u"\\Item1"_s, ParamColumns + u"\\Item2"_s, ParamColumns}));
+    QCOMPARE(sections,
+             (QStringList{Main, AliasColumns + u"\\Item0"_s, AliasColumns + u"\\Item1"_s, AliasColumns + u"\\Item2"_s,
+                          AliasColumns, ParamColumns + u"\\Item0"_s, ParamColumns + u"\\Item1"_s,
+                          ParamColumns + u"\\Item2"_s, ParamColumns}));
 }
 
 void TestWindowStateStore::fileNameLetterCase_data()
 {
-    QTest::addColumn<QString>("existing");  // empty: none
+    QTest::addColumn<QString>("existing"); // empty: none
     QTest::addColumn<bool>("mainWindow");
     QTest::addColumn<QString>("written");
 

@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
-#include <qguiapplication_platform.h>
 #include <QMargins>
 #include <QRect>
 #include <QScreen>
@@ -12,6 +11,7 @@
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
+#include <qguiapplication_platform.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -86,7 +86,7 @@ bool WindowManagerSupports(xcb_connection_t *connection, xcb_window_t root, xcb_
     if (reply && reply->format == 32) {
         const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
         found = std::find(atoms, atoms + xcb_get_property_value_length(reply) / 4, atom)
-                != atoms + xcb_get_property_value_length(reply) / 4;
+            != atoms + xcb_get_property_value_length(reply) / 4;
     }
     free(reply);
     return found;
@@ -180,7 +180,10 @@ QPoint PointProperty(const QWidget &window, const char *name)
 // to the stored outer rectangle; otherwise it would grow by its frame at every start.
 class TFrameCorrection : public QObject {
 public:
-    TFrameCorrection(QWidget &window, QRect frame) : QObject(&window), FWindow(window), FFrame(frame)
+    TFrameCorrection(QWidget &window, QRect frame)
+        : QObject(&window),
+          FWindow(window),
+          FFrame(frame)
     {
         window.installEventFilter(this);
     }
@@ -190,8 +193,7 @@ protected:
     {
         const QEvent::Type type = event->type();
         // The frame becomes known somewhere between mapping and the first paint.
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Paint
-            && type != QEvent::WindowActivate)
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Paint && type != QEvent::WindowActivate)
             return false;
         const QMargins margins = FrameMargins(FWindow);
         if (margins.isNull())
@@ -246,11 +248,12 @@ TWindowPlacement ReadWindowPlacement(const QWidget &window)
     }
     placement.MinPosition = PointProperty(window, MinPositionProperty);
     placement.MaxPosition = PointProperty(window, MaxPositionProperty);
-    const QRect normal =
-        (state & AlteredWindowStates) ? window.normalGeometry().marginsAdded(NormalFrameMargins(window)) : OuterFrame(window);
+    const QRect normal = (state & AlteredWindowStates)
+        ? window.normalGeometry().marginsAdded(NormalFrameMargins(window))
+        : OuterFrame(window);
     const QPoint origin = WorkAreaOrigin();
-    placement.NormalPosition = {normal.left() - origin.x(), normal.top() - origin.y(),
-                                normal.right() + 1 - origin.x(), normal.bottom() + 1 - origin.y()};
+    placement.NormalPosition = {normal.left() - origin.x(), normal.top() - origin.y(), normal.right() + 1 - origin.x(),
+                                normal.bottom() + 1 - origin.y()};
     return placement;
 }
 
@@ -308,7 +311,8 @@ namespace {
 
 xcb_window_t SystemFocus(xcb_connection_t *connection)
 {
-    xcb_get_input_focus_reply_t *reply = xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
+    xcb_get_input_focus_reply_t *reply =
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
     const xcb_window_t focus = reply ? reply->focus : XCB_NONE;
     free(reply);
     return focus;

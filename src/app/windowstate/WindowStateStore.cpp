@@ -54,8 +54,7 @@ TWindowStateSettings EditDialogStateSettings(const QString &folder)
     return settings;
 }
 
-TWindowStateStore::TWindowStateStore(QWidget &window, TStdDialogs &dialogs,
-                                     const TWindowStateSettings &settings)
+TWindowStateStore::TWindowStateStore(QWidget &window, TStdDialogs &dialogs, const TWindowStateSettings &settings)
     : FWindow(window),
       FDialogs(dialogs),
       FSettings(settings),
@@ -110,7 +109,7 @@ void TWindowStateStore::ResolveStoredProps(const QStringList &entries)
         else if (propertyName.compare(u"Columns"_s, Qt::CaseInsensitive) == 0 && qobject_cast<QTreeWidget *>(component))
             kind = TPropertyKind::Columns;
         else
-            continue;  // a property this store cannot keep
+            continue; // a property this store cannot keep
         FStoredProps.push_back({component, kind, componentName + u'_' + propertyName});
     }
 }
@@ -178,7 +177,7 @@ void TWindowStateStore::RestorePlacement()
         const int right = std::max(rect.Right, rect.Left + least.width());
         const int bottom = std::max(rect.Bottom, rect.Top + least.height());
         const bool onMonitors = rect.Left < rect.Right && rect.Top < rect.Bottom
-                                && PointOnMonitor({rect.Left, rect.Top}) && PointOnMonitor({right - 1, bottom - 1});
+            && PointOnMonitor({rect.Left, rect.Top}) && PointOnMonitor({right - 1, bottom - 1});
         if ((!positions.isEmpty() || !normal.isEmpty()) && sameResolution && onMonitors) {
             FWindow.setProperty(PlacementAppliedProperty, true);
             if (!WindowOnScreen(FWindow))

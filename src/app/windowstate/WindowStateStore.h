@@ -18,11 +18,11 @@ Q_DECLARE_FLAGS(TFormPlacementOptions, TFormPlacementOption)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacementOptions)
 
 struct TWindowStateSettings {
-    QString Folder;     // the folder of the settings file: the program's folder
-    QString FileName;   // found in Folder with letter case ignored (SettingsFilePath)
-    QString AppStoragePath = QStringLiteral("%FORM_NAME%\\");  // %FORM_NAME%: the window's objectName
+    QString Folder; // the folder of the settings file: the program's folder
+    QString FileName; // found in Folder with letter case ignored (SettingsFilePath)
+    QString AppStoragePath = QStringLiteral("%FORM_NAME%\\"); // %FORM_NAME%: the window's objectName
     TFormPlacementOptions Options;
-    QStringList StoredProps;  // "Component.Property": "<name>.Width" or "<tree widget>.Columns"
+    QStringList StoredProps; // "Component.Property": "<name>.Width" or "<tree widget>.Columns"
     int Version = 0;
 };
 
@@ -71,7 +71,7 @@ private:
     struct TStoredProp {
         QWidget *Component;
         TPropertyKind Kind;
-        QString ItemKey;  // component name, "_", property name
+        QString ItemKey; // component name, "_", property name
     };
 
     void ResolveStoredProps(const QStringList &entries);
