@@ -1,8 +1,8 @@
 #include "app/platform/FramePlacement.h"
 
+#include "app/platform/FrameWait.h"
 #include "app/platform/Platform.h"
 
-#include <QEvent>
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
@@ -24,46 +24,23 @@ void Apply(QWidget &window, const TFramePlace &place)
     window.setGeometry(QRect(place(frame.size()) + (inner.topLeft() - frame.topLeft()), inner.size()));
 }
 
-// Makes the placement again once the window's frame is known, then goes.
-class TWaitingPlacement : public QObject {
-public:
-    TWaitingPlacement(QWidget &window, TFramePlace place)
-        : QObject(&window),
-          FWindow(window),
-          FPlace(std::move(place))
-    {
-        setObjectName(QLatin1String(WaitingPlacementName));
-        window.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        // The frame becomes known somewhere between mapping and the first paint.
-        const QEvent::Type type = event->type();
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Paint && type != QEvent::WindowActivate)
-            return false;
-        if (!FWindow.isVisible() || !FrameKnown(FWindow))
-            return false;
-        FWindow.removeEventFilter(this);
-        Apply(FWindow, FPlace);
-        deleteLater();
-        return false;
-    }
-
-private:
-    QWidget &FWindow;
-    TFramePlace FPlace;
-};
-
 } // namespace
 
 void PlaceFrame(QWidget &window, const TFramePlace &place)
 {
-    delete window.findChild<QObject *>(QLatin1String(WaitingPlacementName), Qt::FindDirectChildrenOnly);
     Apply(window, place);
-    if (!FrameKnown(window))
-        new TWaitingPlacement(window, place);
+    // Until the frame is known, the placement is made again once it is; either way this replaces
+    // a placement still waiting for it.
+    std::function<bool()> again;
+    if (!FrameKnown(window)) {
+        again = [&window, place] {
+            if (!window.isVisible() || !FrameKnown(window))
+                return false;
+            Apply(window, place);
+            return true;
+        };
+    }
+    RetryUntilFramed(window, WaitingPlacementName, std::move(again));
 }
 
 void CentreOnScreen(QWidget &window)

@@ -1,8 +1,9 @@
 #include "app/platform/Platform.h"
 
+#include "app/platform/FrameWait.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QMargins>
 #include <QRect>
@@ -175,44 +176,6 @@ QPoint PointProperty(const QWidget &window, const char *name)
     return value.isValid() ? value.toPoint() : QPoint(-1, -1);
 }
 
-// Before the window manager has framed a window, its frame is unknown and the stored outer
-// rectangle can only be taken as the client's. Once the frame is known, the window is brought
-// to the stored outer rectangle; otherwise it would grow by its frame at every start.
-class TFrameCorrection : public QObject {
-public:
-    TFrameCorrection(QWidget &window, QRect frame)
-        : QObject(&window),
-          FWindow(window),
-          FFrame(frame)
-    {
-        window.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        const QEvent::Type type = event->type();
-        // The frame becomes known somewhere between mapping and the first paint.
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Paint && type != QEvent::WindowActivate)
-            return false;
-        const QMargins margins = FrameMargins(FWindow);
-        if (margins.isNull())
-            return false;
-        FWindow.removeEventFilter(this);
-        if (!(FWindow.windowState() & AlteredWindowStates)) {
-            // The inner rectangle, by the frame's known margins: move() would go by the widget's
-            // own idea of its frame, which may still be none.
-            FWindow.setGeometry(FFrame.marginsRemoved(margins));
-        }
-        deleteLater();
-        return false;
-    }
-
-private:
-    QWidget &FWindow;
-    QRect FFrame;
-};
-
 Qt::WindowStates StateOf(const TWindowPlacement &placement, Qt::WindowStates current)
 {
     const Qt::WindowStates kept = current & ~AlteredWindowStates;
@@ -280,8 +243,21 @@ void ApplyWindowPlacement(QWidget &window, const TWindowPlacement &placement)
             window.move(frame.topLeft());
             window.resize(frame.size().shrunkBy(margins));
         }
-        if (margins.isNull() && !WindowOnScreen(window))
-            new TFrameCorrection(window, frame);
+        // Before the window manager has framed the window, its frame is unknown and the stored
+        // outer rectangle could only be taken as the client's. Once the frame is known, the window
+        // is brought to the stored outer rectangle; otherwise it would grow by its frame at every
+        // start. The inner rectangle goes by the frame's known margins: move() would go by the
+        // widget's own idea of its frame, which may still be none.
+        if (margins.isNull() && !WindowOnScreen(window)) {
+            RetryUntilFramed(window, "tessaroFrameCorrection", [&window, frame] {
+                const QMargins known = FrameMargins(window);
+                if (known.isNull())
+                    return false;
+                if (!(window.windowState() & AlteredWindowStates))
+                    window.setGeometry(frame.marginsRemoved(known));
+                return true;
+            });
+        }
     }
     if (window.windowState() != target)
         window.setWindowState(target);
