@@ -19,11 +19,9 @@ created=
 xvfb=
 windowmanager=
 tessaro=
+source "$root/tests/e2e/xsession.sh"
 finish() {
-    for pid in $tessaro $windowmanager $xvfb; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
+    stop_x_session
     rm -rf "$server"
     [ -n "$backup" ] && mv "$backup" "$server"
     [ -n "$created" ] && rm -rf "$created"
@@ -54,7 +52,6 @@ unset FIREBIRD
 # The program keeps its window state in its own folder: a fresh copy of it with its texts.
 cp "$program" "$(dirname "$program")/Tessaro.ini" "$work/"
 
-source "$root/tests/e2e/xsession.sh"
 start_x_session "$work"
 
 (cd "$work" && exec "$work/Tessaro" >"$work/program.log" 2>&1) &

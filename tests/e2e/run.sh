@@ -37,10 +37,7 @@ xvfb=
 windowmanager=
 tessaro=
 finish() {
-    for pid in $tessaro $windowmanager $xvfb; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
+    stop_x_session
 }
 trap finish EXIT
 

@@ -1,6 +1,6 @@
 # Helpers for driving the program on a virtual X server with a window manager, sourced by the
 # end-to-end test and by scripts/screenshots.sh. The caller defines fail MESSAGE, which must not
-# return, and ends the processes in $xvfb and $windowmanager when it is done.
+# return, and calls stop_x_session when it is done, also on failure.
 # No helper trusts a fixed pause: each waits for an effect it can see (a window, the keyboard
 # focus), so a slow or busy machine makes a run slower, not wrong.
 
@@ -31,6 +31,14 @@ start_x_session() {
     openbox >"$1/openbox.log" 2>&1 &
     windowmanager=$!
     wait_until window_manager_running || fail "the window manager did not start"
+}
+
+# Ends the program in $tessaro, the window manager and Xvfb, by their process ids.
+stop_x_session() {
+    for pid in ${tessaro:-} ${windowmanager:-} ${xvfb:-}; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
 }
 
 window_manager_running() {
