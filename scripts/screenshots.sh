@@ -75,14 +75,6 @@ snapshot() {
     echo "written: $out/$1"
 }
 
-# Positions in the main window's client area, as in the end-to-end test.
-alias_page_tab=(60 47)
-config_page_tab=(192 47)
-list_tab=(77 73)
-first_row=(100 140)
-edit_button=(49 100)
-value_field=(296 75)
-
 # The parameter page after an edit of DefaultDbCachePages.
 click "$main" "${config_page_tab[@]}"
 click "$main" "${list_tab[@]}"

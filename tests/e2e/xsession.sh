@@ -123,3 +123,19 @@ outer_geometry() {
         /Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
         /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
 }
+
+# Positions in the main window's client area (fixed layout, Tahoma 8 pt or its substitute).
+save_button=(155 17)
+alias_page_tab=(60 47)
+config_page_tab=(192 47)
+list_tab=(77 73)
+file_tab=(226 73)
+first_row=(100 140)
+edit_button=(49 100)   # "Bearbeiten..." on the parameter list, "Zuweisen..." on the alias list
+reset_button=(133 100)
+search_button=(49 100) # "Suchen..." above each raw text view
+# In the edit dialog's client area.
+value_field=(296 75)
+# In the find dialog's client area.
+find_text_field=(250 22)
+find_next_button=(441 22)
