@@ -1,7 +1,7 @@
-// The windows and dialogs under a real X server with a window manager (tests/wm/run.sh starts
-// both): activation after a search hit, where dialogs open, and the hints that tell the window
-// manager what each window may do. The window manager acts on its own time, so every check waits
-// for the effect it expects instead of sleeping.
+// The windows and dialogs under a real X server with a window manager (tests/with-xvfb.sh
+// --window-manager starts both): activation after a search hit, where dialogs open, and the hints
+// that tell the window manager what each window may do. The window manager acts on its own time,
+// so every check waits for the effect it expects instead of sleeping.
 
 #include "WindowFixture.h"
 #include "app/search/FindDialog.h"

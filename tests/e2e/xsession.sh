@@ -16,33 +16,24 @@ wait_until() {
     return 1
 }
 
+source "$(dirname "${BASH_SOURCE[0]}")/../xserver.sh"
+
 # Starts Xvfb on a display it picks free, then openbox; sets DISPLAY, $xvfb and $windowmanager.
 # Usage: start_x_session LOG_FOLDER
 start_x_session() {
-    local displayfd display
-    exec {displayfd}<> <(:)
-    Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
-    xvfb=$!
-    read -r -t 10 -u "$displayfd" display || fail "Xvfb did not start"
-    exec {displayfd}>&-
-    export DISPLAY=":$display"
+    start_xvfb "$1/xvfb.log" || fail "Xvfb did not start"
     # The program on the X server, whatever platform the environment asks of others.
     export QT_QPA_PLATFORM=xcb
-    openbox >"$1/openbox.log" 2>&1 &
-    windowmanager=$!
-    wait_until window_manager_running || fail "the window manager did not start"
+    start_window_manager "$1/openbox.log" || fail "the window manager did not start"
 }
 
 # Ends the program in $tessaro, the window manager and Xvfb, by their process ids.
 stop_x_session() {
-    for pid in ${tessaro:-} ${windowmanager:-} ${xvfb:-}; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-}
-
-window_manager_running() {
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+    if [ -n "${tessaro:-}" ]; then
+        kill "$tessaro" 2>/dev/null || true
+        wait "$tessaro" 2>/dev/null || true
+    fi
+    stop_xserver
 }
 
 # The visible window whose title contains the text.
