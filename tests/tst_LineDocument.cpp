@@ -122,11 +122,13 @@ private slots:
     void loadAndSaveFollowTheLineRule();
     void loadFileThatTellsNoSize();
     void lineEndsAtEveryPlaceInAWord();
+    void loadAndSaveAcrossPieces_data();
+    void loadAndSaveAcrossPieces();
 
     void edits();
     void editsOfLoadedLinesSave();
     void copiesKeepTheirLines();
-    void manyReplacementsKeepEveryLine();
+    void manyEditsKeepEveryLine();
     void linesAndFirstChars();
     void joinedLines_data();
     void joinedLines();
@@ -255,6 +257,11 @@ void TestLineDocument::loadEncodingError_data()
     QTest::newRow("invalid byte behind U+0000") << "\xEF\xBB\xBF"
                                                    "a\0\xFF"_ba
                                                 << utf8;
+    // Far enough into the file to be read in a later piece.
+    const QByteArray ascii = "a=1\r\n"_ba.repeated(200'000);
+    QTest::newRow("invalid byte in a later piece") << "\xEF\xBB\xBF"_ba + ascii + "\xFF"_ba << utf8;
+    QTest::newRow("invalid byte in a later piece behind U+0000")
+        << "\xEF\xBB\xBF"_ba + ascii + '\0' + ascii + "\xFF"_ba << utf8;
     QTest::newRow("UTF-16 LE mark and one byte") << "\xFF\xFE"
                                                     "a"_ba
                                                  << TTextEncoding::Utf16LE;
@@ -543,6 +550,48 @@ void TestLineDocument::lineEndsAtEveryPlaceInAWord()
     }
 }
 
+// A file is read and written a piece at a time, of 64 KiB and more: line breaks, a CR LF cut in
+// two, a line longer than many pieces and the first byte beyond ASCII can fall anywhere.
+void TestLineDocument::loadAndSaveAcrossPieces_data()
+{
+    QTest::addColumn<TTextEncoding>("encoding");
+    QTest::addColumn<QString>("text");
+
+    // Breaks at every multiple of 4 KiB, and so at the end of every piece; one character ahead,
+    // each CR LF is cut in two.
+    const auto every4k = [](const QString &tail) { return (QString(4096 - tail.size(), u'x') + tail).repeated(256); };
+    QString asciiLines;
+    for (int i = 0; i < 600; ++i)
+        asciiLines += u"Line%1 = %2\r\n"_s.arg(i).arg(QString(1000, u'v'));
+
+    const auto noMark = TTextEncoding::Utf8NoMark;
+    QTest::newRow("CR LF across piece borders") << noMark << u"y"_s + every4k(u"\r\n"_s);
+    QTest::newRow("CR alone on piece borders") << noMark << every4k(u"\r"_s);
+    QTest::newRow("LF CR on piece borders") << noMark << every4k(u"\n\r"_s);
+    QTest::newRow("a line over many pieces") << noMark << u"a=1\r\n"_s + QString(300'000, u'v') + u"\r\nb=2"_s;
+    QTest::newRow("UTF-8 behind ASCII pieces") << noMark << asciiLines + u"é=1\r\n中\r\ntail"_s;
+    QTest::newRow("legacy behind ASCII pieces") << TTextEncoding::Ansi << asciiLines + u"ÿ=ä\r\ntail"_s;
+    QTest::newRow("U+0000 behind ASCII pieces") << noMark << asciiLines + u"ab"_s + QChar(u'\0') + u"cd\r\nmore"_s;
+    QTest::newRow("UTF-8 behind ASCII pieces, marked") << TTextEncoding::Utf8 << asciiLines + u"é\r\n"_s;
+    QTest::newRow("UTF-16 over many pieces") << TTextEncoding::Utf16LE << asciiLines + u"é\r\n"_s;
+}
+
+void TestLineDocument::loadAndSaveAcrossPieces()
+{
+    QFETCH(TTextEncoding, encoding);
+    QFETCH(QString, text);
+
+    const QStringList lines = LinesByRule(text);
+    TLineDocument document = Loaded(FileBytesOf(text, encoding));
+    QCOMPARE(document.Count(), lines.size());
+    QCOMPARE(document.Lines(), lines);
+    QCOMPARE(document.Encoding(), encoding);
+
+    const QString saved = FDir->filePath(u"saved.conf"_s);
+    document.SaveToFile(saved);
+    QCOMPARE(FileBytes(saved), FileBytesOf(lines.join(u"\r\n"_s) + u"\r\n"_s, encoding));
+}
+
 void TestLineDocument::loadFileThatTellsNoSize()
 {
 #ifdef Q_OS_LINUX
@@ -631,26 +680,62 @@ void TestLineDocument::copiesKeepTheirLines()
     QCOMPARE(FileBytes(path), "a=1\r\nb=2\r\nc=3\r\n"_ba);
 }
 
-// Replaced and deleted lines leave their strings behind until the document drops them; lines
-// still in use, in the document and in its copies, must come through unchanged.
-void TestLineDocument::manyReplacementsKeepEveryLine()
+// A replaced line is kept apart from the loaded text, and so is the line behind a removed one:
+// edits in any order, appends after removals among them, must keep every line where it belongs,
+// and a copy taken midway must keep the lines it had.
+void TestLineDocument::manyEditsKeepEveryLine()
 {
-    TLineDocument document = Loaded("a\r\nb\r\nc\r\n"_ba);
-    TLineDocument snapshot;
-    for (int round = 0; round < 1000; ++round) {
-        document.Put(round % 3, u"line %1"_s.arg(round));
-        if (round == 500)
-            snapshot = document;
+    QByteArray bytes;
+    QStringList model;
+    for (int i = 0; i < 2000; ++i) {
+        model.append(i % 7 == 0 ? QString() : u"line %1 %2"_s.arg(i).arg(QString(i % 50, u'x')));
+        bytes += model.last().toLatin1() + "\r\n";
     }
-    QCOMPARE(document.Lines(), (QStringList{u"line 999"_s, u"line 997"_s, u"line 998"_s}));
-    QCOMPARE(snapshot.Lines(), (QStringList{u"line 498"_s, u"line 499"_s, u"line 500"_s}));
+    TLineDocument document = Loaded(bytes);
+    QCOMPARE(document.Lines(), model);
 
-    document.Put(1, u"kept"_s);
-    for (int round = 0; round < 1000; ++round) {
-        document.Add(u"x%1"_s.arg(round));
-        document.Delete(document.Line(0) == u"kept" ? 1 : 0);
+    TLineDocument snapshot;
+    QStringList snapshotLines;
+    quint32 random = 1;
+    const auto next = [&random](int bound) {
+        random = random * 1103515245 + 12345;
+        return int((random >> 8) % quint32(bound));
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const int index = next(document.Count());
+        switch (next(3)) {
+        case 0: {
+            const QString text = u"put %1 %2"_s.arg(round).arg(QString(next(300), u'é'));
+            document.Put(index, text);
+            model[index] = text;
+            break;
+        }
+        case 1:
+            document.Delete(index);
+            model.removeAt(index);
+            break;
+        default:
+            model.append(u"added %1"_s.arg(round));
+            QCOMPARE(document.Add(model.last()), model.size() - 1);
+            break;
+        }
+        if (round == 1500) {
+            snapshot = document;
+            snapshotLines = model;
+        }
     }
-    QCOMPARE(document.Lines(), (QStringList{u"kept"_s, u"x998"_s, u"x999"_s}));
+    QCOMPARE(document.Count(), model.size());
+    QCOMPARE(document.Lines(), model);
+    for (int i = 0; i < model.size(); i += 97)
+        QCOMPARE(document.Line(i), model.at(i));
+    QCOMPARE(snapshot.Lines(), snapshotLines);
+
+    // Emptied line by line, the document goes on as a new one.
+    while (document.Count() > 0)
+        document.Delete(document.Count() / 2);
+    document.Add(u"a"_s);
+    QCOMPARE(document.Lines(), QStringList{u"a"_s});
+    QCOMPARE(snapshot.Lines(), snapshotLines);
 }
 
 void TestLineDocument::linesAndFirstChars()
@@ -658,14 +743,20 @@ void TestLineDocument::linesAndFirstChars()
     TLineDocument document = Loaded("#c\r\n\r\nx=1\r\n"_ba);
     document.Add(u"é"_s);
     document.Add(QString(QChar(u'\0')) + u"=1"_s);
+    document.Put(1, u"\u00E9t\u00E9"_s);
 
-    const QList<QChar> firstChars{u'#', u'\0', u'x', u'é', u'\0'};
-    QCOMPARE(document.Count(), firstChars.size());
+    const QStringList lines{u"#c"_s, u"été"_s, u"x=1"_s, u"é"_s, QString(QChar(u'\0')) + u"=1"_s};
+    const QList<QChar> firstChars{u'#', u'é', u'x', u'é', u'\0'};
+    QCOMPARE(document.Count(), lines.size());
     for (int i = 0; i < document.Count(); ++i) {
         QCOMPARE(document.FirstChar(i), firstChars.at(i));
-        QCOMPARE(document.Line(i), document.Get(i));
+        QCOMPARE(document.Line(i), lines.at(i));
+        QCOMPARE(document.Get(i), lines.at(i));
     }
-    QCOMPARE(document.Line(4).size(), 3);
+    // A line that begins with U+0000 has a name all the same.
+    QCOMPARE(document.IndexOfName(QString(QChar(u'\0'))), 4);
+    document.Put(2, QString());
+    QCOMPARE(document.FirstChar(2), QChar(u'\0'));
 }
 
 void TestLineDocument::joinedLines_data()

@@ -2,8 +2,10 @@
 
 #include "text/Errors.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
 #include <array>
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -52,10 +54,8 @@ public:
         FStarts[AsciiUpper(first)] = true;
     }
 
-    bool MayName(const TTextLine &line) const
-    {
-        return line.Size > 0 && (FEveryLine || line.First >= 0x80 || FStarts[line.First]);
-    }
+    // `first` as TLineStore::ForEach gives it.
+    bool MayName(char16_t first) const { return first != 0 && (FEveryLine || first >= 0x80 || FStarts[first]); }
 
 private:
     std::array<bool, 0x80> FStarts{};
@@ -91,14 +91,13 @@ QString TLineDocument::Get(int index) const
 void TLineDocument::Put(int index, const QString &text)
 {
     CheckIndex(index);
-    const TTextLine kept = Keep(text);
-    FLines[index] = kept;
+    FLines.Replace(index, text);
     ++FRevision;
 }
 
 int TLineDocument::Add(const QString &text)
 {
-    FLines.append(Keep(text));
+    FLines.Append(text);
     ++FRevision;
     return Count() - 1;
 }
@@ -106,24 +105,20 @@ int TLineDocument::Add(const QString &text)
 void TLineDocument::Delete(int index)
 {
     CheckIndex(index);
-    FLines.removeAt(index);
+    FLines.Remove(index);
     ++FRevision;
 }
 
-// The storage goes too, not just the lines: a document is cleared to be filled anew.
 void TLineDocument::Clear()
 {
-    FText = QString();
-    FOwnTexts = QStringList();
-    FLines = QList<TTextLine>();
+    FLines.Clear();
     ++FRevision;
 }
 
 void TLineDocument::AddStrings(const QStringList &lines)
 {
-    FLines.reserve(FLines.size() + lines.size());
     for (const QString &line : lines)
-        FLines.append(Keep(line));
+        FLines.Append(line);
     ++FRevision;
 }
 
@@ -131,18 +126,21 @@ int TLineDocument::IndexOfName(QStringView name) const
 {
     TNameStarts starts;
     starts.Add(name);
-    for (int i = 0; i < Count(); ++i) {
-        const TTextLine &line = FLines.at(i);
-        if (starts.MayName(line) && HasName(line.View(), name))
-            return i;
-    }
-    return -1;
+    int found = -1;
+    const auto mayName = [&starts](char16_t first) { return starts.MayName(first); };
+    FLines.ForEach(mayName, [&](qsizetype index, QStringView line) {
+        if (!HasName(line, name))
+            return true;
+        found = int(index);
+        return false;
+    });
+    return found;
 }
 
 QString TLineDocument::Values(QStringView name) const
 {
     const int index = IndexOfName(name);
-    return index < 0 ? QString() : FLines.at(index).View().sliced(name.size() + 1).toString();
+    return index < 0 ? QString() : Line(index).sliced(name.size() + 1).toString();
 }
 
 void TLineDocument::SetValues(const QString &name, const QString &value)
@@ -176,15 +174,11 @@ QStringList TLineDocument::ValuesOf(const QStringList &names) const
         open[names.at(i).size()].push_back(i);
     qsizetype remaining = names.size();
 
-    for (const TTextLine &textLine : FLines) {
-        if (remaining == 0)
-            break;
-        if (!starts.MayName(textLine))
-            continue;
-        const QStringView line = textLine.View();
+    const auto mayName = [&starts](char16_t first) { return starts.MayName(first); };
+    FLines.ForEach(mayName, [&](qsizetype, QStringView line) {
         const qsizetype end = NameEnd(line, longest);
         if (end < 0 || open[end].empty())
-            continue;
+            return true;
         const QStringView lineName = line.first(end);
         std::vector<qsizetype> &candidates = open[end];
         for (auto it = candidates.begin(); it != candidates.end();) {
@@ -196,36 +190,50 @@ QStringList TLineDocument::ValuesOf(const QStringList &names) const
                 ++it;
             }
         }
-    }
+        return remaining > 0;
+    });
     return values;
 }
 
+// The lines are read into a document of their own, so a failed load leaves these as they were.
 void TLineDocument::LoadFromFile(const QString &path)
 {
-    TFileBytes bytes = ReadWholeFile(path);
-    const TFileStamp stamp = bytes.Stamp;
-    qsizetype markLength = 0;
-    FEncoding = DetectEncoding(bytes.Bytes(), markLength);
-    TTextLines text = DecodeLines(std::move(bytes), markLength, FEncoding);
-    // A moved string keeps its characters where they are, so the lines stay valid.
-    FText = std::move(text.Text);
-    FLines = std::move(text.Lines);
-    FOwnTexts = QStringList();
+    TLineStore lines;
+    // A text has no more characters than its file has bytes.
+    lines.Reserve(QFileInfo(path).size());
+    TTextEncoding encoding = TTextEncoding::None;
+    TFileStamp stamp;
+    try {
+        stamp = ReadTextLines(path, encoding, [&lines](QStringView line) { lines.Append(line); });
+    } catch (const EEncodingError &) {
+        // The encoding is known even where the text fails to decode in it.
+        FEncoding = encoding;
+        throw;
+    }
+    FLines = std::move(lines);
+    FEncoding = encoding;
     ++FRevision;
     FFileStamp = stamp;
 }
 
 void TLineDocument::SaveToFile(const QString &path) const
 {
-    FFileStamp = WriteWholeFile(path, EncodeLines(FLines, FEncoding));
+    FFileStamp = WriteTextLines(path, FEncoding, [this](const TLineSink &sink) {
+        FLines.ForEach([&sink](qsizetype, QStringView line) {
+            sink(line);
+            return true;
+        });
+    });
 }
 
 QStringList TLineDocument::Lines() const
 {
     QStringList lines;
-    lines.reserve(FLines.size());
-    for (const TTextLine &line : FLines)
-        lines.append(line.View().toString());
+    lines.reserve(Count());
+    FLines.ForEach([&lines](qsizetype, QStringView line) {
+        lines.append(line.toString());
+        return true;
+    });
     return lines;
 }
 
@@ -234,42 +242,16 @@ QString TLineDocument::JoinedLines(QChar separator, int first, int last) const
     Q_ASSERT(0 <= first && first <= last && last <= Count());
     qsizetype length = last - first - (last == Count() && last > first ? 1 : 0);
     for (int i = first; i < last; ++i)
-        length += FLines.at(i).Size;
+        length += FLines.Line(i).size();
     QString text(length, Qt::Uninitialized);
     QChar *out = text.data();
     for (int i = first; i < last; ++i) {
-        const QStringView line = FLines.at(i).View();
+        const QStringView line = FLines.Line(i);
         out = std::copy(line.begin(), line.end(), out);
         if (i + 1 < Count())
             *out++ = separator;
     }
     return text;
-}
-
-TTextLine TLineDocument::Keep(const QString &text)
-{
-    // Replaced and deleted lines leave their strings behind; before those can outnumber the
-    // lines by far, only the strings still in use are kept.
-    if (FOwnTexts.size() > 2 * FLines.size() + 64)
-        DropUnusedTexts();
-    FOwnTexts.append(text);
-    return TTextLine(FOwnTexts.constLast());
-}
-
-// A line outside the loaded text is one of the stored strings; each such line gets a fresh copy.
-void TLineDocument::DropUnusedTexts()
-{
-    const QStringView text = FText;
-    const std::less_equal<const QChar *> notAfter;
-    QStringList used;
-    for (TTextLine &line : FLines) {
-        const QStringView view = line.View();
-        if (view.isEmpty() || (notAfter(text.begin(), view.begin()) && notAfter(view.end(), text.end())))
-            continue;
-        used.append(view.toString());
-        line = TTextLine(used.constLast());
-    }
-    FOwnTexts = std::move(used);
 }
 
 void TLineDocument::ThrowIndexError(int index)

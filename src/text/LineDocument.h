@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/LineStore.h"
 #include "text/TextFile.h"
 
 #include <QList>
@@ -13,27 +14,22 @@ bool SameName(QStringView a, QStringView b);
 
 // An ordered list of text lines with name=value access, loaded and saved whole. The name of a
 // line is its untrimmed text before the first "="; the first line with a name wins.
-//
-// A file of a million lines must not cost a million strings: the loaded text stays whole and its
-// lines are views into it. A line set later is a view into a string of its own, kept in a store.
-// Neither the text nor the stored strings are ever changed, only shared, so the views stay valid
-// in copies of the document, which share them.
 class TLineDocument {
 public:
-    int Count() const { return int(FLines.size()); }
+    int Count() const { return int(FLines.Count()); }
     QString Get(int index) const;
     // The line at `index` without a copy; valid until the document next changes.
     QStringView Line(int index) const
     {
         CheckIndex(index);
-        return FLines.at(index).View();
+        return FLines.Line(index);
     }
-    // The first character of the line at `index`, U+0000 for an empty line. Known without a look
-    // at the line, so a pass that passes over most lines by it touches little memory.
+    // The first character of the line at `index`, U+0000 for an empty line. Known for most lines
+    // without a look at the line, so a pass that passes over most lines by it touches little memory.
     QChar FirstChar(int index) const
     {
         CheckIndex(index);
-        return FLines.at(index).First;
+        return FLines.FirstChar(index);
     }
     void Put(int index, const QString &text);
     int Add(const QString &text);
@@ -69,8 +65,6 @@ public:
     const TFileStamp &FileStamp() const { return FFileStamp; }
 
 private:
-    TTextLine Keep(const QString &text);
-    void DropUnusedTexts();
     void CheckIndex(int index) const
     {
         if (index < 0 || index >= Count())
@@ -78,9 +72,7 @@ private:
     }
     [[noreturn]] static void ThrowIndexError(int index);
 
-    QString FText;
-    QStringList FOwnTexts;
-    QList<TTextLine> FLines;
+    TLineStore FLines;
     TTextEncoding FEncoding = TTextEncoding::None;
     quint64 FRevision = 0;
     // Saving changes no line, but the file it agrees with.

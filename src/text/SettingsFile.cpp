@@ -120,17 +120,14 @@ void TSettingsFile::Rename(const QString &path, bool reload)
 
 void TSettingsFile::UpdateFile() const
 {
-    QStringList lines;
-    for (const TSection &section : FSections) {
-        lines.append(u'[' + section.Name + u']');
-        lines.append(section.Lines);
-        lines.append(QString());
-    }
-    QList<TTextLine> textLines;
-    textLines.reserve(lines.size());
-    for (const QString &line : lines)
-        textLines.append(TTextLine(line));
-    WriteWholeFile(FFileName, EncodeLines(textLines, FEncoding));
+    WriteTextLines(FFileName, FEncoding, [this](const TLineSink &sink) {
+        for (const TSection &section : FSections) {
+            sink(QString(u'[' + section.Name + u']'));
+            for (const QString &line : section.Lines)
+                sink(line);
+            sink(QStringView());
+        }
+    });
 }
 
 void TSettingsFile::ReadFile()
@@ -142,29 +139,22 @@ void TSettingsFile::ReadFile()
         Clear();
         return;
     }
-    TFileBytes bytes = ReadWholeFile(FFileName);
 
     // The first read decides the encoding for the object's lifetime, so a later file is decoded
-    // in it even when its own mark says otherwise. It is remembered before decoding, which keeps
-    // it even if the decoding below fails.
-    qsizetype markLength = 0;
-    if (FEncoding == TTextEncoding::None)
-        FEncoding = DetectEncoding(bytes.Bytes(), markLength);
-    else
-        markLength = LeadingMarkLength(bytes.Bytes(), FEncoding);
-    const TTextLines decoded = DecodeLines(std::move(bytes), markLength, FEncoding);
+    // in it even when its own mark says otherwise. It is remembered even if the decoding fails.
+    std::vector<TSection> sections;
+    ReadTextLines(FFileName, FEncoding, [&sections](QStringView line) {
+        const QStringView text = Trim(line);
+        if (text.isEmpty() || text.startsWith(u';'))
+            return;
+        if (text.startsWith(u'[') && text.endsWith(u']'))
+            sections.push_back({Trim(text.sliced(1, text.size() - 2)).toString(), {}});
+        else if (!sections.empty()) // lines before the first header belong nowhere
+            sections.back().Lines.append(StoredLine(text));
+    });
 
     // Only now, with the whole file decoded, may the old copy go.
-    FSections.clear();
-    for (const TTextLine &line : decoded.Lines) {
-        const QStringView text = Trim(line.View());
-        if (text.isEmpty() || text.startsWith(u';'))
-            continue;
-        if (text.startsWith(u'[') && text.endsWith(u']'))
-            FSections.push_back({Trim(text.sliced(1, text.size() - 2)).toString(), {}});
-        else if (!FSections.empty()) // lines before the first header belong nowhere
-            FSections.back().Lines.append(StoredLine(text));
-    }
+    FSections = std::move(sections);
     IndexSections();
 }
 

@@ -3,9 +3,7 @@
 #include "text/AnsiCodePage.h"
 #include "text/Errors.h"
 #include "text/FileSystem.h"
-#include "text/LargeBuffer.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -14,7 +12,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <limits>
 #include <type_traits>
@@ -24,6 +21,17 @@
 // test and a branch of its own.
 
 namespace {
+
+// Reading and writing go a piece at a time, a sixteenth of the file but no less than the smallest
+// and no more than the largest piece: few system calls for a large file, and little memory beside
+// the text for any.
+constexpr qsizetype SmallestPiece = 64 * 1024;
+constexpr qsizetype LargestPiece = 1024 * 1024;
+
+qsizetype PieceSizeFor(qint64 fileSize)
+{
+    return qsizetype(qBound<qint64>(SmallestPiece, fileSize / 16, LargestPiece));
+}
 
 QByteArrayView ByteOrderMark(TTextEncoding encoding)
 {
@@ -48,26 +56,36 @@ QByteArrayView SavedMark(TTextEncoding encoding)
                                                            : ByteOrderMark(encoding);
 }
 
+// Length of `encoding`'s byte order mark when `bytes` begins with it, else 0.
+qsizetype LeadingMarkLength(QByteArrayView bytes, TTextEncoding encoding)
+{
+    const QByteArrayView mark = ByteOrderMark(encoding);
+    return !mark.isEmpty() && bytes.startsWith(mark) ? mark.size() : 0;
+}
+
+// The encoding whose mark `bytes` begins with, None for none. QStringConverter::encodingForData()
+// is no help: it also knows the UTF-32 marks, and a file beginning FF FE 00 00 must be taken for
+// UTF-16.
+TTextEncoding MarkedEncoding(QByteArrayView bytes)
+{
+    for (TTextEncoding encoding : {TTextEncoding::Utf8, TTextEncoding::Utf16LE, TTextEncoding::Utf16BE}) {
+        if (LeadingMarkLength(bytes, encoding) > 0)
+            return encoding;
+    }
+    return TTextEncoding::None;
+}
+
+// How a file without a mark whose text (up to its first U+0000) is `bytes` is read.
+TTextEncoding UnmarkedEncoding(QByteArrayView bytes)
+{
+    return UnmarkedIsUtf8(bytes) ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
+}
+
 // The text of a file ends at its first U+0000, which is a zero byte in every byte encoding.
 QByteArrayView BytesBeforeNull(QByteArrayView bytes)
 {
     const qsizetype end = bytes.indexOf('\0');
     return end < 0 ? bytes : bytes.first(end);
-}
-
-// The bytes in the upper half of a text's storage.
-QByteArrayView UpperHalf(const QString &storage)
-{
-    const char *characters = reinterpret_cast<const char *>(storage.constData());
-    return QByteArrayView(characters + storage.size(), storage.size());
-}
-
-// The storage of a text of as many characters as there are `bytes`, which fill its upper half.
-QString StorageFor(QByteArrayView bytes)
-{
-    QString storage(bytes.size(), Qt::Uninitialized);
-    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char *>(storage.data()) + bytes.size());
-    return storage;
 }
 
 bool IsAscii(QByteArrayView bytes)
@@ -88,9 +106,6 @@ constexpr quint64 SpreadAscii(quint64 bytes)
     return (bytes | bytes << 8) & 0x00FF00FF00FF00FF;
 }
 
-// Widens ASCII bytes to UTF-16. The units may lie in the same storage as the bytes, below them,
-// as they do where a file is decoded in place: a step reads its bytes before it writes, and it
-// writes no further than the bytes it has read.
 void WidenAscii(const char *bytes, qsizetype count, char16_t *units)
 {
     qsizetype i = 0;
@@ -116,13 +131,29 @@ QString DecodeUtf8(QByteArrayView bytes)
     return text;
 }
 
-// Without a mark only the bytes themselves said UTF-8; should they have changed since, they read
-// in the legacy code page, as any such file does.
+// Without a mark only the bytes themselves said UTF-8; read in another encoding's stead (the
+// settings file keeps the encoding of its first file), bytes that are not UTF-8 read in the legacy
+// code page, as any such file does.
 QString DecodeUnmarkedUtf8(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringConverter::Utf8, KeepMarks);
     const QString text = decoder.decode(bytes);
     return decoder.hasError() ? DecodeAnsi(bytes) : text;
+}
+
+// Each pair of bytes is one unit. An odd last byte is dropped; a single byte decodes to nothing at
+// all, which the system's converter reports as an encoding error.
+QString DecodeUtf16(QByteArrayView bytes, TTextEncoding encoding)
+{
+    if (bytes.size() == 1)
+        throw EEncodingError();
+    QString text(bytes.size() / 2, Qt::Uninitialized);
+    char16_t *units = reinterpret_cast<char16_t *>(text.data());
+    if (encoding == TTextEncoding::Utf16BE)
+        qFromBigEndian<char16_t>(bytes.data(), text.size(), units);
+    else
+        qFromLittleEndian<char16_t>(bytes.data(), text.size(), units);
+    return text;
 }
 
 // The lanes of a 64-bit word for units of type `Unit`, one bit set in each.
@@ -153,203 +184,145 @@ const Unit *SkipToLowUnit(const Unit *at, const Unit *end)
     return at;
 }
 
-// Splits the UTF-16 units from `begin` to `end` into lines of `text`, which holds them from its
-// start.
+// Hands the lines of a text to `sink`: CR, LF and CR LF each end a line, U+0000 ends the text,
+// and what follows the last break is a line when it is not empty. The line ends are looked for in
+// `units`, from `begin` to `end`, and the lines handed on are views of `text`, which holds the
+// same text from its start: an ASCII text is searched in its bytes, eight at a time. Gives the
+// position of the U+0000 that ended the text, or -1.
 template <typename Unit>
-QList<TTextLine> SplitUnits(const Unit *begin, const Unit *end, const char16_t *text)
+qsizetype SplitUnits(const Unit *begin, const Unit *end, const char16_t *text, const TLineSink &sink)
 {
     static_assert(std::is_unsigned_v<Unit>);
-    QList<TTextLine> lines;
-    const auto addLine = [&](const Unit *from, const Unit *to, bool crLfFollows) {
-        TTextLine line;
-        line.Data = text + (from - begin);
-        line.Size = qint32(to - from);
-        line.First = from < to ? char16_t(*from) : u'\0';
-        line.CrLfFollows = crLfFollows;
-        lines.append(line);
-    };
+    const auto addLine = [&](const Unit *from, const Unit *to) { sink(QStringView(text + (from - begin), to - from)); };
     const Unit *start = begin;
     for (const Unit *at = SkipToLowUnit(start, end); at < end; at = SkipToLowUnit(at, end)) {
         const Unit unit = *at;
-        if (unit == u'\0') {
-            end = at;
-            break;
+        if (unit == 0) {
+            if (start < at)
+                addLine(start, at);
+            return at - begin;
         }
         if (unit != u'\r' && unit != u'\n') {
             ++at;
             continue;
         }
-        const bool crLf = unit == u'\r' && at + 1 < end && at[1] == u'\n';
-        addLine(start, at, crLf);
-        at += crLf ? 2 : 1;
+        addLine(start, at);
+        at += unit == u'\r' && at + 1 < end && at[1] == u'\n' ? 2 : 1;
         start = at;
     }
     if (start < end)
-        addLine(start, end, false);
-    return lines;
+        addLine(start, end);
+    return -1;
 }
 
-TTextLines SplitText(QString text)
+qsizetype SplitLines(QStringView text, const TLineSink &sink)
 {
-    const char16_t *units = QStringView(text).utf16();
-    QList<TTextLine> lines = SplitUnits(units, units + text.size(), units);
-    return {std::move(text), std::move(lines)};
+    const char16_t *units = text.utf16();
+    return SplitUnits(units, units + text.size(), units, sink);
 }
 
-// Gathers the lines of a text a thousand at a time: the list's own append, line by line, costs
-// more than finding them. The list is reserved for the lines a configuration file of that length
-// has, on large pages where the system offers them; only what is filled takes memory.
-class TLineCollector {
+// A file read a piece at a time. Read failures throw EFOpenError.
+class TFileReader {
 public:
-    explicit TLineCollector(qsizetype textLength)
+    TFileReader(QFile &file, const QString &path)
+        : FFile(file),
+          FPath(path),
+          FPieceSize(PieceSizeFor(file.size()))
+    {}
+
+    // Appends the next piece of the file to `bytes`; false, and nothing appended, at its end. A
+    // file that grows meanwhile, or one that tells no size as some system files do, is read as it
+    // reads to its end.
+    bool ReadMore(QByteArray &bytes)
     {
-        FLines.reserve(textLength / 16 + 1);
-        AdviseLargePages(FLines.data(), FLines.capacity() * qsizetype(sizeof(TTextLine)));
+        const qsizetype size = bytes.size();
+        bytes.resize(size + FPieceSize);
+        const qint64 read = FFile.read(bytes.data() + size, FPieceSize);
+        if (read < 0)
+            throw EFOpenError(FPath, TrimErrorText(FFile.errorString()));
+        bytes.truncate(size + read);
+        return read > 0;
     }
-    void Add(const TTextLine &line)
+
+    void ReadRest(QByteArray &bytes)
     {
-        FBuffer[FCount++] = line;
-        if (FCount == qsizetype(FBuffer.size()))
-            Flush();
-    }
-    QList<TTextLine> Take()
-    {
-        Flush();
-        return std::move(FLines);
+        while (ReadMore(bytes)) {
+        }
     }
 
 private:
-    void Flush()
-    {
-        const qsizetype filled = FLines.size();
-        FLines.resize(filled + FCount);
-        std::copy_n(FBuffer.begin(), FCount, FLines.begin() + filled);
-        FCount = 0;
-    }
-
-    QList<TTextLine> FLines;
-    std::array<TTextLine, 1024> FBuffer;
-    qsizetype FCount = 0;
+    QFile &FFile;
+    const QString &FPath;
+    const qsizetype FPieceSize;
 };
 
-// Splits `count` ASCII bytes into lines of the text they become and widens them to `units`, in
-// one pass: each word of bytes is widened, then its line ends are looked for in the word as read.
-// The units may lie below the bytes in the same storage, as WidenAscii allows: a step overwrites
-// no byte beyond the word it has read.
-QList<TTextLine> SplitAndWidenAscii(const char *bytes, qsizetype count, char16_t *units)
+// Where the lines of `bytes` that are known to be complete end: after the last CR or LF, but not
+// after a CR that ends `bytes` when more may follow, as an LF to come would belong to it. Breaks
+// are looked for from `from` on; before it there is none but a last CR. 0 when no line is complete.
+qsizetype CompleteLinesEnd(QByteArrayView bytes, qsizetype from, bool atEnd)
 {
-    TLineCollector lines(count);
-    qsizetype start = 0;
-    // `byte` at `at`, followed by `next`; gives false at U+0000, which ends the text.
-    const auto lineEnd = [&](qsizetype at, uchar byte, uchar next) {
-        if (byte == 0)
-            return false;
-        // The LF of a CR LF was taken with its CR; other units below CR end no line.
-        if ((byte != '\r' && byte != '\n') || at < start)
-            return true;
-        const bool crLf = byte == '\r' && at + 1 < count && next == '\n';
-        TTextLine line;
-        line.Data = units + start;
-        line.Size = qint32(at - start);
-        line.First = at > start ? units[start] : u'\0';
-        line.CrLfFollows = crLf;
-        lines.Add(line);
-        start = at + (crLf ? 2 : 1);
-        return true;
-    };
-    const auto finish = [&](qsizetype end) {
-        if (start < end) {
-            TTextLine line;
-            line.Data = units + start;
-            line.Size = qint32(end - start);
-            line.First = units[start];
-            lines.Add(line);
-        }
-        return lines.Take();
-    };
+    if (atEnd)
+        return bytes.size();
+    const QByteArrayView searched = bytes.sliced(qMax<qsizetype>(from - 1, 0));
+    const qsizetype offset = bytes.size() - searched.size();
+    const qsizetype lastLf = searched.lastIndexOf('\n');
+    qsizetype lastCr = searched.lastIndexOf('\r');
+    if (lastCr == searched.size() - 1)
+        lastCr = searched.first(lastCr).lastIndexOf('\r');
+    const qsizetype last = qMax(lastLf, lastCr);
+    return last < 0 ? 0 : offset + last + 1;
+}
 
-    qsizetype i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const quint64 word = qFromLittleEndian<quint64>(bytes + i);
-        qToLittleEndian(SpreadAscii(word & 0xFFFFFFFF), units + i);
-        qToLittleEndian(SpreadAscii(word >> 32), units + i + 4);
-        // Lane by lane from the lowest that may end a line; lanes passed over read as 0xFF.
-        quint64 rest = word;
-        while (const quint64 low = LowUnitLanes<uchar>(rest)) {
-            const int lane = qCountTrailingZeroBits(low) / 8;
-            const uchar next = lane < 7 ? uchar(word >> (8 * (lane + 1))) : i + 8 < count ? uchar(bytes[i + 8]) : 0;
-            if (!lineEnd(i + lane, uchar(word >> (8 * lane)), next)) {
-                WidenAscii(bytes + i + 8, count - i - 8, units + i + 8);
-                return finish(i + lane);
+// Reads a text in a byte encoding, from `pending`, the bytes read after the mark, on; `encoding`
+// is None for a file without a mark, whose encoding is decided here. ASCII reads alike in all of
+// them: while the text is ASCII it goes a piece at a time, each widened and split where it lies
+// in the cache. The first piece that is not ASCII decides on the rest of the file, decoded whole.
+TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncoding encoding, const TLineSink &sink)
+{
+    QString units;
+    // The bytes of `pending` before this are ASCII and hold no break but a last CR.
+    qsizetype scanned = 0;
+    bool atEnd = pending.isEmpty() && !reader.ReadMore(pending);
+    while (IsAscii(QByteArrayView(pending).sliced(scanned))) {
+        const qsizetype complete = CompleteLinesEnd(pending, scanned, atEnd);
+        if (complete > 0) {
+            units.resize(complete);
+            WidenAscii(pending.constData(), complete, reinterpret_cast<char16_t *>(units.data()));
+            const auto *bytes = reinterpret_cast<const uchar *>(pending.constData());
+            const qsizetype null = SplitUnits(bytes, bytes + complete, QStringView(units).utf16(), sink);
+            if (null >= 0) {
+                // Marked UTF-8 is decoded strictly to the end of the file, beyond its text.
+                if (encoding == TTextEncoding::Utf8) {
+                    reader.ReadRest(pending);
+                    DecodeUtf8(QByteArrayView(pending).sliced(null + 1));
+                }
+                return encoding == TTextEncoding::None ? UnmarkedEncoding({}) : encoding;
             }
-            if (lane == 7)
-                break;
-            rest |= ~quint64(0) >> (56 - 8 * lane);
+            pending.remove(0, complete);
         }
+        scanned = pending.size();
+        if (atEnd)
+            // An ASCII text reads alike either way; what the system reads such a file as decides.
+            return encoding == TTextEncoding::None ? UnmarkedEncoding({}) : encoding;
+        atEnd = !reader.ReadMore(pending);
     }
-    for (; i < count; ++i) {
-        const uchar byte = uchar(bytes[i]);
-        units[i] = byte;
-        if (byte < 0x0E && !lineEnd(i, byte, i + 1 < count ? uchar(bytes[i + 1]) : 0)) {
-            WidenAscii(bytes + i + 1, count - i - 1, units + i + 1);
-            return finish(i);
-        }
+
+    // `pending` begins where a line begins.
+    reader.ReadRest(pending);
+    if (encoding == TTextEncoding::None)
+        encoding = UnmarkedEncoding(BytesBeforeNull(pending));
+    switch (encoding) {
+    case TTextEncoding::Utf8:
+        SplitLines(DecodeUtf8(pending), sink);
+        break;
+    case TTextEncoding::Utf8NoMark:
+        SplitLines(DecodeUnmarkedUtf8(BytesBeforeNull(pending)), sink);
+        break;
+    default:
+        SplitLines(DecodeAnsi(pending), sink);
+        break;
     }
-    return finish(count);
-}
-
-// Every legacy code page and UTF-8 agree with ASCII, the usual content of a configuration file:
-// such a file's bytes are widened where they lie, and its lines found on the way.
-TTextLines DecodeAsciiInPlace(QString storage, qsizetype markLength)
-{
-    const qsizetype count = storage.size() - markLength;
-    char16_t *units = reinterpret_cast<char16_t *>(storage.data());
-    const char *bytes = reinterpret_cast<const char *>(units) + storage.size() + markLength;
-    QList<TTextLine> lines = SplitAndWidenAscii(bytes, count, units);
-    storage.truncate(count);
-    return {std::move(storage), std::move(lines)};
-}
-
-// Each pair of bytes is one unit; the bytes lie above the units they become, so the two never
-// overlap. An odd last byte is dropped; a single byte decodes to nothing at all, which the
-// system's converter reports as an encoding error.
-QString DecodeUtf16InPlace(QString storage, qsizetype markLength, TTextEncoding encoding)
-{
-    const qsizetype byteCount = storage.size() - markLength;
-    if (byteCount == 1)
-        throw EEncodingError();
-    const qsizetype count = byteCount / 2;
-    char16_t *units = reinterpret_cast<char16_t *>(storage.data());
-    const char *bytes = reinterpret_cast<const char *>(units) + storage.size() + markLength;
-    if (encoding == TTextEncoding::Utf16BE)
-        qFromBigEndian<char16_t>(bytes, count, units);
-    else
-        qFromLittleEndian<char16_t>(bytes, count, units);
-    storage.truncate(count);
-    storage.squeeze();
-    return storage;
-}
-
-using TLineIterator = QList<TTextLine>::const_iterator;
-
-// Lines that follow each other in their text with CR LF between them form a run, which is encoded
-// as one piece: a file is saved much as it was loaded, so it then goes out in long runs instead of
-// a million short lines. A run that is not all ASCII is encoded again line by line, so a run is
-// kept short enough for that to stay cheap. Gives the end of the run that begins at `first`.
-TLineIterator RunEnd(TLineIterator first, TLineIterator end)
-{
-    constexpr qsizetype maxLines = 1024;
-    const TLineIterator limit = end - first > maxLines ? first + maxLines : end;
-    TLineIterator last = first;
-    while (last + 1 != limit && last->CrLfFollows && (last + 1)->Data == last->Data + last->Size + 2)
-        ++last;
-    return last + 1;
-}
-
-// The run's characters, with the CR LF between its lines.
-QStringView RunText(TLineIterator first, TLineIterator end)
-{
-    return QStringView(first->Data, (end - 1)->Data + (end - 1)->Size);
+    return encoding;
 }
 
 // Four ASCII units, read as a little-endian word, as four bytes in the low half of one.
@@ -375,6 +348,12 @@ bool NarrowAscii(QStringView text, char *out)
         qToLittleEndian(PackAscii(words[0]) | PackAscii(words[1]) << 32, out + i);
         qToLittleEndian(PackAscii(words[2]) | PackAscii(words[3]) << 32, out + i + 8);
     }
+    // The short lines of a configuration file end here: four units a step, as far as they go.
+    for (; i + 4 <= text.size(); i += 4) {
+        const quint64 word = qFromLittleEndian<quint64>(units + i);
+        all |= word;
+        qToLittleEndian(quint32(PackAscii(word)), out + i);
+    }
     for (; i < text.size(); ++i) {
         all |= units[i];
         out[i] = char(units[i]);
@@ -382,77 +361,96 @@ bool NarrowAscii(QStringView text, char *out)
     return (all & 0xFF80FF80FF80FF80) == 0;
 }
 
-using TLineEncoder = QByteArray (*)(QStringView line);
+using TByteSink = std::function<void(QByteArrayView bytes)>;
 
-// ASCII is the same in every byte encoding, so the buffer is sized for ASCII, which goes straight
-// into it. A run that is not ASCII goes line by line, and a line that is not ASCII takes `encode`
-// and grows the buffer as far as it needs.
-QByteArray EncodeByteLines(const QList<TTextLine> &lines, QByteArrayView mark, TLineEncoder encode)
-{
-    qsizetype size = mark.size();
-    for (const TTextLine &line : lines)
-        size += line.Size + 2;
-    QByteArray bytes(size, Qt::Uninitialized);
-    AdviseLargePages(bytes.data(), size);
-    qsizetype at = std::copy(mark.begin(), mark.end(), bytes.data()) - bytes.constData();
-
-    const auto appendAscii = [&](QStringView text) {
-        const bool ascii = NarrowAscii(text, bytes.data() + at);
-        if (ascii)
-            at += text.size();
-        return ascii;
-    };
-    const auto appendLineBreak = [&] {
-        bytes.data()[at++] = '\r';
-        bytes.data()[at++] = '\n';
-    };
-    const auto appendLine = [&](QStringView line) {
-        if (!appendAscii(line)) {
-            const QByteArray encoded = encode(line);
-            if (encoded.size() > line.size())
-                bytes.resize(bytes.size() + encoded.size() - line.size());
-            std::copy(encoded.begin(), encoded.end(), bytes.data() + at);
-            at += encoded.size();
-        }
-        appendLineBreak();
-    };
-
-    for (TLineIterator first = lines.cbegin(); first != lines.cend();) {
-        const TLineIterator end = RunEnd(first, lines.cend());
-        if (appendAscii(RunText(first, end))) {
-            appendLineBreak();
-        } else {
-            for (TLineIterator line = first; line != end; ++line)
-                appendLine(line->View());
-        }
-        first = end;
+// Encodes lines, each followed by CR LF, behind the encoding's mark, into pieces of a file's bytes
+// that go to a sink as they fill. ASCII is the same in every byte encoding and goes straight into
+// the piece; a line that is not ASCII is encoded on its own.
+class TLineEncoder {
+public:
+    TLineEncoder(TTextEncoding encoding, const TByteSink &sink)
+        : FEncoding(encoding),
+          FUtf16(encoding == TTextEncoding::Utf16LE || encoding == TTextEncoding::Utf16BE),
+          FSink(sink),
+          FPiece(SmallestPiece, Qt::Uninitialized)
+    {
+        Append(SavedMark(encoding));
     }
-    bytes.truncate(at);
-    return bytes;
-}
 
-QByteArray EncodeUtf16Lines(const QList<TTextLine> &lines, QByteArrayView mark, TTextEncoding encoding)
-{
-    const bool bigEndian = encoding == TTextEncoding::Utf16BE;
-    const QByteArrayView lineBreak = bigEndian ? QByteArrayView("\0\r\0\n", 4) : QByteArrayView("\r\0\n\0", 4);
-    qsizetype size = mark.size();
-    for (const TTextLine &line : lines)
-        size += 2 * line.Size + lineBreak.size();
-    QByteArray bytes(size, Qt::Uninitialized);
-    AdviseLargePages(bytes.data(), size);
-    char *out = std::copy(mark.begin(), mark.end(), bytes.data());
-    for (TLineIterator first = lines.cbegin(); first != lines.cend();) {
-        const TLineIterator end = RunEnd(first, lines.cend());
-        const QStringView run = RunText(first, end);
-        if (bigEndian)
-            qToBigEndian<char16_t>(run.utf16(), run.size(), out);
+    void Add(QStringView line)
+    {
+        if (FUtf16) {
+            AddUtf16(line);
+            return;
+        }
+        const qsizetype size = line.size();
+        if (Room() < size + 2)
+            Flush();
+        if (Room() >= size + 2 && NarrowAscii(line, FPiece.data() + FUsed))
+            FUsed += size;
         else
-            qToLittleEndian<char16_t>(run.utf16(), run.size(), out);
-        out = std::copy(lineBreak.begin(), lineBreak.end(), out + 2 * run.size());
-        first = end;
+            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(line) : line.toUtf8());
+        if (Room() < 2)
+            Flush();
+        FPiece.data()[FUsed++] = '\r';
+        FPiece.data()[FUsed++] = '\n';
     }
-    return bytes;
-}
+
+    void Finish() { Flush(); }
+
+private:
+    qsizetype Room() const { return FPiece.size() - FUsed; }
+
+    // The file's size is not known beforehand: the piece grows with what was written.
+    void Flush()
+    {
+        if (FUsed > 0)
+            FSink(QByteArrayView(FPiece.constData(), FUsed));
+        FWritten += FUsed;
+        FUsed = 0;
+        if (FPiece.size() < PieceSizeFor(FWritten))
+            FPiece.resize(PieceSizeFor(FWritten));
+    }
+
+    void Append(QByteArrayView bytes)
+    {
+        if (Room() < bytes.size())
+            Flush();
+        if (Room() < bytes.size()) {
+            FSink(bytes);
+            return;
+        }
+        std::copy(bytes.begin(), bytes.end(), FPiece.data() + FUsed);
+        FUsed += bytes.size();
+    }
+
+    void AddUtf16(QStringView line)
+    {
+        const bool bigEndian = FEncoding == TTextEncoding::Utf16BE;
+        const auto append = [&](QStringView units) {
+            while (!units.isEmpty()) {
+                if (Room() < 2)
+                    Flush();
+                const QStringView part = units.first(qMin(units.size(), Room() / 2));
+                if (bigEndian)
+                    qToBigEndian<char16_t>(part.utf16(), part.size(), FPiece.data() + FUsed);
+                else
+                    qToLittleEndian<char16_t>(part.utf16(), part.size(), FPiece.data() + FUsed);
+                FUsed += 2 * part.size();
+                units = units.sliced(part.size());
+            }
+        };
+        append(line);
+        append(u"\r\n");
+    }
+
+    const TTextEncoding FEncoding;
+    const bool FUtf16;
+    const TByteSink &FSink;
+    QByteArray FPiece;
+    qsizetype FUsed = 0;
+    qint64 FWritten = 0;
+};
 
 // A read-only file must stay as it is even where its folder would let a new file replace it.
 // The probe opens for appending without waiting, which changes nothing and yields the system's
@@ -464,11 +462,13 @@ void CheckExistingWritable(const QString &path, const QFileInfo &target)
         throw EFCreateError(path, SystemErrorText(EACCES));
 }
 
+using TFileWriter = std::function<void(const TByteSink &sink)>;
+
 // The text goes to a new file beside the old one, which stays untouched until the new one is
 // complete and on disk. Every step is checked: QSaveFile::commit() ignores a failed flush or sync
 // and would then put an empty or cut-off file in place of the old one. A failure leaves nothing
 // behind: the new file goes with `file`.
-void WriteThroughNewFile(const QString &path, const QByteArray &bytes, const QFileInfo *replaced)
+void WriteThroughNewFile(const QString &path, const TFileWriter &write, const QFileInfo *replaced)
 {
     QSaveFile file(path);
     // Unbuffered, so that each write reaches the system at once and reports its own failure.
@@ -476,7 +476,11 @@ void WriteThroughNewFile(const QString &path, const QByteArray &bytes, const QFi
         throw EFCreateError(path, TrimErrorText(file.errorString()));
     if (replaced)
         KeepOwner(file, *replaced);
-    if (file.write(bytes) != bytes.size() || !file.flush() || SyncToDisk(file.handle()) != 0)
+    write([&file](QByteArrayView bytes) {
+        if (file.write(bytes.data(), bytes.size()) != bytes.size())
+            throw EWriteError();
+    });
+    if (!file.flush() || SyncToDisk(file.handle()) != 0)
         throw EWriteError();
     if (!file.commit())
         throw EFCreateError(path, TrimErrorText(file.errorString()));
@@ -484,93 +488,34 @@ void WriteThroughNewFile(const QString &path, const QByteArray &bytes, const QFi
 
 } // namespace
 
-QByteArrayView TFileBytes::Bytes() const
-{
-    return UpperHalf(Storage);
-}
-
-TFileBytes ReadWholeFile(const QString &path)
+TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink)
 {
     TFileStamp stamp;
     QFile file;
-    if (!file.open(OpenFileForReading(path, stamp), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    const QIODevice::OpenMode mode = QIODevice::ReadOnly | QIODevice::Unbuffered;
+    if (!file.open(OpenFileForReading(path, stamp), mode, QFileDevice::AutoCloseHandle))
         throw EFOpenError(path, TrimErrorText(file.errorString()));
-    const qint64 size = file.size();
-    TFileBytes bytes{QString(size, Qt::Uninitialized), stamp};
-    AdviseLargePages(bytes.Storage.data(), 2 * size);
-    char *upperHalf = reinterpret_cast<char *>(bytes.Storage.data()) + size;
-    const qint64 read = file.read(upperHalf, size);
-    // A file that changed meanwhile, or one that tells no size as some system files do, is taken
-    // as it reads to its end.
-    const QByteArray more = read >= 0 ? file.readAll() : QByteArray();
-    if (read < 0 || file.error() != QFileDevice::NoError)
-        throw EFOpenError(path, TrimErrorText(file.errorString()));
-    if (read != size || !more.isEmpty())
-        bytes.Storage = StorageFor(QByteArray(upperHalf, read) + more);
-    return bytes;
-}
-
-// QStringConverter::encodingForData() is no help: it also knows the UTF-32 marks, and a file
-// beginning FF FE 00 00 must be taken for UTF-16.
-TTextEncoding DetectEncoding(QByteArrayView bytes, qsizetype &markLength)
-{
-    for (TTextEncoding encoding : {TTextEncoding::Utf8, TTextEncoding::Utf16LE, TTextEncoding::Utf16BE}) {
-        markLength = LeadingMarkLength(bytes, encoding);
-        if (markLength > 0)
-            return encoding;
+    TFileReader reader(file, path);
+    QByteArray pending;
+    // Enough for the longest mark, unless the file is shorter.
+    while (pending.size() < 3 && reader.ReadMore(pending)) {
     }
-    markLength = 0;
-    return UnmarkedIsUtf8(BytesBeforeNull(bytes)) ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
-}
 
-qsizetype LeadingMarkLength(QByteArrayView bytes, TTextEncoding encoding)
-{
-    const QByteArrayView mark = ByteOrderMark(encoding);
-    return !mark.isEmpty() && bytes.startsWith(mark) ? mark.size() : 0;
-}
-
-TTextLines DecodeLines(TFileBytes &&file, qsizetype markLength, TTextEncoding encoding)
-{
-    QString storage = std::move(file.Storage);
-    const QByteArrayView bytes = UpperHalf(storage).sliced(markLength);
-    switch (encoding) {
-    case TTextEncoding::Utf8:
-        if (IsAscii(bytes))
-            return DecodeAsciiInPlace(std::move(storage), markLength);
-        return SplitText(DecodeUtf8(bytes));
-    case TTextEncoding::Utf8NoMark:
-        if (IsAscii(bytes))
-            return DecodeAsciiInPlace(std::move(storage), markLength);
-        return SplitText(DecodeUnmarkedUtf8(BytesBeforeNull(bytes)));
-    case TTextEncoding::Utf16LE:
-    case TTextEncoding::Utf16BE:
-        return SplitText(DecodeUtf16InPlace(std::move(storage), markLength, encoding));
-    case TTextEncoding::None:
-    case TTextEncoding::Ansi:
-        break;
+    TTextEncoding found = encoding == TTextEncoding::None ? MarkedEncoding(pending) : encoding;
+    pending.remove(0, LeadingMarkLength(pending, found));
+    try {
+        if (found == TTextEncoding::Utf16LE || found == TTextEncoding::Utf16BE) {
+            reader.ReadRest(pending);
+            SplitLines(DecodeUtf16(pending, found), sink);
+        } else {
+            found = ReadByteText(reader, pending, found, sink);
+        }
+    } catch (const EEncodingError &) {
+        encoding = found;
+        throw;
     }
-    if (IsAscii(bytes))
-        return DecodeAsciiInPlace(std::move(storage), markLength);
-    return SplitText(DecodeAnsi(bytes));
-}
-
-QByteArray EncodeLines(const QList<TTextLine> &lines, TTextEncoding encoding)
-{
-    if (encoding == TTextEncoding::None)
-        encoding = NewFileIsUtf8() ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
-    const QByteArrayView mark = SavedMark(encoding);
-    switch (encoding) {
-    case TTextEncoding::Utf8:
-    case TTextEncoding::Utf8NoMark:
-        return EncodeByteLines(lines, mark, [](QStringView line) { return line.toUtf8(); });
-    case TTextEncoding::Utf16LE:
-    case TTextEncoding::Utf16BE:
-        return EncodeUtf16Lines(lines, mark, encoding);
-    case TTextEncoding::None:
-    case TTextEncoding::Ansi:
-        break;
-    }
-    return EncodeByteLines(lines, mark, EncodeAnsi);
+    encoding = found;
+    return stamp;
 }
 
 bool HasNoWriteBit(const QFileInfo &file)
@@ -580,8 +525,16 @@ bool HasNoWriteBit(const QFileInfo &file)
     return !(file.permissions() & writeBits);
 }
 
-TFileStamp WriteWholeFile(const QString &path, const QByteArray &bytes)
+TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source)
 {
+    if (encoding == TTextEncoding::None)
+        encoding = NewFileIsUtf8() ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
+    const TFileWriter write = [&](const TByteSink &sink) {
+        TLineEncoder encoder(encoding, sink);
+        source([&encoder](QStringView line) { encoder.Add(line); });
+        encoder.Finish();
+    };
+
     const QFileInfo link(path);
     // QSaveFile replaces a symbolic link's target and leaves the link; checks go to that target.
     const QFileInfo target(link.exists() ? link.canonicalFilePath() : path);
@@ -592,10 +545,13 @@ TFileStamp WriteWholeFile(const QString &path, const QByteArray &bytes)
         CheckNoLinkLoop(path);
 
     // A folder that only lets us write into the existing file leaves no choice but to write it in
-    // place. Only that case.
-    if (exists && !QFileInfo(target.absolutePath()).isWritable())
+    // place, its whole new content known before the first old byte goes. Only that case.
+    if (exists && !QFileInfo(target.absolutePath()).isWritable()) {
+        QByteArray bytes;
+        write([&bytes](QByteArrayView piece) { bytes.append(piece); });
         WriteFileInPlace(path, bytes);
-    else
-        WriteThroughNewFile(path, bytes, exists ? &target : nullptr);
+    } else {
+        WriteThroughNewFile(path, write, exists ? &target : nullptr);
+    }
     return FileStampOf(path);
 }

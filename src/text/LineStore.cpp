@@ -1,0 +1,96 @@
+#include "text/LineStore.h"
+
+#include "text/LargeBuffer.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace {
+
+// The ends in the string count in 32 bits.
+constexpr qsizetype MaxTextLength = std::numeric_limits<quint32>::max();
+
+char FirstCode(QStringView line)
+{
+    if (line.isEmpty())
+        return 0;
+    const char16_t first = line.front().unicode();
+    return char(first == 0 || first >= 0x80 ? 0x80 : first);
+}
+
+} // namespace
+
+void TLineStore::KeepApart(qsizetype index, const QString &text)
+{
+    FApart.insert(index, text);
+    FFirsts[index] = KeptApart;
+}
+
+void TLineStore::Replace(qsizetype index, const QString &text)
+{
+    KeepApart(index, text);
+}
+
+// Lines are written straight into the room at the end of the string, which grows by half again
+// when it runs out: appending a line costs no call into the string's own checks and copies.
+// Removed lines may have left their characters there; they are written over.
+void TLineStore::Append(QStringView text)
+{
+    const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
+    const qsizetype end = start + text.size();
+    if (end > MaxTextLength)
+        throw std::bad_alloc();
+    if (end > FText.size())
+        FText.resize(qMin(qMax(end, FText.size() + FText.size() / 2), MaxTextLength));
+    std::copy(text.begin(), text.end(), FText.data() + start);
+    FEnds.push_back(quint32(end));
+    FFirsts.push_back(FirstCode(text));
+}
+
+void TLineStore::Remove(qsizetype index)
+{
+    // The next line begins where this one began once this one is gone, and would take its
+    // characters in: it keeps its own apart instead.
+    const qsizetype next = index + 1;
+    if (next < Count() && FFirsts.at(next) != KeptApart && End(index) > Start(index))
+        KeepApart(next, Line(next).toString());
+
+    FEnds.erase(FEnds.begin() + index);
+    FFirsts.erase(FFirsts.begin() + index);
+    FApart.remove(index);
+    // The lines apart behind it move up one.
+    QList<qsizetype> moved;
+    for (auto it = FApart.cbegin(); it != FApart.cend(); ++it) {
+        if (it.key() > index)
+            moved.append(it.key());
+    }
+    std::sort(moved.begin(), moved.end());
+    for (const qsizetype key : moved)
+        FApart.insert(key - 1, FApart.take(key));
+}
+
+void TLineStore::Clear()
+{
+    FText = QString();
+    FEnds = std::vector<quint32>();
+    FFirsts = std::vector<char>();
+    FApart = QHash<qsizetype, QString>();
+}
+
+// Growing, the arrays would be copied, for a moment twice in memory: reserved whole, they are
+// filled where they lie. What is reserved and never filled takes no memory but addresses. The
+// string, which has as many characters as the file has bytes or nearly, is filled on large pages
+// where the system offers them; a large page is taken whole, and the line ends may fill only a
+// small part of their room, so they go on pages of the usual size.
+void TLineStore::Reserve(qsizetype characters)
+{
+    const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
+    if (start + characters > FText.size())
+        FText.resize(qMin(start + characters, MaxTextLength));
+    AdviseLargePages(FText.data() + start, 2 * characters);
+    // No text has more lines than characters and one more.
+    const size_t lines = FEnds.size() + size_t(characters) + 1;
+    FEnds.reserve(lines);
+    FFirsts.reserve(lines);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// The lines of a text as a file of a million lines can afford them: no string a line, but one
+// string of all their characters, one line after the other without breaks, and beside it five
+// bytes a line, each kind in an array of its own: where the line ends in that string, and what
+// its first character is. A pass that passes over most lines by their first character, as the
+// passes over a configuration file's comments do, reads little more than one byte a line.
+//
+// A line that is replaced keeps its place in the string, and its new text is kept apart, as is
+// the line behind a removed one whose start in the string would otherwise be lost. Copies share
+// the characters until one of them changes. Indexes are not checked: the caller does.
+class TLineStore {
+public:
+    qsizetype Count() const { return qsizetype(FEnds.size()); }
+    // Valid until the lines next change.
+    QStringView Line(qsizetype index) const
+    {
+        if (FFirsts[index] == KeptApart)
+            return *FApart.constFind(index);
+        return QStringView(FText).sliced(Start(index), End(index) - Start(index));
+    }
+    // The line's first character, U+0000 for an empty line.
+    QChar FirstChar(qsizetype index) const
+    {
+        const char16_t code = uchar(FFirsts[index]);
+        if (code < OtherFirst)
+            return QChar(code);
+        const QStringView line = Line(index);
+        return line.isEmpty() ? QChar() : line.front();
+    }
+    void Replace(qsizetype index, const QString &text);
+    void Append(QStringView text);
+    void Remove(qsizetype index);
+    void Clear();
+    // Makes room for a text of `characters` characters to be appended line by line, as loading
+    // does. What the lines do not take stays untouched, and takes no memory but addresses.
+    void Reserve(qsizetype characters);
+
+    // Calls `visit(index, line)` for every line in order, as long as it gives true; lines whose
+    // first character `mayVisit(first)` refuses are passed over unread. `first` is U+0000 for an
+    // empty line, and any character from U+0080 on stands for one that is not known without
+    // reading the line: one that is not ASCII, U+0000 at the start of a line, or any character of
+    // a line kept apart.
+    template <typename TMayVisit, typename TVisit>
+    void ForEach(TMayVisit mayVisit, TVisit visit) const
+    {
+        const qsizetype count = Count();
+        for (qsizetype index = 0; index < count; ++index) {
+            if (mayVisit(char16_t(uchar(FFirsts[index]))) && !visit(index, Line(index)))
+                return;
+        }
+    }
+    template <typename TVisit>
+    void ForEach(TVisit visit) const
+    {
+        ForEach([](char16_t) { return true; }, visit);
+    }
+
+private:
+    // First-character codes beyond ASCII.
+    static constexpr char16_t OtherFirst = 0x80;
+    static constexpr char KeptApart = char(0x81);
+
+    qsizetype End(qsizetype index) const { return FEnds[index]; }
+    qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
+    void KeepApart(qsizetype index, const QString &text);
+
+    // Its characters from the end of the last line on are room for more, not yet written.
+    QString FText;
+    std::vector<quint32> FEnds;
+    std::vector<char> FFirsts;
+    // The lines kept apart, by their index.
+    QHash<qsizetype, QString> FApart;
+};
