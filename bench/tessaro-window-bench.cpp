@@ -6,10 +6,11 @@
 // QT_QPA_PLATFORM says otherwise.
 //
 //   tessaro-window-bench [REPEATS [KIND...]]      the table, medians of REPEATS runs (default 3)
-//   tessaro-window-bench open KIND SCALE SOURCE STARTED_NS
-//                                                 one run, printing the times and peak memory;
-//                                                 STARTED_NS: when it was started, on the
-//                                                 monotonic clock of QDeadlineTimer
+//   tessaro-window-bench open KIND SCALE SERVER SOURCE STARTED_NS
+//                                                 one run on the server folder SERVER, printing
+//                                                 the times and peak memory; STARTED_NS: when it
+//                                                 was started, on the monotonic clock of
+//                                                 QDeadlineTimer
 
 #include "BenchInputs.h"
 #include "PeakMemory.h"
@@ -88,12 +89,13 @@ double SinceStart(qint64 startedNs)
     return double(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() - startedNs) / 1e6;
 }
 
-// The server folder for one run: Debian's stock files for "stock", the demo folder's
-// databases.conf beside a generated or the demo firebird.conf otherwise.
-void WriteServerFolder(const QDir &root, const QString &kind, int scale, const QString &sourceFolder)
+// The server folder for the runs of one input, written before they start, as the floor's file is:
+// Debian's stock files for "stock", the demo folder's databases.conf beside a generated or the
+// demo firebird.conf otherwise. The window only reads them.
+void WriteServerFolder(const QDir &server, const QString &kind, int scale, const QString &sourceFolder)
 {
-    const QString aliases = root.filePath(u"server/databases.conf"_s);
-    const QString config = root.filePath(u"server/firebird.conf"_s);
+    const QString aliases = server.filePath(u"databases.conf"_s);
+    const QString config = server.filePath(u"firebird.conf"_s);
     if (kind == u"stock"_s) {
         Copy(StockFolder() + u"/databases.conf"_s, aliases);
         Copy(StockFolder() + u"/firebird.conf"_s, config);
@@ -108,22 +110,17 @@ void WriteServerFolder(const QDir &root, const QString &kind, int scale, const Q
 
 // One run: the window opening on page 0, then what a user does to see the raw text of
 // firebird.conf: its page, its raw text tab. Then back to page 0, and again to the raw text.
-int OpenOnce(const QString &kind, int scale, const QString &sourceFolder, qint64 startedNs)
+int OpenOnce(const QString &kind, int scale, const QString &server, const QString &sourceFolder, qint64 startedNs)
 {
     QTemporaryDir folder;
     if (!folder.isValid())
         qFatal("no temporary folder");
-    const QDir root(folder.path());
-    root.mkdir(u"program"_s);
-    root.mkdir(u"server"_s);
-    const QString settings = root.filePath(u"program/Tessaro.ini"_s);
+    const QString settings = QDir(folder.path()).filePath(u"Tessaro.ini"_s);
     Copy(sourceFolder + u"/resources/Tessaro.ini"_s, settings);
-    WriteServerFolder(root, kind, scale, sourceFolder);
     if (IsSettingsKind(kind))
         WriteBytes(settings, HostileInput(kind, scale), QIODevice::Append);
 
     TNoDialogs dialogs;
-    const QString server = root.filePath(u"server"_s);
     std::unique_ptr<TParvexDlg> window;
     Timed([&] {
         window = std::make_unique<TParvexDlg>(dialogs, settings, [server](QString &found) {
@@ -195,18 +192,6 @@ QList<double> Medians(const QList<QList<double>> &runs)
     return medians;
 }
 
-// The floor reads the same firebird.conf the window reads; the settings inputs show the demo's.
-QString FloorInput(const QDir &folder, const QString &kind, int scale, const QString &sourceFolder)
-{
-    if (kind == u"stock"_s)
-        return StockFolder() + u"/firebird.conf"_s;
-    if (kind == u"demo"_s || IsSettingsKind(kind))
-        return sourceFolder + u"/examples/server/firebird.conf"_s;
-    const QString path = folder.filePath(u"firebird.conf"_s);
-    WriteBytes(path, HostileInput(kind, scale));
-    return path;
-}
-
 int Table(const QString &sourceFolder, int repeats, const QStringList &kinds)
 {
     QTemporaryDir folder;
@@ -224,12 +209,16 @@ int Table(const QString &sourceFolder, int repeats, const QStringList &kinds)
         for (const int scale : {2, 1}) {
             if (!IsHostileKind(kind) && scale == 2)
                 continue;
-            const QString floorInput = FloorInput(QDir(folder.path()), kind, scale, sourceFolder);
+            // The floor reads the same firebird.conf the window reads.
+            const QString server = QDir(folder.path()).filePath(u"server-%1-%2"_s.arg(kind).arg(scale));
+            if (!QDir().mkpath(server))
+                qFatal("cannot make %s", qPrintable(server));
+            WriteServerFolder(QDir(server), kind, scale, sourceFolder);
             QList<QList<double>> runs, floorRuns;
             for (int run = 0; run < repeats; ++run) {
                 runs << RunChild(QCoreApplication::applicationFilePath(),
-                                 {u"open"_s, kind, QString::number(scale), sourceFolder});
-                floorRuns << RunChild(floorProgram, {floorInput});
+                                 {u"open"_s, kind, QString::number(scale), server, sourceFolder});
+                floorRuns << RunChild(floorProgram, {QDir(server).filePath(u"firebird.conf"_s)});
             }
             const QList<double> v = Medians(runs);
             const QList<double> f = Medians(floorRuns);
@@ -258,8 +247,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = application.arguments().mid(1);
-    if (arguments.size() == 5 && arguments[0] == u"open"_s)
-        return OpenOnce(arguments[1], arguments[2].toInt(), arguments[3], arguments[4].toLongLong());
+    if (arguments.size() == 6 && arguments[0] == u"open"_s)
+        return OpenOnce(arguments[1], arguments[2].toInt(), arguments[3], arguments[4], arguments[5].toLongLong());
     bool ok = true;
     const int repeats = arguments.isEmpty() ? 3 : arguments[0].toInt(&ok);
     QStringList kinds = arguments.mid(1);
@@ -272,7 +261,7 @@ int main(int argc, char *argv[])
     if (!ok || repeats < 1
         || !std::all_of(kinds.begin(), kinds.end(), [&](const QString &kind) { return known.contains(kind); })) {
         std::fputs("usage: tessaro-window-bench [REPEATS [KIND...]]\n"
-                   "       tessaro-window-bench open KIND SCALE SOURCE_FOLDER STARTED_NS\n"
+                   "       tessaro-window-bench open KIND SCALE SERVER_FOLDER SOURCE_FOLDER STARTED_NS\n"
                    "KIND: stock demo config oneline empty sections columns\n",
                    stderr);
         return 2;

@@ -27,6 +27,11 @@ void TLineStore::KeepApart(qsizetype index, const QString &text)
     FFirsts[index] = KeptApart;
 }
 
+QStringView TLineStore::LineApart(qsizetype index) const
+{
+    return *FApart.constFind(index);
+}
+
 void TLineStore::Replace(qsizetype index, const QString &text)
 {
     KeepApart(index, text);

@@ -22,7 +22,7 @@ public:
     QStringView Line(qsizetype index) const
     {
         if (FFirsts[index] == KeptApart)
-            return *FApart.constFind(index);
+            return LineApart(index);
         return QStringView(FText).sliced(Start(index), End(index) - Start(index));
     }
     // The line's first character, U+0000 for an empty line.
@@ -70,6 +70,7 @@ private:
     qsizetype End(qsizetype index) const { return FEnds[index]; }
     qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
     void KeepApart(qsizetype index, const QString &text);
+    QStringView LineApart(qsizetype index) const;
 
     // Its characters from the end of the last line on are room for more, not yet written.
     QString FText;

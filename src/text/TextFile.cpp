@@ -99,25 +99,6 @@ bool IsAscii(QByteArrayView bytes)
     return (all & 0x8080808080808080) == 0;
 }
 
-// Four ASCII bytes, the low half of a little-endian word, as four units of a little-endian word.
-constexpr quint64 SpreadAscii(quint64 bytes)
-{
-    bytes = (bytes | bytes << 16) & 0x0000FFFF0000FFFF;
-    return (bytes | bytes << 8) & 0x00FF00FF00FF00FF;
-}
-
-void WidenAscii(const char *bytes, qsizetype count, char16_t *units)
-{
-    qsizetype i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const quint64 eight = qFromLittleEndian<quint64>(bytes + i);
-        qToLittleEndian(SpreadAscii(eight & 0xFFFFFFFF), units + i);
-        qToLittleEndian(SpreadAscii(eight >> 32), units + i + 4);
-    }
-    for (; i < count; ++i)
-        units[i] = quint8(bytes[i]);
-}
-
 // The mark is handled by the caller, so a second mark right behind it is text and must stay.
 constexpr auto KeepMarks = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
@@ -286,8 +267,8 @@ TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncodi
     while (IsAscii(QByteArrayView(pending).sliced(scanned))) {
         const qsizetype complete = CompleteLinesEnd(pending, scanned, atEnd);
         if (complete > 0) {
-            units.resize(complete);
-            WidenAscii(pending.constData(), complete, reinterpret_cast<char16_t *>(units.data()));
+            units.resize(0);
+            units.append(QLatin1StringView(pending.constData(), complete));
             const auto *bytes = reinterpret_cast<const uchar *>(pending.constData());
             const qsizetype null = SplitUnits(bytes, bytes + complete, QStringView(units).utf16(), sink);
             if (null >= 0) {
@@ -363,6 +344,9 @@ bool NarrowAscii(QStringView text, char *out)
 
 using TByteSink = std::function<void(QByteArrayView bytes)>;
 
+// The lines of a configuration file are shorter than this, nearly all.
+constexpr qsizetype ShortLine = 256;
+
 // Encodes lines, each followed by CR LF, behind the encoding's mark, into pieces of a file's bytes
 // that go to a sink as they fill. ASCII is the same in every byte encoding and goes straight into
 // the piece; a line that is not ASCII is encoded on its own.
@@ -377,23 +361,18 @@ public:
         Append(SavedMark(encoding));
     }
 
+    // The usual line, ASCII and short, goes straight into the piece; the rest takes AddOther.
     void Add(QStringView line)
     {
-        if (FUtf16) {
-            AddUtf16(line);
+        const qsizetype size = line.size();
+        if (FUtf16 || size > ShortLine || Room() < size + 2 || !NarrowAscii(line, FPiece.data() + FUsed)) {
+            AddOther(line);
             return;
         }
-        const qsizetype size = line.size();
-        if (Room() < size + 2)
-            Flush();
-        if (Room() >= size + 2 && NarrowAscii(line, FPiece.data() + FUsed))
-            FUsed += size;
-        else
-            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(line) : line.toUtf8());
-        if (Room() < 2)
-            Flush();
-        FPiece.data()[FUsed++] = '\r';
-        FPiece.data()[FUsed++] = '\n';
+        char *end = FPiece.data() + FUsed + size;
+        end[0] = '\r';
+        end[1] = '\n';
+        FUsed += size + 2;
     }
 
     void Finish() { Flush(); }
@@ -422,6 +401,22 @@ private:
         }
         std::copy(bytes.begin(), bytes.end(), FPiece.data() + FUsed);
         FUsed += bytes.size();
+    }
+
+    Q_DECL_COLD_FUNCTION void AddOther(QStringView line)
+    {
+        if (FUtf16) {
+            AddUtf16(line);
+            return;
+        }
+        const qsizetype size = line.size();
+        if (Room() < size + 2)
+            Flush();
+        if (Room() >= size + 2 && NarrowAscii(line, FPiece.data() + FUsed))
+            FUsed += size;
+        else
+            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(line) : line.toUtf8());
+        Append("\r\n");
     }
 
     void AddUtf16(QStringView line)
