@@ -11,20 +11,20 @@ namespace {
 // The ends in the string count in 32 bits.
 constexpr qsizetype MaxTextLength = std::numeric_limits<quint32>::max();
 
-char FirstCode(QStringView line)
+} // namespace
+
+char TLineStore::FirstCode(QStringView line)
 {
     if (line.isEmpty())
         return 0;
     const char16_t first = line.front().unicode();
-    return char(first == 0 || first >= 0x80 ? 0x80 : first);
+    return char(first == 0 || first >= OtherCode ? OtherCode : first);
 }
-
-} // namespace
 
 void TLineStore::KeepApart(qsizetype index, const QString &text)
 {
     FApart.insert(index, text);
-    FFirsts[index] = KeptApart;
+    FFirsts[index] = char(KeptApart | FirstCode(text));
 }
 
 QStringView TLineStore::LineApart(qsizetype index) const
@@ -58,7 +58,7 @@ void TLineStore::Remove(qsizetype index)
     // The next line begins where this one began once this one is gone, and would take its
     // characters in: it keeps its own apart instead.
     const qsizetype next = index + 1;
-    if (next < Count() && FFirsts.at(next) != KeptApart && End(index) > Start(index))
+    if (next < Count() && !(uchar(FFirsts[next]) & KeptApart) && End(index) > Start(index))
         KeepApart(next, Line(next).toString());
 
     FEnds.erase(FEnds.begin() + index);

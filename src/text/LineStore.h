@@ -21,18 +21,15 @@ public:
     // Valid until the lines next change.
     QStringView Line(qsizetype index) const
     {
-        if (FFirsts[index] == KeptApart)
+        if (uchar(FFirsts[index]) & KeptApart)
             return LineApart(index);
         return QStringView(FText).sliced(Start(index), End(index) - Start(index));
     }
     // The line's first character, U+0000 for an empty line.
     QChar FirstChar(qsizetype index) const
     {
-        const char16_t code = uchar(FFirsts[index]);
-        if (code < OtherFirst)
-            return QChar(code);
-        const QStringView line = Line(index);
-        return line.isEmpty() ? QChar() : line.front();
+        const char16_t first = First(index);
+        return first != OtherFirst ? QChar(first) : Line(index).front();
     }
     void Replace(qsizetype index, const QString &text);
     void Append(QStringView text);
@@ -44,15 +41,14 @@ public:
 
     // Calls `visit(index, line)` for every line in order, as long as it gives true; lines whose
     // first character `mayVisit(first)` refuses are passed over unread. `first` is U+0000 for an
-    // empty line, and any character from U+0080 on stands for one that is not known without
-    // reading the line: one that is not ASCII, U+0000 at the start of a line, or any character of
-    // a line kept apart.
+    // empty line, and U+0080 stands for every character that is not known without reading the
+    // line: U+0000, U+007F and every character beyond ASCII.
     template <typename TMayVisit, typename TVisit>
     void ForEach(TMayVisit mayVisit, TVisit visit) const
     {
         const qsizetype count = Count();
         for (qsizetype index = 0; index < count; ++index) {
-            if (mayVisit(char16_t(uchar(FFirsts[index]))) && !visit(index, Line(index)))
+            if (mayVisit(First(index)) && !visit(index, Line(index)))
                 return;
         }
     }
@@ -63,12 +59,20 @@ public:
     }
 
 private:
-    // First-character codes beyond ASCII.
+    // A line's byte holds its first character in the low seven bits, if ASCII from U+0001 to
+    // U+007E, else OtherCode (0 for an empty line), and KeptApart in the high bit.
+    static constexpr uchar OtherCode = 0x7F;
+    static constexpr uchar KeptApart = 0x80;
     static constexpr char16_t OtherFirst = 0x80;
-    static constexpr char KeptApart = char(0x81);
 
+    char16_t First(qsizetype index) const
+    {
+        const uchar code = uchar(FFirsts[index]) & ~KeptApart;
+        return code == OtherCode ? OtherFirst : code;
+    }
     qsizetype End(qsizetype index) const { return FEnds[index]; }
     qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
+    static char FirstCode(QStringView line);
     void KeepApart(qsizetype index, const QString &text);
     QStringView LineApart(qsizetype index) const;
 
