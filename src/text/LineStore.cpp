@@ -21,15 +21,31 @@ char TLineStore::FirstCode(QStringView line)
     return char(first == 0 || first >= OtherCode ? OtherCode : first);
 }
 
+std::vector<TLineStore::TApartLine>::const_iterator TLineStore::FindApart(qsizetype index) const
+{
+    return std::lower_bound(FApart.cbegin(), FApart.cend(), index,
+                            [](const TApartLine &line, qsizetype wanted) { return line.first < wanted; });
+}
+
+// Lines are mostly replaced from the first to the last, as a pass over them goes: such a line
+// joins the end of the list.
 void TLineStore::KeepApart(qsizetype index, const QString &text)
 {
-    FApart.insert(index, text);
+    if (FApart.empty() || FApart.back().first < index) {
+        FApart.emplace_back(index, text);
+    } else {
+        const auto found = FApart.begin() + (FindApart(index) - FApart.cbegin());
+        if (found != FApart.end() && found->first == index)
+            found->second = text;
+        else
+            FApart.emplace(found, index, text);
+    }
     FFirsts[index] = char(KeptApart | FirstCode(text));
 }
 
 QStringView TLineStore::LineApart(qsizetype index) const
 {
-    return *FApart.constFind(index);
+    return FindApart(index)->second;
 }
 
 void TLineStore::Replace(qsizetype index, const QString &text)
@@ -63,16 +79,12 @@ void TLineStore::Remove(qsizetype index)
 
     FEnds.erase(FEnds.begin() + index);
     FFirsts.erase(FFirsts.begin() + index);
-    FApart.remove(index);
+    auto apart = FApart.begin() + (FindApart(index) - FApart.cbegin());
+    if (apart != FApart.end() && apart->first == index)
+        apart = FApart.erase(apart);
     // The lines apart behind it move up one.
-    QList<qsizetype> moved;
-    for (auto it = FApart.cbegin(); it != FApart.cend(); ++it) {
-        if (it.key() > index)
-            moved.append(it.key());
-    }
-    std::sort(moved.begin(), moved.end());
-    for (const qsizetype key : moved)
-        FApart.insert(key - 1, FApart.take(key));
+    for (; apart != FApart.end(); ++apart)
+        --apart->first;
 }
 
 void TLineStore::Clear()
@@ -80,7 +92,7 @@ void TLineStore::Clear()
     FText = QString();
     FEnds = std::vector<quint32>();
     FFirsts = std::vector<char>();
-    FApart = QHash<qsizetype, QString>();
+    FApart = std::vector<TApartLine>();
 }
 
 // Growing, the arrays would be copied, for a moment twice in memory: reserved whole, they are

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QStringView>
 
+#include <utility>
 #include <vector>
 
 // The lines of a text as a file of a million lines can afford them: no string a line, but one
@@ -23,7 +23,7 @@ public:
     {
         if (uchar(FFirsts[index]) & KeptApart)
             return LineApart(index);
-        return QStringView(FText).sliced(Start(index), End(index) - Start(index));
+        return PackedLine(index);
     }
     // The line's first character, U+0000 for an empty line.
     QChar FirstChar(qsizetype index) const
@@ -46,10 +46,20 @@ public:
     template <typename TMayVisit, typename TVisit>
     void ForEach(TMayVisit mayVisit, TVisit visit) const
     {
+        // The lines apart are met in the order they are kept in.
+        auto apart = FApart.cbegin();
         const qsizetype count = Count();
         for (qsizetype index = 0; index < count; ++index) {
-            if (mayVisit(First(index)) && !visit(index, Line(index)))
+            if (!mayVisit(First(index)))
+                continue;
+            if (uchar(FFirsts[index]) & KeptApart) {
+                while (apart->first < index)
+                    ++apart;
+                if (!visit(index, QStringView(apart->second)))
+                    return;
+            } else if (!visit(index, PackedLine(index))) {
                 return;
+            }
         }
     }
     template <typename TVisit>
@@ -70,6 +80,10 @@ private:
         const uchar code = uchar(FFirsts[index]) & ~KeptApart;
         return code == OtherCode ? OtherFirst : code;
     }
+    QStringView PackedLine(qsizetype index) const
+    {
+        return QStringView(FText).sliced(Start(index), End(index) - Start(index));
+    }
     qsizetype End(qsizetype index) const { return FEnds[index]; }
     qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
     static char FirstCode(QStringView line);
@@ -80,6 +94,9 @@ private:
     QString FText;
     std::vector<quint32> FEnds;
     std::vector<char> FFirsts;
-    // The lines kept apart, by their index.
-    QHash<qsizetype, QString> FApart;
+    using TApartLine = std::pair<qsizetype, QString>;
+    std::vector<TApartLine>::const_iterator FindApart(qsizetype index) const;
+
+    // The lines kept apart, with their indexes, in the order of the lines.
+    std::vector<TApartLine> FApart;
 };
