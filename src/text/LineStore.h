@@ -8,9 +8,10 @@
 
 // The lines of a text as a file of a million lines can afford them: no string a line, but one
 // string of all their characters, one line after the other without breaks, and beside it five
-// bytes a line, each kind in an array of its own: where the line ends in that string, and what
-// its first character is. A pass that passes over most lines by their first character, as the
-// passes over a configuration file's comments do, reads little more than one byte a line.
+// bytes a line, each kind in an array of its own: where the line ends in that string, and a byte
+// for what its first character is and whether it is kept apart. A pass that passes over most
+// lines by their first character, as the passes over a configuration file's comments do, reads
+// little more than one byte a line.
 //
 // A line that is replaced keeps its place in the string, and its new text is kept apart, as is
 // the line behind a removed one whose start in the string would otherwise be lost. Copies share
@@ -87,16 +88,16 @@ private:
     qsizetype End(qsizetype index) const { return FEnds[index]; }
     qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
     static char FirstCode(QStringView line);
+
+    using TApartLine = std::pair<qsizetype, QString>;
     void KeepApart(qsizetype index, const QString &text);
     QStringView LineApart(qsizetype index) const;
+    std::vector<TApartLine>::const_iterator FindApart(qsizetype index) const;
 
     // Its characters from the end of the last line on are room for more, not yet written.
     QString FText;
     std::vector<quint32> FEnds;
     std::vector<char> FFirsts;
-    using TApartLine = std::pair<qsizetype, QString>;
-    std::vector<TApartLine>::const_iterator FindApart(qsizetype index) const;
-
     // The lines kept apart, with their indexes, in the order of the lines.
     std::vector<TApartLine> FApart;
 };
