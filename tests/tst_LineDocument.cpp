@@ -656,7 +656,7 @@ void TestLineDocument::editsOfLoadedLinesSave()
     QCOMPARE(FileBytes(path), "\xEF\xBB\xBF\xC3\xA4=\xC3\xA4\r\n" + run.mid(5) + "\xC3\xA4=\xE4\xB8\xAD\r\n" + run);
 }
 
-// Lines are views into the loaded text and into stored strings, which copies share.
+// Copies share the loaded characters: each keeps its lines whatever the other does.
 void TestLineDocument::copiesKeepTheirLines()
 {
     const QStringList lines{u"a=1"_s, u"b=2"_s, u"c=3"_s};
