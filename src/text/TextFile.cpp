@@ -260,6 +260,8 @@ qsizetype CompleteLinesEnd(QByteArrayView bytes, qsizetype from, bool atEnd)
 // in the cache. The first piece that is not ASCII decides on the rest of the file, decoded whole.
 TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncoding encoding, const TLineSink &sink)
 {
+    // An ASCII text reads alike either way; what the system reads such a file as decides.
+    const auto asciiEncoding = [encoding] { return encoding == TTextEncoding::None ? UnmarkedEncoding({}) : encoding; };
     QString units;
     // The bytes of `pending` before this are ASCII and hold no break but a last CR.
     qsizetype scanned = 0;
@@ -277,14 +279,13 @@ TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncodi
                     reader.ReadRest(pending);
                     DecodeUtf8(QByteArrayView(pending).sliced(null + 1));
                 }
-                return encoding == TTextEncoding::None ? UnmarkedEncoding({}) : encoding;
+                return asciiEncoding();
             }
             pending.remove(0, complete);
         }
         scanned = pending.size();
         if (atEnd)
-            // An ASCII text reads alike either way; what the system reads such a file as decides.
-            return encoding == TTextEncoding::None ? UnmarkedEncoding({}) : encoding;
+            return asciiEncoding();
         atEnd = !reader.ReadMore(pending);
     }
 
@@ -344,9 +345,6 @@ bool NarrowAscii(QStringView text, char *out)
 
 using TByteSink = std::function<void(QByteArrayView bytes)>;
 
-// The lines of a configuration file are shorter than this, nearly all.
-constexpr qsizetype ShortLine = 256;
-
 // Encodes lines, each followed by CR LF, behind the encoding's mark, into pieces of a file's bytes
 // that go to a sink as they fill. ASCII is the same in every byte encoding and goes straight into
 // the piece; a line that is not ASCII is encoded on its own.
@@ -361,18 +359,20 @@ public:
         Append(SavedMark(encoding));
     }
 
-    // The usual line, ASCII and short, goes straight into the piece; the rest takes AddOther.
     void Add(QStringView line)
     {
-        const qsizetype size = line.size();
-        if (FUtf16 || size > ShortLine || Room() < size + 2 || !NarrowAscii(line, FPiece.data() + FUsed)) {
-            AddOther(line);
+        if (FUtf16) {
+            AddUtf16(line);
             return;
         }
-        char *end = FPiece.data() + FUsed + size;
-        end[0] = '\r';
-        end[1] = '\n';
-        FUsed += size + 2;
+        const qsizetype size = line.size();
+        if (Room() < size + 2)
+            Flush();
+        if (Room() >= size + 2 && NarrowAscii(line, FPiece.data() + FUsed))
+            FUsed += size;
+        else
+            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(line) : line.toUtf8());
+        Append("\r\n");
     }
 
     void Finish() { Flush(); }
@@ -401,22 +401,6 @@ private:
         }
         std::copy(bytes.begin(), bytes.end(), FPiece.data() + FUsed);
         FUsed += bytes.size();
-    }
-
-    Q_DECL_COLD_FUNCTION void AddOther(QStringView line)
-    {
-        if (FUtf16) {
-            AddUtf16(line);
-            return;
-        }
-        const qsizetype size = line.size();
-        if (Room() < size + 2)
-            Flush();
-        if (Room() >= size + 2 && NarrowAscii(line, FPiece.data() + FUsed))
-            FUsed += size;
-        else
-            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(line) : line.toUtf8());
-        Append("\r\n");
     }
 
     void AddUtf16(QStringView line)
