@@ -98,7 +98,7 @@ void TestAliasFolders::assign_data()
         << u"/srv/db/hv_sec.db"_s;
     QTest::newRow("Yes on an existing path keeps its file name and spelling of the line")
         << 1 << u"/srv/db"_s << mrYes
-        << QStringList({u"# Aliases"_s, u"hv=/srv/db/main.fdb"_s, u"pq_items="_s, u"employee=/srv/employee.fdb"_s})
+        << QStringList({u"# Aliases"_s, u"HV=/srv/db/main.fdb"_s, u"pq_items="_s, u"employee=/srv/employee.fdb"_s})
         << u"/srv/db/main.fdb"_s;
     QTest::newRow("Yes on a line left empty: set in place")
         << 4 << u"/srv/db"_s << mrYes

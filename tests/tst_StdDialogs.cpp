@@ -6,8 +6,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -65,6 +67,8 @@ private slots:
     void errorBoxTitledWithProgramName();
     void folderPickerClearsDirectory();
     void browserGivesFolderWithoutTrailingSeparator();
+    void browserConfirmsOnlyAChosenFolder_data();
+    void browserConfirmsOnlyAChosenFolder();
 };
 
 void TestStdDialogs::errorBoxText_data()
@@ -206,6 +210,7 @@ void TestStdDialogs::folderPickerClearsDirectory()
 void TestStdDialogs::browserGivesFolderWithoutTrailingSeparator()
 {
     QTemporaryDir folder;
+    // The user types the folder into the name field and confirms.
     const auto pick = [](const QString &directory, bool confirm, QString *caption, QString *startedAt) {
         QTimer::singleShot(0, [=] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
@@ -213,7 +218,7 @@ void TestStdDialogs::browserGivesFolderWithoutTrailingSeparator()
                 qFatal("no folder browser shown");
             *caption = dialog->windowTitle();
             *startedAt = dialog->directory().absolutePath();
-            dialog->setDirectory(directory);
+            dialog->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(directory);
             QMetaObject::invokeMethod(dialog, confirm ? "accept" : "reject");
         });
         return TQtStdDialogs().BrowseForFolder(u"Datenbank-Ordner"_s);
@@ -226,6 +231,57 @@ void TestStdDialogs::browserGivesFolderWithoutTrailingSeparator()
     // Nothing from the earlier pick: the browser starts at the root again.
     QCOMPARE(startedAt, QDir::rootPath());
     QCOMPARE(pick(folder.path(), false, &caption, &startedAt), std::nullopt);
+}
+
+// The browser opens at the root with nothing selected; confirming that would hand back a folder
+// nobody chose. Each row is one way of choosing, after which confirming works.
+void TestStdDialogs::browserConfirmsOnlyAChosenFolder_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("typed") << u"typed"_s;
+    QTest::newRow("gone into") << u"entered"_s;
+    QTest::newRow("selected") << u"selected"_s;
+}
+
+void TestStdDialogs::browserConfirmsOnlyAChosenFolder()
+{
+    QFETCH(QString, how);
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(u"db"_s));
+    const QString chosen = folder.path() + u"/db"_s;
+
+    bool enabledAtFirst = true, openAfterFirstConfirm = false, enabledWhenChosen = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            qFatal("no folder browser shown");
+        QPushButton *confirm = dialog->findChild<QDialogButtonBox *>(u"buttonBox"_s)->button(QDialogButtonBox::Open);
+        enabledAtFirst = confirm->isEnabled();
+        QMetaObject::invokeMethod(dialog, "accept");
+        // Enter in the empty name field confirms too, or would.
+        QTest::keyClick(dialog->findChild<QLineEdit *>(u"fileNameEdit"_s), Qt::Key_Return);
+        openAfterFirstConfirm = dialog->isVisible();
+        if (how == u"typed"_s) {
+            dialog->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(chosen);
+        } else if (how == u"entered"_s) {
+            emit dialog->directoryEntered(chosen);
+            dialog->setDirectory(chosen);
+        } else {
+            dialog->setDirectory(folder.path());
+            emit dialog->currentChanged(chosen);
+            dialog->selectFile(u"db"_s);
+        }
+        enabledWhenChosen = confirm->isEnabled();
+        QMetaObject::invokeMethod(dialog, "accept");
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    const std::optional<QString> result = TQtStdDialogs().BrowseForFolder(u"Datenbank-Ordner"_s);
+
+    QVERIFY(!enabledAtFirst);
+    QVERIFY(openAfterFirstConfirm);
+    QVERIFY(enabledWhenChosen);
+    QCOMPARE(result, std::optional<QString>(chosen));
 }
 
 QTEST_MAIN(TestStdDialogs)

@@ -485,6 +485,16 @@ void TestKtFBFunc::aliasPath_data()
     QTest::newRow("opening quote only") << u"\"/srv/hv.db"_s << u"\"/srv/hv.db"_s;
     QTest::newRow("closing quote only") << u"/srv/hv.db\""_s << u"/srv/hv.db\""_s;
     QTest::newRow("quotes inside") << u"/srv/\"a\"/hv.db"_s << u"/srv/\"a\"/hv.db"_s;
+    // The server ends the path at a "#" or "{" outside quotes and trims what stands before it.
+    QTest::newRow("comment after the path") << u"/x/old/hv.db   # Stammdaten"_s << u"/x/old/hv.db"_s;
+    QTest::newRow("comment naming a folder")
+        << u"/x/old/hv_mkt.db\t# moved here from /srv/old"_s << u"/x/old/hv_mkt.db"_s;
+    QTest::newRow("comment straight after the path") << u"/x/hv.db#c"_s << u"/x/hv.db"_s;
+    QTest::newRow("brace on the alias line") << u"/x/hv_media.db {"_s << u"/x/hv_media.db"_s;
+    QTest::newRow("comment only") << u"   # nothing yet"_s << u""_s;
+    QTest::newRow("# inside quotes, comment after") << u"\"/n#1/hv.db\"  # c"_s << u"/n#1/hv.db"_s;
+    QTest::newRow("{ inside quotes") << u"\"/n{1/hv.db\""_s << u"/n{1/hv.db"_s;
+    QTest::newRow("quoted blanks kept, comment after") << u"\"/x/hv.db \" # c"_s << u"/x/hv.db "_s;
 }
 
 void TestKtFBFunc::aliasPath()
@@ -520,8 +530,29 @@ void TestKtFBFunc::assignAliasFolder_data()
         << QStringList{"hv=D:\\/old/main.fdb"};
     QTest::newRow("a colon is no separator elsewhere")
         << QStringList{"hv=/old/a:b.fdb"} << "/db/" << QChar(u'/') << "/db/a:b.fdb" << QStringList{"hv=/db/a:b.fdb"};
-    QTest::newRow("empty line takes the path in place") << QStringList{"HV=", "hv_sec=S"} << "/db/" << QChar(u'/')
+    QTest::newRow("empty line takes the path in place") << QStringList{"hv=", "hv_sec=S"} << "/db/" << QChar(u'/')
                                                         << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
+    // The server matches alias names by exact letter case: a hand-written spelling stays.
+    QTest::newRow("name keeps its letter case") << QStringList{"HV=/old/main.fdb", "hv_sec=S"} << "/db/" << QChar(u'/')
+                                                << "/db/main.fdb" << QStringList{"HV=/db/main.fdb", "hv_sec=S"};
+    QTest::newRow("empty line keeps its letter case")
+        << QStringList{"Hv="} << "/db/" << QChar(u'/') << "/db/hv.db" << QStringList{"Hv=/db/hv.db"};
+    QTest::newRow("comment stays behind the new path")
+        << QStringList{"hv=/x/old/hv.db   # Stammdaten"} << "/x/new/" << QChar(u'/') << "/x/new/hv.db"
+        << QStringList{"hv=/x/new/hv.db   # Stammdaten"};
+    QTest::newRow("a folder in the comment is no path")
+        << QStringList{"hv=/x/old/main.fdb   # moved here from /srv/old"} << "/x/new/" << QChar(u'/')
+        << "/x/new/main.fdb" << QStringList{"hv=/x/new/main.fdb   # moved here from /srv/old"};
+    QTest::newRow("Windows path with comment") << QStringList{"hv=C:\\Old\\main.fdb # Stamm"} << "D:\\" << QChar(u'\\')
+                                               << "D:\\main.fdb" << QStringList{"hv=D:\\main.fdb # Stamm"};
+    QTest::newRow("brace stays on the alias line")
+        << QStringList{"hv=/x/hv.db {", "SecurityDatabase=hv_sec", "}"} << "/y/" << QChar(u'/') << "/y/hv.db"
+        << QStringList{"hv=/y/hv.db {", "SecurityDatabase=hv_sec", "}"};
+    QTest::newRow("comment only takes the catalogue's file name")
+        << QStringList{"hv=# later"} << "/db/" << QChar(u'/') << "/db/hv.db" << QStringList{"hv=/db/hv.db # later"};
+    QTest::newRow("quoted path with comment, # in the new folder")
+        << QStringList{"hv=\"/a#1/main.fdb\"  # c"} << "/b#2/" << QChar(u'/') << "/b#2/main.fdb"
+        << QStringList{"hv=\"/b#2/main.fdb\"  # c"};
     QTest::newRow("empty quotes take the path in place") << QStringList{"hv=\"\"", "hv_sec=S"} << "/db/" << QChar(u'/')
                                                          << "/db/hv.db" << QStringList{"hv=/db/hv.db", "hv_sec=S"};
     QTest::newRow("new line with # quoted, block behind it")

@@ -8,6 +8,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 // Characters handed to the editor at a time: the whole text in one string would be a second
@@ -26,7 +28,74 @@ int PieceEnd(const TLineDocument &document, int first)
     return last;
 }
 
+// The characters at which the editor begins a new paragraph, besides the line breaks that no
+// line of a document holds.
+bool BreaksParagraph(QChar c)
+{
+    return c == QChar::ParagraphSeparator || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1;
+}
+
+qsizetype ParagraphBreaks(QStringView line)
+{
+    return std::count_if(line.begin(), line.end(), BreaksParagraph);
+}
+
+// Whether the paragraphs from `at` on are the line as the editor shows it.
+bool ShowsLine(const QStringList &blocks, qsizetype at, QStringView line)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        if (i < line.size() && !BreaksParagraph(line[i]))
+            continue;
+        if (at >= blocks.size() || blocks[at] != line.sliced(start, i - start))
+            return false;
+        ++at;
+        start = i + 1;
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<QStringList> TRawTextView::TakenOverLines(const TLineDocument &document, const QStringList &blocks)
+{
+    const int count = document.Count();
+    bool anyBreaks = false;
+    for (int i = 0; i < count && !anyBreaks; ++i)
+        anyBreaks = ParagraphBreaks(document.Line(i)) > 0;
+    if (!anyBreaks)
+        return blocks;
+
+    // The unchanged lines before and after the typed ones, each line with its paragraphs.
+    int first = 0;
+    qsizetype firstBlock = 0;
+    while (first < count && ShowsLine(blocks, firstBlock, document.Line(first))) {
+        firstBlock += ParagraphBreaks(document.Line(first)) + 1;
+        ++first;
+    }
+    int last = count;
+    qsizetype lastBlock = blocks.size();
+    while (last > first) {
+        const qsizetype parts = ParagraphBreaks(document.Line(last - 1)) + 1;
+        if (lastBlock - parts < firstBlock || !ShowsLine(blocks, lastBlock - parts, document.Line(last - 1)))
+            break;
+        lastBlock -= parts;
+        --last;
+    }
+    for (int i = first; i < last; ++i) {
+        if (ParagraphBreaks(document.Line(i)) > 0)
+            return std::nullopt;
+    }
+
+    QStringList lines;
+    lines.reserve(first + (lastBlock - firstBlock) + (count - last));
+    for (int i = 0; i < first; ++i)
+        lines.append(document.Get(i));
+    lines.append(blocks.mid(firstBlock, lastBlock - firstBlock));
+    for (int i = last; i < count; ++i)
+        lines.append(document.Get(i));
+    return lines;
+}
 
 TRawTextView::TRawTextView(QPlainTextEdit &editor, const TLineDocument &document)
     : QObject(&editor),
@@ -70,6 +139,12 @@ void TRawTextView::TakenOver()
 {
     FEditor.document()->setModified(false);
     FFilledRevision.reset();
+}
+
+void TRawTextView::DropTypedText()
+{
+    FFilledRevision.reset();
+    FRefillPending = true;
 }
 
 bool TRawTextView::eventFilter(QObject *watched, QEvent *event)

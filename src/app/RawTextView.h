@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 #include <optional>
 
 class QPlainTextEdit;
@@ -26,6 +27,16 @@ public:
     bool HasTypedText() const;
     // The typed text went into the document; the editor keeps it as typed until the next refill.
     void TakenOver();
+    // Forgets typed text without taking it over: the editor is refilled before it is next looked
+    // at, and until then holds nothing to take over.
+    void DropTypedText();
+
+    // The document's lines after taking over the editor's `blocks` (its paragraphs). The editor
+    // breaks a line at U+2029, U+FDD0 and U+FDD1, so a line of the document that holds one of
+    // them shows as several paragraphs; such a line comes back as it was when the user left it
+    // alone, that is, when it stands in the unchanged run before or after everything typed.
+    // Nothing when such a line lies within the typed text, where no one can tell its parts.
+    static std::optional<QStringList> TakenOverLines(const TLineDocument &document, const QStringList &blocks);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
@@ -405,7 +406,9 @@ void TParvexDlg::SetCurPage(int page)
             Text(QStringLiteral("FolderDialogDescr"), QStringLiteral("Choice Folder Of Firebird Installation"));
     }
     EditBtn->setEnabled(shown.Document.Count() > 0);
-    shown.View->Refill();
+    // Typed text the document could not take stays in the editor, for the user to put right.
+    if (!shown.View->HasTypedText())
+        shown.View->Refill();
     // A new parent hides a widget until it is shown again.
     EditBtn->move(5, 3);
     EditBtn->show();
@@ -418,14 +421,26 @@ void TParvexDlg::SetFirebirdFolder(const QString &folder)
     if (folder.isEmpty())
         return;
     FFirebirdFolder = folder.endsWith(FolderSeparator()) ? folder : folder + FolderSeparator();
-    SetConfigFileName(FFirebirdFolder + QStringLiteral("firebird.conf"));
-    SetAliasFileName(FFirebirdFolder + QStringLiteral("databases.conf"));
+    // Both pages move to the new folder even when a file of it cannot be read: a page of the old
+    // folder beside one of the new would have Save write across folders.
+    QStringList failures;
+    const auto load = [&failures](const std::function<void()> &setFileName) {
+        try {
+            setFileName();
+        } catch (const ETessaroError &error) {
+            failures.append(error.Message());
+        }
+    };
+    load([this] { SetConfigFileName(FFirebirdFolder + QStringLiteral("firebird.conf")); });
+    load([this] { SetAliasFileName(FFirebirdFolder + QStringLiteral("databases.conf")); });
+    if (!failures.isEmpty())
+        throw ETessaroError(failures.join(u'\n'));
 }
 
 void TParvexDlg::SetConfigFileName(const QString &fileName)
 {
+    const auto enableEdit = qScopeGuard([this] { EditBtn->setEnabled(FConfigItems.Count() > 0); });
     SetFileName(FConfigPage, fileName);
-    EditBtn->setEnabled(FConfigItems.Count() > 0);
 }
 
 void TParvexDlg::SetAliasFileName(const QString &fileName)
@@ -442,25 +457,49 @@ void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
     // A long path is shortened on the tab; the tooltip shows it whole.
     page.TabSet->setTabToolTip(1, caption);
     LoadConfigurationFile(page);
-    (this->*page.FillList)(page.Document);
 }
 
-// The editor shows the file as read, before normalising. That text can only be seen while the
-// page is on screen: any other way to the editor passes CurPage, which refills it.
+// A file that fails to load leaves its page as one without a file, named, empty and shown empty,
+// never as the new name over the old text; Save then leaves the file alone.
 void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
 {
     page.Document.Clear();
-    // A file that fails to load is known as no file: Save asks before it replaces it.
     page.FileStamp = TFileStamp();
-    if (QFileInfo::exists(page.FileName)) {
-        page.Document.LoadFromFile(page.FileName);
-        page.FileStamp = page.Document.FileStamp();
+    page.FileState = TFileState::Unreadable;
+    page.EditedSinceLoad = false;
+    try {
+        if (QFileInfo::exists(page.FileName)) {
+            page.Document.LoadFromFile(page.FileName);
+            page.FileStamp = page.Document.FileStamp();
+            page.FileState = TFileState::Read;
+        } else {
+            page.FileState = TFileState::Missing;
+        }
+    } catch (const ETessaroError &error) {
+        page.Document.Clear();
+        ShowLoadedDocument(page);
+        // The decoding error alone does not say which of the two files it is about.
+        if (dynamic_cast<const EEncodingError *>(&error))
+            throw ETessaroError(FormatWithOneString(Text(QStringLiteral("MsgUndecodableFile"),
+                                                         QStringLiteral("Datei „%s“ kann nicht gelesen werden.")),
+                                                    MessagePath(page.FileName))
+                                + u' ' + error.Message());
+        throw;
     }
+    ShowLoadedDocument(page);
+}
+
+// The editor shows the file as read, before normalising. That text can only be seen while the
+// page is on screen: any other way to the editor passes CurPage, which refills it. Typed text of
+// the file before is gone either way.
+void TParvexDlg::ShowLoadedDocument(TDocumentPage &page)
+{
     if (page.TabSet->isVisible())
         page.View->FillNow();
     else
         page.View->Refill();
     NormalizeLines(page.Document);
+    (this->*page.FillList)(page.Document);
 }
 
 // What the user typed in the raw text becomes the document, and the list shows it.
@@ -468,13 +507,33 @@ void TParvexDlg::TakeOverEditor(TDocumentPage &page)
 {
     if (!page.View->HasTypedText())
         return;
+    const std::optional<QStringList> lines = TRawTextView::TakenOverLines(page.Document, EditorLines(page.Editor));
+    if (!lines) {
+        // Taking the text as the editor shows it would split lines the user may not even have
+        // seen; the document stays as it is and the typed text stays in the editor.
+        FDialogs.ShowErrorBox(ErrorBoxText(FormatWithOneString(
+            Text(QStringLiteral("MsgRawTextNotTakenOver"),
+                 QStringLiteral("Die Änderungen am Text von „%s“ werden nicht übernommen: eine geänderte Zeile "
+                                "enthält ein Zeichen, das die Textansicht als Zeilenumbruch zeigt (U+2029, U+FDD0 "
+                                "oder U+FDD1). Machen Sie die Änderung an dieser Zeile rückgängig")),
+            MessagePath(page.FileName))));
+        return;
+    }
     page.Document.Clear();
-    page.Document.AddStrings(EditorLines(page.Editor));
+    page.Document.AddStrings(*lines);
     NormalizeLines(page.Document);
     page.View->TakenOver();
     (this->*page.FillList)(page.Document);
-    // A change like any other, so Save writes it.
+    // Save writes it, to this folder's file only.
+    MarkChanged(page, TChangeKind::TypedText);
+}
+
+void TParvexDlg::MarkChanged(TDocumentPage &page, TChangeKind kind)
+{
     page.Changed = true;
+    page.EditedSinceLoad = true;
+    if (kind == TChangeKind::Command)
+        page.ChangedByCommand = true;
 }
 
 void TParvexDlg::pcMainChange(int index)
@@ -503,16 +562,48 @@ void TParvexDlg::LoadBtnClick()
 {
     if (!FFolderPicker.Execute())
         return;
+    // Text typed into the old folder's files has no place in the new folder's: it is neither taken
+    // over by the page switch nor kept to be taken over later.
+    for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
+        page->View->DropTypedText();
     SetCurPage(1);
     SetFirebirdFolder(FFolderPicker.Directory);
 }
 
 void TParvexDlg::SaveBtnClick()
 {
-    // Text typed before any server folder was loaded has no file to go to.
-    for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
-        if (page->Changed && !page->FileName.isEmpty())
-            SaveDocument(*page);
+    // Text typed before any server folder was loaded has no file to go to. The flags of commands
+    // outlive a Load; in the new folder they rewrite a file that was read, but create no file and
+    // replace no unreadable one.
+    QStringList unreadable;
+    for (TDocumentPage *page : {&FConfigPage, &FAliasPage}) {
+        if (!page->Changed || page->FileName.isEmpty())
+            continue;
+        switch (page->FileState) {
+        case TFileState::None:
+            break;
+        case TFileState::Missing:
+            if (page->EditedSinceLoad)
+                SaveDocument(*page);
+            break;
+        case TFileState::Read:
+            if (page->ChangedByCommand || page->EditedSinceLoad)
+                SaveDocument(*page);
+            break;
+        case TFileState::Unreadable:
+            if (page->EditedSinceLoad)
+                unreadable.append(FormatWithOneString(
+                    Text(QStringLiteral("MsgUnreadableNotSaved"),
+                         QStringLiteral("„%s“ wurde nicht gespeichert: die Datei konnte beim Laden nicht gelesen "
+                                        "werden, und die Änderungen würden ihren Inhalt ersetzen")),
+                    MessagePath(page->FileName)));
+            break;
+        }
+        if (page->FileStamp.Exists)
+            page->FileState = TFileState::Read;
+    }
+    if (!unreadable.isEmpty())
+        throw ETessaroError(unreadable.join(u'\n'));
 }
 
 // Another program, or a second window on the same folder, may have written the file since it was
@@ -521,9 +612,13 @@ void TParvexDlg::SaveBtnClick()
 // saved, the file as written is the one known.
 void TParvexDlg::SaveDocument(TDocumentPage &page)
 {
-    if (FileStampOf(page.FileName) != page.FileStamp && !ConfirmOverwrite(page.FileName))
+    // The file as it is now is the one the user agreed to replace, asked or not. Should another
+    // program write it while the question is open or the save runs, the save stops there with an
+    // error instead of undoing that change unasked.
+    const TFileStamp accepted = FileStampOf(page.FileName);
+    if (accepted != page.FileStamp && !ConfirmOverwrite(page.FileName))
         return;
-    page.Document.SaveToFile(page.FileName);
+    page.Document.SaveToFile(page.FileName, accepted);
     page.FileStamp = page.Document.FileStamp();
 }
 
@@ -652,7 +747,7 @@ void TParvexDlg::EditConfigItemCommand()
     SetConfigValue(FConfigItems, FCurItem.ConfigKey, FCurItem.ConfigValue);
     FConfigPage.View->Refill();
     row->setText(1, FCurItem.ConfigValue);
-    FConfigChanged = true;
+    MarkChanged(FConfigPage, TChangeKind::Command);
 }
 
 void TParvexDlg::ResetBtnClick()
@@ -664,7 +759,7 @@ void TParvexDlg::ResetBtnClick()
     FConfigItems.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
     FConfigPage.View->Refill();
-    FConfigChanged = true;
+    MarkChanged(FConfigPage, TChangeKind::Command);
 }
 
 // ---- Alias list ----------------------------------------------------------------------------
@@ -700,7 +795,7 @@ void TParvexDlg::UpdateAliasesCommand()
         AssignAllAliasFolders(folder);
     }
     FAliasPage.View->Refill();
-    FAliasChanged = true;
+    MarkChanged(FAliasPage, TChangeKind::Command);
 }
 
 void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)

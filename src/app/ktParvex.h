@@ -64,10 +64,24 @@ protected:
 private:
     // One of the two documents with the widgets that show it: the alias page and the parameter
     // page work alike.
+    // What became of the page's file at the last Load.
+    enum class TFileState {
+        None, // no folder loaded yet
+        Missing, // there was no file
+        Read, // the document holds the file's lines
+        Unreadable, // it could not be read or decoded: the document is empty and is never saved
+    };
     struct TDocumentPage {
         TLineDocument Document{};
         QString FileName{}; // the full path
-        bool Changed = false; // changed since start; Save writes the document then
+        bool Changed = false; // changed since start, by a command or by typed text
+        // Changed by Edit, Reset or a folder assignment since start. Like the design's changed
+        // flag, it outlives a Load: Save then writes the new folder's file again, normalised.
+        bool ChangedByCommand = false;
+        // Changed since the file was loaded, typed text taken over included. Typed text counts in
+        // the folder it was typed for only, and no file is made or replaced for a flag alone.
+        bool EditedSinceLoad = false;
+        TFileState FileState = TFileState::None;
         TFileStamp FileStamp{}; // the file as this window last loaded or saved it
         QTabWidget *TabSet = nullptr; // the list page at index 0, the raw text page at 1
         QWidget *ListPanel = nullptr; // above the list: EditBtn's place
@@ -95,7 +109,10 @@ private:
     QString Text(const QString &key, const QString &fallback) const;
     void SetFileName(TDocumentPage &page, const QString &fileName);
     void LoadConfigurationFile(TDocumentPage &page);
+    void ShowLoadedDocument(TDocumentPage &page);
     void TakeOverEditor(TDocumentPage &page);
+    enum class TChangeKind { Command, TypedText };
+    void MarkChanged(TDocumentPage &page, TChangeKind kind);
 
     void pcMainChange(int index);
     void pcConfigChange(int index);

@@ -196,11 +196,31 @@ QString AliasValue(const QString &path)
     return needsQuotes ? u'"' % path % u'"' : path;
 }
 
-QString AliasPath(const QString &value)
+TAliasValueParts SplitAliasValue(QStringView value)
 {
-    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-        return value.mid(1, value.size() - 2);
-    return value;
+    // The server counts the quotes: inside the first pair, "#" and "{" are part of the path.
+    qsizetype end = value.size();
+    int quotes = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == u'"') {
+            ++quotes;
+        } else if ((c == u'#' || c == u'{') && quotes != 1) {
+            end = i;
+            break;
+        }
+    }
+    const QStringView path = Trim(value.first(end));
+    const qsizetype pathEnd = path.isEmpty() ? 0 : path.data() - value.data() + path.size();
+    return {path, value.sliced(pathEnd)};
+}
+
+QString AliasPath(QStringView value)
+{
+    const QStringView path = SplitAliasValue(value).Path;
+    if (path.size() >= 2 && path.startsWith(u'"') && path.endsWith(u'"'))
+        return path.sliced(1, path.size() - 2).toString();
+    return path.toString();
 }
 
 QStringList AliasPaths(const TLineDocument &document, const QStringList &keys)
@@ -222,17 +242,24 @@ QString DatabaseFileName(const QString &path, QChar separator)
 QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator, const QString &key,
                           int index)
 {
-    const QString current = AliasPath(document.Values(key));
-    if (!current.isEmpty()) {
-        const QString path = folder + DatabaseFileName(current, separator);
-        document.SetValues(key, AliasValue(path));
+    const int line = document.IndexOfName(key);
+    if (line < 0) {
+        const QString path = folder + QString::fromLatin1(AliasCatalog.at(std::size_t(index)).FileName);
+        AddAlias(document, key, path);
         return path;
     }
-    const QString path = folder + QString::fromLatin1(AliasCatalog.at(std::size_t(index)).FileName);
+    const QString text = document.Get(line);
+    const qsizetype separatorAt = text.indexOf(u'=');
+    const TAliasValueParts value = SplitAliasValue(QStringView(text).sliced(separatorAt + 1));
+    const QString current = AliasPath(value.Path);
     // A line left empty by hand gets the path in place; a second line would stay hidden.
-    if (document.IndexOfName(key) >= 0)
-        document.SetValues(key, AliasValue(path));
-    else
-        AddAlias(document, key, path);
+    const QString path = folder
+        + (current.isEmpty() ? QString::fromLatin1(AliasCatalog.at(std::size_t(index)).FileName)
+                             : DatabaseFileName(current, separator));
+    // A comment that stood straight after the "=" of an empty line is set off from the new path.
+    const bool needsBlank = !value.Rest.isEmpty() && value.Rest.front().unicode() > u' ';
+    document.Put(line,
+                 QStringView(text).first(separatorAt) % u'=' % AliasValue(path)
+                     % (needsBlank ? QStringView(u" ") : QStringView()) % value.Rest);
     return path;
 }

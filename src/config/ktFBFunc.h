@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <array>
 
 // The parameter shown and edited: its name, its value in the document (empty without an active
@@ -69,9 +70,18 @@ void AddSecurityBlock(TLineDocument &document);
 // holds "#" or begins or ends with a blank is written in double quotes, any other path as it is.
 QString AliasValue(const QString &path);
 
-// The database path that an alias line's value stands for: the value without the double quotes
-// that enclose it, if they do.
-QString AliasPath(const QString &value);
+// An alias line's value as the server reads it: the path ends at the first "#" (a comment) or "{"
+// (the block's opening brace on the alias line) outside double quotes; the blanks before that
+// belong to the comment, not to the path.
+struct TAliasValueParts {
+    QStringView Path; // trimmed, still in its quotes if it has them
+    QStringView Rest; // the blanks and the comment or brace after the path, to keep as they are
+};
+TAliasValueParts SplitAliasValue(QStringView value);
+
+// The database path that an alias line's value stands for: the value without a comment or brace
+// after it and without the double quotes that enclose it, if they do.
+QString AliasPath(QStringView value);
 
 // The paths of `keys` in `document`, read as AliasPath gives them; empty for a key without a line.
 QStringList AliasPaths(const TLineDocument &document, const QStringList &keys);
@@ -82,6 +92,8 @@ QString DatabaseFileName(const QString &path, QChar separator);
 
 // Points the alias `key`, catalogue row `index`, at `folder` (which ends in `separator`) and
 // returns its new path. An alias with a path keeps its file name; one without takes the
-// catalogue's file name, and a new line (AddAlias) when it has no line at all.
+// catalogue's file name, and a new line (AddAlias) when it has no line at all. A line that is
+// there is rewritten in place with its name spelled as it stands (the server matches alias names
+// by exact letter case) and its comment or brace kept behind the new path.
 QString AssignAliasFolder(TLineDocument &document, const QString &folder, QChar separator, const QString &key,
                           int index);

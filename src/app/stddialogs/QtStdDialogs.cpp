@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -95,6 +96,63 @@ protected:
     }
 };
 
+// Qt's folder dialog confirms the folder it shows when nothing is selected, so it would hand back
+// the folder it opened at without the user having chosen anything. Here a folder counts as chosen
+// once the user selects one, types one or goes into one; until then confirming does nothing.
+class TFolderBrowser : public TCentredFileDialog {
+public:
+    TFolderBrowser(QWidget *owner, const QString &caption, const QString &folder)
+        : TCentredFileDialog(owner, caption, folder)
+    {
+        setFileMode(QFileDialog::Directory);
+        setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+        connect(this, &QFileDialog::currentChanged, this, [this](const QString &path) {
+            FChosen = FChosen || !path.isEmpty();
+            EnableConfirm(Chosen());
+        });
+        connect(this, &QFileDialog::directoryEntered, this, [this] {
+            FChosen = true;
+            EnableConfirm(true);
+        });
+        FNameEdit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        // The dialog has judged the typed text before this runs: what it refuses stays refused.
+        if (FNameEdit)
+            connect(FNameEdit, &QLineEdit::textChanged, this,
+                    [this] { EnableConfirm(ConfirmButton() && ConfirmButton()->isEnabled() && Chosen()); });
+    }
+
+    void accept() override
+    {
+        if (Chosen())
+            QFileDialog::accept();
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        TCentredFileDialog::showEvent(event);
+        EnableConfirm(Chosen());
+    }
+
+private:
+    bool Chosen() const { return FChosen || (FNameEdit && !FNameEdit->text().trimmed().isEmpty()); }
+
+    QPushButton *ConfirmButton() const
+    {
+        auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        return buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
+    }
+
+    void EnableConfirm(bool enabled)
+    {
+        if (QPushButton *confirm = ConfirmButton())
+            confirm->setEnabled(enabled);
+    }
+
+    bool FChosen = false;
+    QLineEdit *FNameEdit = nullptr;
+};
+
 } // namespace
 
 QString ProgramName()
@@ -151,9 +209,7 @@ void TQtStdDialogs::ShowErrorBox(const QString &text)
 std::optional<QString> TQtStdDialogs::BrowseForFolder(const QString &title)
 {
     // Qt's folder dialog has no instruction line, so the title goes into the caption.
-    TCentredFileDialog dialog(QApplication::activeWindow(), title, QDir::rootPath());
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+    TFolderBrowser dialog(QApplication::activeWindow(), title, QDir::rootPath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     // cleanPath drops a trailing separator except from a root folder.
