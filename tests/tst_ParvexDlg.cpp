@@ -12,6 +12,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -125,6 +128,7 @@ private slots:
     void saveWithoutFolderWritesNothing();
     void rawTextTakenOverExactly_data();
     void rawTextTakenOverExactly();
+    void rawTextNotTakenOverWhereTypedIntoSplitLine();
     void fileTabsKeepListTabsInView_data();
     void fileTabsKeepListTabsInView();
 };
@@ -714,6 +718,9 @@ void TestParvexDlg::rawTextTakenOverExactly_data()
         {"zero width no-break space, soft hyphen", u"IpcName=a\uFEFFb\u00ADc"},
         {"next line, form feed, tab", u"# a\u0085b\u000Cc\td"},
         {"noncharacters outside the editor's own", u"IpcName=a\uFDEFb\uFFFEc\U0010FFFF"},
+        // The editor shows a new paragraph at these; the untouched line still comes back whole.
+        {"paragraph separator", u"IpcName=x\u2029y"},
+        {"the editor's frame marks", u"IpcName=x\uFDD0y\uFDD1z"},
     };
     for (const auto &entry : lines) {
         QTest::addRow("aliases, %s", entry.Name) << 0 << QString::fromUtf16(entry.Line);
@@ -750,6 +757,35 @@ void TestParvexDlg::rawTextTakenOverExactly()
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
     QCOMPARE(fixture.ReadServerFile(fileName), bom + CrLfLines(lines + QStringList(u"TcpNoNagle=1"_s)));
     QCOMPARE(fixture.ReadServerFile(other), "# unberührt\n"_ba);
+}
+
+// A line the editor shows as several paragraphs cannot be told apart once the user types inside
+// it: the takeover is refused with a message, and the document and the file stay as they were.
+void TestParvexDlg::rawTextNotTakenOverWhereTypedIntoSplitLine()
+{
+    const QStringList lines = {u"# Kopf"_s, u"IpcName=x\u2029y"_s, u"RemoteServicePort=3051"_s};
+    const QByteArray bytes = "\xEF\xBB\xBF"_ba + CrLfLines(lines);
+    TWindowFixture fixture;
+    fixture.WriteServerFile(u"firebird.conf"_s, bytes);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    fixture.ShownRawText(1);
+    auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
+    QTextCursor cursor(editor->document()->findBlockByNumber(2));
+    cursor.insertText(u"z"_s);
+
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+
+    QCOMPARE(fixture.Dialogs.Errors.size(), 1);
+    QVERIFY(fixture.Dialogs.Errors[0].contains(u"nicht übernommen"_s));
+    QCOMPARE(window.ConfigItems().Lines(), lines);
+    QVERIFY(!window.ConfigChanged());
+    // The typed text is still there to be undone, also after a trip to the other page.
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    QVERIFY(fixture.ShownRawText(1).contains(u"zy"_s));
+    fixture.Control<QToolButton>("SaveBtn")->click();
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), bytes);
 }
 
 void TestParvexDlg::fileTabsKeepListTabsInView_data()
