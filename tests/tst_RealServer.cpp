@@ -208,6 +208,17 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
                       securityDatabase, ServerPassword));
     QVERIFY2(QFileInfo::exists(securityDatabase) && created.trimmed().isEmpty(), qPrintable(created));
 
+    // Aliases as an administrator writes them by hand: a comment after the path, one that names a
+    // folder itself, and a block opened on the alias line. The program must point the server at
+    // the new folder's files, not at names cut out of the comments.
+    {
+        QFile aliases(root + u"/databases.conf"_s);
+        QVERIFY(aliases.open(QIODevice::Append));
+        aliases.write("\nhv = /x/old/hv.db   # Stammdaten\n{\n    SecurityDatabase = hv_sec\n}\n"
+                      "hv_mkt = /x/old/hv_mkt.db   # moved here from /srv/old\n{\n    SecurityDatabase = hv_sec\n}\n"
+                      "hv_media = /x/old/hv_media.db {\n    SecurityDatabase = hv_sec\n}\n");
+    }
+
     // The port, set through the edit dialog.
     const int port = FreeLoopbackPort();
     QVERIFY(port > 0 && port != 3050);
