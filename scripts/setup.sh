@@ -14,7 +14,7 @@ packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev)
 case "${1:-}" in
   gui) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n) ;;
   test) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n openbox xdotool x11-utils imagemagick
-                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 firebird3.0-server firebird3.0-utils) ;;
+                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 firebird3.0-server firebird3.0-utils acl attr) ;;
 esac
 missing=()
 for package in "${packages[@]}"; do

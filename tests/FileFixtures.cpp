@@ -27,6 +27,12 @@ QString CreateErrorText(const QString &path, int errorCode)
                                                                 SystemErrorText(errorCode));
 }
 
+QString ChangedErrorText(const QString &path)
+{
+    return u"Datei \"%1\" wurde während des Speicherns von einem anderen Programm geändert und nicht überschrieben"_s
+        .arg(QDir::toNativeSeparators(path));
+}
+
 void FillFileSystem(const QString &path)
 {
     QFile file(path);

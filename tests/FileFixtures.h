@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 
 // Small helpers the file tests share.
 
@@ -16,6 +17,9 @@ void WriteFixture(const QString &path, const QByteArray &bytes);
 // The create error's message for `path` and the system's text for `errorCode`.
 QString CreateErrorText(const QString &path, int errorCode);
 
+// The message of a save stopped because another program changed the file at `path` meanwhile.
+QString ChangedErrorText(const QString &path);
+
 // Fills the file system that holds `path` with a new file of that name until no block is left.
 void FillFileSystem(const QString &path);
 
@@ -26,6 +30,10 @@ constexpr unsigned NobodyId = 65534;
 
 // Makes the calling process the user and group "nobody"; false when the system refuses.
 bool BecomeNobody();
+
+// Makes the calling process "nobody" with `groups` as its further groups and no others; false
+// when the system refuses.
+bool BecomeNobodyInGroups(std::initializer_list<unsigned> groups);
 
 // Runs `work` in a child process, so that what it changes of its process (a file size limit, a
 // lowered identity) stays there. Gives the text `work` returned, or a text that says why the

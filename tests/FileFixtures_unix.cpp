@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -11,12 +12,19 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 bool BecomeNobody()
 {
     return setgid(NobodyId) == 0 && setuid(NobodyId) == 0;
+}
+
+bool BecomeNobodyInGroups(std::initializer_list<unsigned> groups)
+{
+    const std::vector<gid_t> list(groups.begin(), groups.end());
+    return setgroups(list.size(), list.data()) == 0 && BecomeNobody();
 }
 
 QString InChildProcess(const std::function<QString()> &work)

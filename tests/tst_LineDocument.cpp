@@ -111,6 +111,7 @@ private slots:
     void loadRefusesWhatIsNoRegularFile_data();
     void loadRefusesWhatIsNoRegularFile();
     void fileStampFollowsLoadAndSave();
+    void saveRefusesFileChangedSinceStamp();
 
     void saveRoundTrip_data();
     void saveRoundTrip();
@@ -379,6 +380,40 @@ void TestLineDocument::fileStampFollowsLoadAndSave()
 
     QVERIFY(QFile::remove(path));
     QVERIFY(!FileStampOf(path).Exists);
+}
+
+// A save that is given the stamp the file had when the user last saw it replaces only that file:
+// another program's write since then stays, the error says so, and the document's stamp and lines
+// stay as they were for a later save.
+void TestLineDocument::saveRefusesFileChangedSinceStamp()
+{
+    const QString path = FDir->filePath(u"firebird.conf"_s);
+    WriteFixture(path, "a=1\r\n"_ba);
+    TLineDocument document;
+    document.LoadFromFile(path);
+    const TFileStamp loaded = document.FileStamp();
+    document.Add(u"c=3"_s);
+
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::Append));
+    QCOMPARE(other.write("b=2\r\n"), 5);
+    other.close();
+
+    QCOMPARE(MessageOf<EFileChangedError>([&] { document.SaveToFile(path, loaded); }), ChangedErrorText(path));
+    QCOMPARE(FileBytes(path), "a=1\r\nb=2\r\n"_ba);
+    QCOMPARE(document.FileStamp(), loaded);
+
+    // Asked and told to overwrite, the caller gives the stamp as it is now.
+    document.SaveToFile(path, FileStampOf(path));
+    QCOMPARE(FileBytes(path), "a=1\r\nc=3\r\n"_ba);
+    QCOMPARE(document.FileStamp(), FileStampOf(path));
+
+    // A file expected to be missing must still be missing.
+    const QString missing = FDir->filePath(u"databases.conf"_s);
+    WriteFixture(missing, "x=1\r\n"_ba);
+    QCOMPARE(MessageOf<EFileChangedError>([&] { document.SaveToFile(missing, TFileStamp()); }),
+             ChangedErrorText(missing));
+    QCOMPARE(FileBytes(missing), "x=1\r\n"_ba);
 }
 
 void TestLineDocument::saveRoundTrip_data()

@@ -27,6 +27,12 @@ EWriteError::EWriteError()
     : ETessaroError(u"Stream-Schreibfehler"_s)
 {}
 
+EFileChangedError::EFileChangedError(const QString &path)
+    : ETessaroError(
+        u"Datei \"%1\" wurde während des Speicherns von einem anderen Programm geändert und nicht überschrieben"_s.arg(
+            MessagePath(path)))
+{}
+
 EStringListError::EStringListError(int index)
     : ETessaroError(u"Listenindex außerhalb des gültigen Bereichs (%1)"_s.arg(index))
 {}

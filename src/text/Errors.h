@@ -41,6 +41,13 @@ public:
     EWriteError();
 };
 
+// Another program wrote, replaced or removed the file while it was being saved, after the user had
+// last seen it; the save left it as that program made it.
+class EFileChangedError : public ETessaroError {
+public:
+    explicit EFileChangedError(const QString &path);
+};
+
 // A line index outside 0 .. Count - 1.
 class EStringListError : public ETessaroError {
 public:

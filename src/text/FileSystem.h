@@ -4,8 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
-class QFileInfo;
-class QSaveFile;
+#include <memory>
+#include <optional>
 
 // What reading and writing whole files asks of the file system beyond what Qt offers, in one
 // implementation per system (FileSystem_unix.cpp, FileSystem_win.cpp). Failures are thrown as the
@@ -41,20 +41,62 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp);
 // appending without waiting, which changes nothing. Throws EFCreateError with the system's reason.
 void CheckFileWritable(const QString &path);
 
-// Writes `bytes` over the existing regular file at `path` in place, for a folder that lets no new
-// file be made beside it. The new size is reserved before the first old byte is overwritten, so a
-// full disk is found while the old content is still whole. Throws EFCreateError when the file cannot
-// be opened, EWriteError when writing fails.
-void WriteFileInPlace(const QString &path, QByteArrayView bytes);
+// Writes `bytes` over the existing regular file at `path` in place: for a folder that lets no new
+// file be made beside it, and for a file that a new one could not replace with nothing lost (see
+// TNewFile). The file stays the same file, with its owner, group, mode, extended attributes, access
+// control lists and further names (hard links). The new size is reserved before the first old byte
+// is overwritten, so a full disk is found while the old content is still whole. With `expected`,
+// writes nothing and throws EFileChangedError unless the opened file is still the one so stamped.
+// Gives the stamp of the file as written, taken from the descriptor it was written through. Throws
+// EFCreateError when the file cannot be opened, EWriteError when writing fails.
+TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected);
 
-// Makes the written content of the open file `handle` durable; 0, or the system's error code.
-int SyncToDisk(int handle);
+// A new file that takes the place of the file at a path only once it is complete and on disk, so
+// that a save never leaves a file half-written; or, where such a replacement would lose something
+// of the old file, a copy of the new content that is finally written over the old one in place.
+//
+// An existing file is replaced only when the new one can carry everything of it that is not its
+// content: owner, group, the whole mode (set-ID and sticky bits included), and the extended
+// attributes (POSIX access control lists among them) byte for byte, which the new file's own
+// handle must show before anything is written; and only when the file has no further name (hard
+// link) that a replacement would split off. Otherwise, and where the system refuses to rename
+// onto the path (a file that is a mount point of its own, a folder that only allows appending), the
+// old file is written in place (WriteFileInPlace), which keeps all of it. Extended attributes that
+// only an administrator may see count where the program runs as one. On Windows the new file gets
+// the permissions its folder hands down, and only a file of several names is written in place.
+//
+// A failure leaves nothing behind in the folder. Only a process that dies while the new file
+// has a name of its own, "<name>.tessaro-" and six letters or digits, leaves it there: for the
+// moment before it takes the file's name, or, on a file system that makes no unnamed files, from
+// the start.
+class TNewFile {
+public:
+    // Starts the new file for `path`, through symbolic links to their final target. Throws
+    // EFCreateError when no file can be made in the folder.
+    explicit TNewFile(const QString &path);
+    // A file not committed goes, and takes its bytes with it.
+    ~TNewFile();
+    TNewFile(const TNewFile &) = delete;
+    TNewFile &operator=(const TNewFile &) = delete;
 
-// A save file is a new file and belongs to whoever saves; gives it the owner and group of
-// `target`, the file it replaces, where the system has them and lets us.
-void KeepOwner(QSaveFile &file, const QFileInfo &target);
+    // Appends `bytes`; throws EWriteError.
+    void Write(QByteArrayView bytes);
 
-// Throws EFCreateError when `path` is a symbolic link that ends in a loop: QSaveFile gives up
-// following such a loop and would put a new file in place of the first link, where opening the
-// file would have failed.
+    // Makes the content durable and puts it in place of the old file, then makes the folder's new
+    // entry durable too. With `expected`, replaces nothing and throws EFileChangedError unless the
+    // file at the path is still the one so stamped at that very moment (no file, for a stamp of
+    // none). Gives the stamp of the written file from its own handle, so that a change another
+    // program makes right after is not taken for ours. Throws EWriteError when the content cannot
+    // be made durable (the old file stays) or, rarely, when the folder's new entry cannot (the new
+    // file is then in place), EFCreateError when it cannot be put in place, and what
+    // WriteFileInPlace throws where it is written in place.
+    TFileStamp Commit(const std::optional<TFileStamp> &expected);
+
+private:
+    struct TState;
+    std::unique_ptr<TState> F;
+};
+
+// Throws EFCreateError when `path` is a symbolic link that ends in a loop: a new file would be put
+// in place of the first link, where opening the file would have failed.
 void CheckNoLinkLoop(const QString &path);

@@ -4,12 +4,18 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,7 +37,7 @@ TFileStamp StampOf(const struct stat &info)
 // An open descriptor, closed when it goes out of scope.
 class TDescriptor {
 public:
-    explicit TDescriptor(int descriptor)
+    explicit TDescriptor(int descriptor = -1)
         : FDescriptor(descriptor)
     {}
     TDescriptor(const TDescriptor &) = delete;
@@ -52,6 +58,12 @@ public:
     }
     // Closes now, where a failing close counts: on some file systems it reports a failed write.
     bool Close() { return close(Release()) == 0; }
+    void Reset(int descriptor)
+    {
+        if (FDescriptor >= 0)
+            close(FDescriptor);
+        FDescriptor = descriptor;
+    }
 
 private:
     int FDescriptor;
@@ -124,14 +136,174 @@ bool Reserve(int descriptor, off_t oldSize, off_t size)
     return true;
 }
 
+int SyncToDisk(int handle)
+{
+    int result;
+    do {
+        result = fsync(handle);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+
+// The stamp of the file at the native `path`, through symbolic links.
+TFileStamp StampAt(const QByteArray &path)
+{
+    struct stat info;
+    if (stat(path.constData(), &info) != 0)
+        return {};
+    return StampOf(info);
+}
+
+// The extended attributes of a file, name and value, sorted by name.
+using TAttributes = std::vector<std::pair<QByteArray, QByteArray>>;
+
+// Reads a list or a value of a size known only by asking: asks for the size, then for the bytes,
+// and asks again should they have grown in between. Nothing when the system refuses.
+template <typename TRead>
+std::optional<QByteArray> ReadSized(const TRead &read)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = read(nullptr, 0);
+        if (size <= 0)
+            return size == 0 ? std::optional(QByteArray()) : std::nullopt;
+        QByteArray bytes(size, Qt::Uninitialized);
+        const ssize_t got = read(bytes.data(), size_t(bytes.size()));
+        if (got >= 0) {
+            bytes.truncate(got);
+            return bytes;
+        }
+        if (errno != ERANGE)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// All extended attributes, through the list and value calls for a path or a descriptor; none on a
+// file system without them. Nothing when any of them cannot be read: that is no proof of none.
+template <typename TList, typename TGet>
+std::optional<TAttributes> ReadAttributes(const TList &list, const TGet &get)
+{
+    const std::optional<QByteArray> names = ReadSized(list);
+    if (!names)
+        return errno == ENOTSUP ? std::optional(TAttributes()) : std::nullopt;
+    TAttributes attributes;
+    for (const QByteArray &name : names->split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const std::optional<QByteArray> value =
+            ReadSized([&](char *buffer, size_t size) { return get(name.constData(), buffer, size); });
+        if (!value)
+            return std::nullopt;
+        attributes.emplace_back(name, *value);
+    }
+    std::sort(attributes.begin(), attributes.end());
+    return attributes;
+}
+
+std::optional<TAttributes> AttributesAt(const QByteArray &path)
+{
+    const char *native = path.constData();
+    return ReadAttributes(
+        [native](char *buffer, size_t size) { return listxattr(native, buffer, size); },
+        [native](const char *name, char *buffer, size_t size) { return getxattr(native, name, buffer, size); });
+}
+
+std::optional<TAttributes> AttributesOf(int descriptor)
+{
+    return ReadAttributes([descriptor](char *buffer, size_t size) { return flistxattr(descriptor, buffer, size); },
+                          [descriptor](const char *name, char *buffer, size_t size) {
+                              return fgetxattr(descriptor, name, buffer, size);
+                          });
+}
+
+constexpr mode_t ModeBits = 07777;
+
+// Gives the new file `file` what a replacement must carry of the old file at `oldPath`, whose
+// state is `old`. True only when the new file's own handle then shows all of it: the calls that
+// change owner and mode fail, or silently drop the set-group-ID bit, for anyone but an
+// administrator wherever the owner or group is not theirs to give.
+bool CarryMetadata(int file, const struct stat &old, const QByteArray &oldPath)
+{
+    // The file's other names would go on showing the old text.
+    if (old.st_nlink > 1)
+        return false;
+    struct stat now;
+    if (fstat(file, &now) != 0)
+        return false;
+    // A new owner drops the set-ID bits: the mode comes after.
+    if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+        [[maybe_unused]] const int owned = fchown(file, old.st_uid, old.st_gid);
+    }
+    [[maybe_unused]] const int moded = fchmod(file, old.st_mode & ModeBits);
+    if (fstat(file, &now) != 0 || now.st_uid != old.st_uid || now.st_gid != old.st_gid
+        || (now.st_mode & ModeBits) != (old.st_mode & ModeBits))
+        return false;
+    // Compared rather than copied: an access control list or a security label is the system's to
+    // set, and copying one is no proof it took. What the folder hands down to every new file (a
+    // default list, a label) counts as well, as the old file may not have it.
+    const std::optional<TAttributes> oldAttributes = AttributesAt(oldPath);
+    return oldAttributes && oldAttributes == AttributesOf(file);
+}
+
+// A folder that only allows appending lets a name be added but none be removed or replaced: the
+// new file would stay there under its temporary name, and the old one would not be replaced.
+bool FolderForbidsReplacing(int folder)
+{
+    int flags = 0;
+    return ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
+
+// A name beside `name` that no file is likely to have: `name`, ".tessaro-" and six letters or
+// digits, which tells whoever finds it after a crash where it comes from.
+QByteArray TemporaryNameFor(const QByteArray &name)
+{
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray temporary = name + ".tessaro-";
+    for (int i = 0; i < 6; ++i)
+        temporary += letters[QRandomGenerator::global()->bounded(int(sizeof(letters) - 1))];
+    return temporary;
+}
+
+// Gives the unnamed file `file` the name `name` in `folder`.
+bool LinkUnnamed(int file, int folder, const QByteArray &name)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
+    if (linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    // Without /proc only a process that may read any file can link one by its handle.
+    return errno == ENOENT && linkat(file, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
+}
+
+// The first `size` bytes of the open file.
+bool ReadBack(int file, off_t size, QByteArray &bytes)
+{
+    bytes.resize(qsizetype(size));
+    for (off_t at = 0; at < size;) {
+        const ssize_t got = pread(file, bytes.data() + at, size_t(size - at), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        at += got;
+    }
+    return true;
+}
+
+// Where a symbolic link finally points: the file it stands for is written there, made there
+// should it be missing. The path itself when it is no link.
+QString FinalTarget(const QString &path)
+{
+    QFileInfo file(path);
+    for (int depth = 0; depth < 40 && file.isSymLink(); ++depth)
+        file.setFile(file.symLinkTarget());
+    return file.absoluteFilePath();
+}
+
 } // namespace
 
 TFileStamp FileStampOf(const QString &path)
 {
-    struct stat info;
-    if (stat(NativePath(path).constData(), &info) != 0)
-        return {};
-    return StampOf(info);
+    return StampAt(NativePath(path));
 }
 
 int OpenFileForReading(const QString &path, TFileStamp &stamp)
@@ -158,7 +330,7 @@ void CheckFileWritable(const QString &path)
         throw EFCreateError(path, ReasonFor(error));
 }
 
-void WriteFileInPlace(const QString &path, QByteArrayView bytes)
+TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
 {
     // Not cut to length zero on opening: the old content stays whole until the new one fits.
     TDescriptor file(OpenWithoutWaiting(path, O_WRONLY));
@@ -167,6 +339,9 @@ void WriteFileInPlace(const QString &path, QByteArrayView bytes)
     struct stat info;
     if (const int error = CheckRegularFile(file.Get(), info))
         throw EFCreateError(path, ReasonFor(error));
+    // The opened file itself is compared: the one about to be overwritten.
+    if (expected && StampOf(info) != *expected)
+        throw EFileChangedError(path);
     const off_t oldSize = info.st_size;
     const off_t size = off_t(bytes.size());
     if (size > oldSize && !Reserve(file.Get(), oldSize, size)) {
@@ -174,24 +349,183 @@ void WriteFileInPlace(const QString &path, QByteArrayView bytes)
         [[maybe_unused]] const int cut = ftruncate(file.Get(), oldSize);
         throw EWriteError();
     }
-    if (!WriteAll(file.Get(), bytes, 0) || ftruncate(file.Get(), size) != 0 || SyncToDisk(file.Get()) != 0
-        || !file.Close())
+    // The stamp is taken as soon as the last byte is written, leaving as little time as can be
+    // for another program's write to pass for ours.
+    struct stat written;
+    if (!WriteAll(file.Get(), bytes, 0) || ftruncate(file.Get(), size) != 0 || fstat(file.Get(), &written) != 0)
         throw EWriteError();
+    // The system drops the set-ID bits when anyone but an administrator writes; the owner may set
+    // them again.
+    if ((written.st_mode & ModeBits) != (info.st_mode & ModeBits)) {
+        [[maybe_unused]] const int moded = fchmod(file.Get(), info.st_mode & ModeBits);
+    }
+    if (SyncToDisk(file.Get()) != 0 || !file.Close())
+        throw EWriteError();
+    return StampOf(written);
 }
 
-int SyncToDisk(int handle)
+// QSaveFile is not used here: it carries only the permission bits to its new file, tells not why
+// its rename failed, and could leave its new file behind under a temporary name in a folder that
+// forbids removing one.
+struct TNewFile::TState {
+    QString Path;
+    // The file the new one becomes, through symbolic links, its folder and its name there.
+    QByteArray Target;
+    TDescriptor Folder;
+    QByteArray Name;
+    // Without a name until it takes the old file's place, where the file system allows that.
+    TDescriptor File;
+    // The name the new file has in the folder before it takes its place, if any.
+    QByteArray TemporaryName;
+    off_t Size = 0;
+    // Whether there was an old file to replace.
+    bool Replacing = false;
+    // An old file was there that no new file can replace with nothing lost: the content is
+    // gathered here and written over the old one.
+    bool InPlace = false;
+    QByteArray Content;
+
+    // Opens the new file; -1 with errno set when none can be made.
+    int OpenFile()
+    {
+        int file;
+        do {
+            file = openat(Folder.Get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        } while (file < 0 && errno == EINTR);
+        // A file system that makes no unnamed file gets a named one.
+        if (file >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return file;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = TemporaryNameFor(Name);
+            file = openat(Folder.Get(), name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+            if (file >= 0)
+                TemporaryName = name;
+            if (file >= 0 || errno != EEXIST)
+                break;
+        }
+        return file;
+    }
+
+    // Removes the new file, its temporary name too.
+    void Discard()
+    {
+        File.Reset(-1);
+        if (!TemporaryName.isEmpty())
+            unlinkat(Folder.Get(), TemporaryName.constData(), 0);
+        TemporaryName.clear();
+    }
+
+    // Gives the unnamed new file a temporary name; false with errno set when it cannot have one.
+    bool LinkTemporary()
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = TemporaryNameFor(Name);
+            if (LinkUnnamed(File.Get(), Folder.Get(), name)) {
+                TemporaryName = name;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    // Puts the new file in place of the old one. False when the system refuses to replace the
+    // path at all, which leaves all as it was; throws EFCreateError for any other failure, and
+    // EFileChangedError when a file has appeared where none was to be replaced.
+    bool Replace(bool expectsNoFile)
+    {
+        // A file that is new takes its name at once, unless another file has taken it meanwhile.
+        if (!Replacing && TemporaryName.isEmpty()) {
+            if (LinkUnnamed(File.Get(), Folder.Get(), Name))
+                return true;
+            if (errno != EEXIST)
+                throw EFCreateError(Path, SystemErrorText(errno));
+            if (expectsNoFile)
+                throw EFileChangedError(Path);
+        }
+        if (FolderForbidsReplacing(Folder.Get()))
+            return false;
+        if (TemporaryName.isEmpty() && !LinkTemporary())
+            throw EFCreateError(Path, SystemErrorText(errno));
+        if (renameat(Folder.Get(), TemporaryName.constData(), Folder.Get(), Name.constData()) == 0) {
+            TemporaryName.clear();
+            return true;
+        }
+        const int error = errno;
+        unlinkat(Folder.Get(), TemporaryName.constData(), 0);
+        TemporaryName.clear();
+        // A file that is a mount point of its own (a bind mount) cannot be renamed onto, and no
+        // rename crosses from one mount to another.
+        if (error == EBUSY || error == EXDEV)
+            return false;
+        throw EFCreateError(Path, SystemErrorText(error));
+    }
+};
+
+TNewFile::TNewFile(const QString &path)
+    : F(std::make_unique<TState>())
 {
-    int result;
-    do {
-        result = fsync(handle);
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
+    F->Path = path;
+    const QFileInfo target(FinalTarget(path));
+    F->Target = NativePath(target.absoluteFilePath());
+    F->Name = NativePath(target.fileName());
+    F->Folder.Reset(open(NativePath(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (F->Folder.Get() < 0)
+        throw EFCreateError(path, SystemErrorText(errno));
+    F->File.Reset(F->OpenFile());
+    if (F->File.Get() < 0)
+        throw EFCreateError(path, SystemErrorText(errno));
+    // Decided before a byte is written, so that the content is written once, either way.
+    struct stat old;
+    F->Replacing = fstatat(F->Folder.Get(), F->Name.constData(), &old, 0) == 0;
+    if (F->Replacing && !CarryMetadata(F->File.Get(), old, F->Target)) {
+        F->InPlace = true;
+        F->Discard();
+    }
 }
 
-void KeepOwner(QSaveFile &file, const QFileInfo &target)
+TNewFile::~TNewFile()
 {
-    // Failing means we may not give the file away; it then stays ours, as any new file would.
-    [[maybe_unused]] const int result = fchown(file.handle(), target.ownerId(), target.groupId());
+    F->Discard();
+}
+
+void TNewFile::Write(QByteArrayView bytes)
+{
+    if (F->InPlace) {
+        F->Content.append(bytes);
+        return;
+    }
+    if (!WriteAll(F->File.Get(), bytes, F->Size))
+        throw EWriteError();
+    F->Size += bytes.size();
+}
+
+TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
+{
+    if (F->InPlace)
+        return WriteFileInPlace(F->Path, F->Content, expected);
+    struct stat info;
+    if (SyncToDisk(F->File.Get()) != 0 || fstat(F->File.Get(), &info) != 0)
+        throw EWriteError();
+    // As late as can be: another program's change that comes after this is a change made after
+    // the save, which the stamp given back tells apart from ours.
+    if (expected && StampAt(F->Target) != *expected)
+        throw EFileChangedError(F->Path);
+    if (!F->Replace(expected && !expected->Exists)) {
+        // The file cannot be replaced, only written: its content goes in place of the old.
+        QByteArray content;
+        if (!ReadBack(F->File.Get(), F->Size, content))
+            throw EWriteError();
+        F->Discard();
+        return WriteFileInPlace(F->Path, content, expected);
+    }
+    // The new name is durable once the folder is; a file system that cannot sync a folder keeps
+    // its names durable otherwise.
+    if (const int error = SyncToDisk(F->Folder.Get()); error != 0 && error != EINVAL)
+        throw EWriteError();
+    F->Discard();
+    return StampOf(info);
 }
 
 void CheckNoLinkLoop(const QString &path)

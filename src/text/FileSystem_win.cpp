@@ -3,13 +3,13 @@
 #include "text/Errors.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -130,13 +130,16 @@ void CheckFileWritable(const QString &path)
         throw EFCreateError(path, NotRegularFileText());
 }
 
-void WriteFileInPlace(const QString &path, QByteArrayView bytes)
+TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
 {
     THandle file(OpenExisting(path, GENERIC_WRITE, 0));
     if (!file.Valid())
         throw EFCreateError(path, SystemErrorText(int(GetLastError())));
     if (!IsDiskFile(file.Get()))
         throw EFCreateError(path, NotRegularFileText());
+    // The opened file itself is compared: the one about to be overwritten.
+    if (expected && StampOf(file.Get()) != *expected)
+        throw EFileChangedError(path);
     LARGE_INTEGER oldSize;
     if (!GetFileSizeEx(file.Get(), &oldSize))
         throw EWriteError();
@@ -148,19 +151,82 @@ void WriteFileInPlace(const QString &path, QByteArrayView bytes)
         throw EWriteError();
     }
     if (!MoveTo(file.Get(), 0) || !WriteAll(file.Get(), bytes) || !SetSize(file.Get(), size)
-        || !FlushFileBuffers(file.Get()) || !file.Close())
+        || !FlushFileBuffers(file.Get()))
+        throw EWriteError();
+    const TFileStamp written = StampOf(file.Get());
+    if (!file.Close())
+        throw EWriteError();
+    return written;
+}
+
+// Windows has no owner or mode to hand on the way Unix has: the new file gets the permissions its
+// folder hands down, and the program runs as administrator (its manifest asks for that). Only a
+// file of several names (hard links) is written in place, as a new file would split them up.
+struct TNewFile::TState {
+    explicit TState(const QString &path)
+        : Path(path),
+          File(path)
+    {}
+
+    QString Path;
+    QSaveFile File;
+    bool InPlace = false;
+    QByteArray Content;
+};
+
+namespace {
+
+// How many names the file at `path` has; 1 when that cannot be told.
+DWORD LinkCount(const QString &path)
+{
+    const THandle file(CreateFileW(NativePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    return file.Valid() && GetFileInformationByHandle(file.Get(), &info) ? info.nNumberOfLinks : 1;
+}
+
+} // namespace
+
+TNewFile::TNewFile(const QString &path)
+    : F(std::make_unique<TState>(path))
+{
+    if (LinkCount(path) > 1) {
+        F->InPlace = true;
+        return;
+    }
+    // Unbuffered, so that each write reaches the system at once and reports its own failure.
+    if (!F->File.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw EFCreateError(path, TrimErrorText(F->File.errorString()));
+}
+
+// QSaveFile removes a file it did not commit.
+TNewFile::~TNewFile() = default;
+
+void TNewFile::Write(QByteArrayView bytes)
+{
+    if (F->InPlace)
+        F->Content.append(bytes);
+    else if (F->File.write(bytes.data(), bytes.size()) != bytes.size())
         throw EWriteError();
 }
 
-int SyncToDisk(int handle)
+TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
 {
-    return _commit(handle) == 0 ? 0 : errno;
+    if (F->InPlace)
+        return WriteFileInPlace(F->Path, F->Content, expected);
+    QSaveFile &file = F->File;
+    // QSaveFile::commit() ignores a failed flush or sync and would then put an empty or cut-off
+    // file in place of the old one.
+    if (!file.flush() || _commit(file.handle()) != 0)
+        throw EWriteError();
+    if (expected && FileStampOf(F->Path) != *expected)
+        throw EFileChangedError(F->Path);
+    // Moving keeps the file's number and time of writing.
+    const TFileStamp written = StampOf(HANDLE(_get_osfhandle(file.handle())));
+    if (!file.commit())
+        throw EFCreateError(F->Path, TrimErrorText(file.errorString()));
+    return written.Exists ? written : FileStampOf(F->Path);
 }
-
-// Nothing to hand on: the new file gets the permissions its folder hands down, and the program
-// runs as administrator (its manifest asks for that).
-void KeepOwner(QSaveFile & /*file*/, const QFileInfo & /*target*/)
-{}
 
 // Not checked: symbolic links among the server's files are not expected on Windows.
 void CheckNoLinkLoop(const QString & /*path*/)

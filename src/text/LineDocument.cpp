@@ -216,14 +216,17 @@ void TLineDocument::LoadFromFile(const QString &path)
     FFileStamp = stamp;
 }
 
-void TLineDocument::SaveToFile(const QString &path) const
+void TLineDocument::SaveToFile(const QString &path, const std::optional<TFileStamp> &expected) const
 {
-    FFileStamp = WriteTextLines(path, FEncoding, [this](const TLineSink &sink) {
-        FLines.ForEach([&sink](qsizetype, QStringView line) {
-            sink(line);
-            return true;
-        });
-    });
+    FFileStamp = WriteTextLines(
+        path, FEncoding,
+        [this](const TLineSink &sink) {
+            FLines.ForEach([&sink](qsizetype, QStringView line) {
+                sink(line);
+                return true;
+            });
+        },
+        expected);
 }
 
 QStringList TLineDocument::Lines() const

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
+
 // True when two line names are the same name: letter case ignored, nothing trimmed. ASCII names
 // are compared by code; others by Unicode case folding.
 bool SameName(QStringView a, QStringView b);
@@ -48,7 +50,10 @@ public:
     QStringList ValuesOf(const QStringList &names) const;
 
     void LoadFromFile(const QString &path);
-    void SaveToFile(const QString &path) const;
+    // Writes the lines as WriteTextLines does. With `expected`, the file must still be the one so
+    // stamped when it is replaced, or nothing is written and EFileChangedError is thrown; the
+    // stamp then stays as it was, as after any failed save.
+    void SaveToFile(const QString &path, const std::optional<TFileStamp> &expected = std::nullopt) const;
 
     QStringList Lines() const;
     // The lines from `first` up to `last` (exclusive), each followed by `separator` but the

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QtAlgorithms>
 #include <QtEndian>
@@ -441,30 +440,6 @@ void CheckExistingWritable(const QString &path, const QFileInfo &target)
         throw EFCreateError(path, SystemErrorText(EACCES));
 }
 
-using TFileWriter = std::function<void(const TByteSink &sink)>;
-
-// The text goes to a new file beside the old one, which stays untouched until the new one is
-// complete and on disk. Every step is checked: QSaveFile::commit() ignores a failed flush or sync
-// and would then put an empty or cut-off file in place of the old one. A failure leaves nothing
-// behind: the new file goes with `file`.
-void WriteThroughNewFile(const QString &path, const TFileWriter &write, const QFileInfo *replaced)
-{
-    QSaveFile file(path);
-    // Unbuffered, so that each write reaches the system at once and reports its own failure.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw EFCreateError(path, TrimErrorText(file.errorString()));
-    if (replaced)
-        KeepOwner(file, *replaced);
-    write([&file](QByteArrayView bytes) {
-        if (file.write(bytes.data(), bytes.size()) != bytes.size())
-            throw EWriteError();
-    });
-    if (!file.flush() || SyncToDisk(file.handle()) != 0)
-        throw EWriteError();
-    if (!file.commit())
-        throw EFCreateError(path, TrimErrorText(file.errorString()));
-}
-
 } // namespace
 
 TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink)
@@ -504,18 +479,19 @@ bool HasNoWriteBit(const QFileInfo &file)
     return !(file.permissions() & writeBits);
 }
 
-TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source)
+TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source,
+                          const std::optional<TFileStamp> &expected)
 {
     if (encoding == TTextEncoding::None)
         encoding = NewFileIsUtf8() ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
-    const TFileWriter write = [&](const TByteSink &sink) {
+    const auto write = [&](const TByteSink &sink) {
         TLineEncoder encoder(encoding, sink);
         source([&encoder](QStringView line) { encoder.Add(line); });
         encoder.Finish();
     };
 
     const QFileInfo link(path);
-    // QSaveFile replaces a symbolic link's target and leaves the link; checks go to that target.
+    // The new file replaces a symbolic link's target and leaves the link; checks go to that target.
     const QFileInfo target(link.exists() ? link.canonicalFilePath() : path);
     const bool exists = link.exists();
     if (exists)
@@ -524,13 +500,14 @@ TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLi
         CheckNoLinkLoop(path);
 
     // A folder that only lets us write into the existing file leaves no choice but to write it in
-    // place, its whole new content known before the first old byte goes. Only that case.
+    // place, its whole new content known before the first old byte goes.
     if (exists && !QFileInfo(target.absolutePath()).isWritable()) {
         QByteArray bytes;
         write([&bytes](QByteArrayView piece) { bytes.append(piece); });
-        WriteFileInPlace(path, bytes);
-    } else {
-        WriteThroughNewFile(path, write, exists ? &target : nullptr);
+        return WriteFileInPlace(path, bytes, expected);
     }
-    return FileStampOf(path);
+    // Every step is checked, and a failure leaves nothing behind: the new file goes with `file`.
+    TNewFile file(path);
+    write([&file](QByteArrayView bytes) { file.Write(bytes); });
+    return file.Commit(expected);
 }

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <optional>
 
 class QFileInfo;
 
@@ -48,9 +49,18 @@ bool HasNoWriteBit(const QFileInfo &file);
 // Replaces the file's content with the lines `source` gives, so that it is never left half-written:
 // the encoding's byte order mark, then every line followed by CR LF, encoded in `encoding` (None,
 // a file never read, as NewFileIsUtf8 says). The text goes to a new file beside the old one, which
-// replaces it only once complete and on disk. Keeps the old file's permissions and owner and writes
-// through a symbolic link to its target. Where the folder lets no new file be made, the existing
-// file is written in place, its new size reserved first. Gives the written file's stamp.
-// Throws EFCreateError (nothing changed) or EWriteError (old file left as it was; in place only
-// should the disk fail after the space was reserved).
-TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source);
+// replaces it only once complete and on disk; a symbolic link stays and its target is replaced.
+// The file keeps its owner, group, mode, extended attributes and access control lists, and its
+// other names (hard links) go on naming it: where a new file could not carry all of that, or the
+// system lets nothing be renamed onto the path (a bind-mounted file), and where the folder lets no
+// new file be made, the existing file is written in place instead, its new size reserved first
+// (TNewFile in FileSystem.h tells which case goes which way).
+//
+// With `expected`, the file must still be the one so stamped (no file, for a stamp of none) when
+// it is about to be replaced or overwritten, that is after `source` has run; otherwise nothing is
+// replaced and EFileChangedError is thrown, so that another program's change is never lost
+// unasked. Gives the written file's stamp, taken from the file as written rather than from the
+// path afterwards. Throws EFCreateError (nothing changed) or EWriteError (old file left as it was;
+// in place only should the disk fail after the space was reserved).
+TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source,
+                          const std::optional<TFileStamp> &expected = std::nullopt);
