@@ -3,6 +3,8 @@
 int TScriptedDialogs::ShowMessageBox(const QString &text, TMsgKind kind, TMsgButtons buttons)
 {
     Messages.append({text, kind, buttons});
+    if (!WhileMessageShown.isEmpty())
+        WhileMessageShown.takeFirst()();
     return MessageAnswers.isEmpty() ? mrOk : MessageAnswers.takeFirst();
 }
 

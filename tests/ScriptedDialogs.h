@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Standard dialogs answered from a script, recording what was shown.
@@ -21,6 +22,9 @@ public:
 
     // Answers for the next message boxes, in order; an empty script answers mrOk.
     QList<int> MessageAnswers;
+    // What happens elsewhere while each of the next message boxes is open, in order: another
+    // program at work while the user reads the question.
+    QList<std::function<void()>> WhileMessageShown;
     // Answers for the next folder pickers, in order; nullopt cancels, an empty script cancels.
     QList<std::optional<QString>> FolderAnswers;
 

@@ -6,6 +6,7 @@
 #include "WindowFixture.h"
 #include "text/Errors.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -80,6 +81,7 @@ private slots:
     void settingsFileKeptOnFullDisk();
     void saveAsksWhenAnotherProgramChangedTheFile_data();
     void saveAsksWhenAnotherProgramChangedTheFile();
+    void changeWhileAskingIsKept();
 };
 
 void TestWindowSaveFaults::saveAfterFault_data()
@@ -291,6 +293,46 @@ void TestWindowSaveFaults::saveAsksWhenAnotherProgramChangedTheFile()
     ClickSave(fixture);
     QCOMPARE(fixture.Dialogs.Messages.size(), written ? 0 : 1);
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), saved);
+}
+
+// Another program writes the file again while the user is asked about its first change: Yes
+// agreed to replace the file as it was shown, not the newer one, which stays and is reported.
+void TestWindowSaveFaults::changeWhileAskingIsKept()
+{
+    TWindowFixture fixture;
+    const QString config = fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
+    fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
+    TParvexDlg &window = fixture.Open(fixture.ServerFolder());
+    TypeConfigText(fixture, u"RemoteServicePort = 3052"_s);
+    const auto append = [&config](const QByteArray &line) {
+        QFile other(config);
+        QVERIFY(other.open(QIODevice::Append));
+        QCOMPARE(other.write(line), line.size());
+    };
+    append("IpcName = first\n");
+    // A later modification time, whatever the file system's clock resolution.
+    fixture.Dialogs.WhileMessageShown = {[&] {
+        append("IpcName = second\n");
+        QFile other(config);
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        QVERIFY(other.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    }};
+    fixture.Dialogs.MessageAnswers = {mrYes};
+
+    ClickSave(fixture);
+
+    QCOMPARE(fixture.Dialogs.Messages.size(), 1);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigFile + "IpcName = first\nIpcName = second\n");
+    QCOMPARE(fixture.Dialogs.Errors.size(), 1);
+    QVERIFY2(fixture.Dialogs.Errors[0].contains(QDir::toNativeSeparators(config)),
+             qPrintable(fixture.Dialogs.Errors[0]));
+    QVERIFY(window.ConfigChanged());
+
+    // Asked again about the file as it is now, Yes replaces it.
+    fixture.Dialogs.MessageAnswers = {mrYes};
+    ClickSave(fixture);
+    QCOMPARE(fixture.Dialogs.Messages.size(), 2);
+    QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), "RemoteServicePort=3052\r\n"_ba);
 }
 
 QTEST_MAIN(TestWindowSaveFaults)
