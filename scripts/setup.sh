@@ -3,7 +3,8 @@
 # Usage: scripts/setup.sh [gui|test]
 #   gui  adds what trying the program needs (an X server);
 #   test adds what the whole test suite needs besides: a window manager, input and screenshot tools
-#        for the end-to-end test, a Windows cross compiler and Wine for the registry test, Debian's
+#        for the end-to-end test, Windows cross compilers and Wine for the registry test and the
+#        Windows program, ACL and attribute tools for the save tests, Debian's
 #        Firebird 3.0 server and its SQL client for the real-server test (which starts a private
 #        copy of the server by hand: the system's service is never started).
 set -euo pipefail

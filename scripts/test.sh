@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite headless: once as built for
-# use, once more under AddressSanitizer and UndefinedBehaviorSanitizer (preset "asan").
+# Installs what is missing, builds, and runs the whole test suite headless: as built for use,
+# under AddressSanitizer and UndefinedBehaviorSanitizer (preset "asan"), the fuzz targets briefly
+# (preset "fuzz"); and it builds the 32-bit Windows program and its tests (preset "win32").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" test
@@ -17,3 +18,7 @@ ctest --preset asan -j "$(nproc)"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$(nproc)"
 ctest --preset fuzz -j "$(nproc)"
+
+# The 32-bit Windows program and its tests, built with the Qt for Windows that
+# scripts/build-qt-windows.sh builds once and keeps in its cache.
+"$root/scripts/test-windows.sh"

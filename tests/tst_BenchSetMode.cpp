@@ -41,7 +41,7 @@ private:
     QByteArray FErrorOutput;
 };
 
-int TestBenchSetMode::RunBench(const QStringList &arguments, const std::function<void()> &prepare)
+int TestBenchSetMode::RunBench(const QStringList &arguments, [[maybe_unused]] const std::function<void()> &prepare)
 {
     QProcess bench;
 #ifdef Q_OS_UNIX

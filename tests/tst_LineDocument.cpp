@@ -108,6 +108,7 @@ private slots:
     void loadEncodingError_data();
     void loadEncodingError();
     void loadOpenError();
+    void readingSharesWithReadersOnly();
     void loadRefusesWhatIsNoRegularFile_data();
     void loadRefusesWhatIsNoRegularFile();
     void fileStampFollowsLoadAndSave();
@@ -227,6 +228,30 @@ void TestLineDocument::load_data()
         << "\xFE\xFF\xD8\x3D\xDE\x00"_ba << QStringList{u"\U0001F600"_s} << TTextEncoding::Utf16BE;
     QTest::newRow("UTF-32 LE taken for UTF-16 LE")
         << "\xFF\xFE\0\0a\0\0\0"_ba << QStringList() << TTextEncoding::Utf16LE;
+}
+
+// While a file is read, other programs may read it too, but not write it: on Windows the file is
+// opened sharing it with readers only. Unix has no such rule, and nothing here makes one.
+void TestLineDocument::readingSharesWithReadersOnly()
+{
+#ifdef Q_OS_WIN
+    const QString path = FDir->filePath(u"shared.conf"_s);
+    WriteFixture(path, "a=1\r\nb=2\r\n"_ba);
+    bool readerOpened = false, writerOpened = true;
+    TTextEncoding encoding = TTextEncoding::None;
+    ReadTextLines(path, encoding, [&](QStringView) {
+        QFile reader(path), writer(path);
+        readerOpened = reader.open(QIODevice::ReadOnly);
+        writerOpened = writer.open(QIODevice::ReadWrite);
+    });
+    QVERIFY(readerOpened);
+    QVERIFY(!writerOpened);
+    // Once read, the file is free again.
+    QFile writer(path);
+    QVERIFY(writer.open(QIODevice::ReadWrite));
+#else
+    QSKIP("Only Windows lets a reader keep writers out of a file.");
+#endif
 }
 
 void TestLineDocument::load()

@@ -146,7 +146,7 @@ QString MountSmallFileSystem(const QString &folder, int size)
 
 // A settings file both writers read alike, `size` bytes long: one section whose key Left holds
 // `left`, padded with further keys.
-QByteArray SettingsBytes(qsizetype size, const QByteArray &left = "10")
+[[maybe_unused]] QByteArray SettingsBytes(qsizetype size, const QByteArray &left = "10")
 {
     QByteArray bytes = "[Form]\r\nLeft=" + left + "\r\n";
     const QByteArray end = "\r\n";
@@ -163,10 +163,10 @@ QByteArray Native(const QString &path)
 {
     return QFile::encodeName(path);
 }
+#endif
 
 // The group whose members may write the server's folder, nobody among them when a test says so.
 constexpr unsigned SharedGroup = 4322;
-#endif
 
 #ifdef Q_OS_LINUX
 // The calls by which a save gives its new file the file's name, and makes a folder durable,
@@ -273,7 +273,7 @@ enum class TRefusal { BindMount, AppendOnlyFolder, Busy, CrossDevice };
 const QByteArray OtherBytes = "other=1\r\n"_ba;
 
 // Another program's change to `path`, as an editor, an echo >> or a sed -i makes it.
-void ChangeAsAnotherProgram(TOtherChange change, const QString &path)
+[[maybe_unused]] void ChangeAsAnotherProgram(TOtherChange change, const QString &path)
 {
     switch (change) {
     case TOtherChange::None:

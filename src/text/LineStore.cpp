@@ -8,8 +8,10 @@
 
 namespace {
 
-// The ends in the string count in 32 bits.
-constexpr qsizetype MaxTextLength = std::numeric_limits<quint32>::max();
+// The ends in the string count in 32 bits, and a 32-bit program's string counts in fewer still:
+// there the limit of 32 bits unsigned would read as -1 and refuse every line.
+constexpr qsizetype MaxTextLength =
+    qsizetype(std::min<quint64>(std::numeric_limits<quint32>::max(), std::numeric_limits<qsizetype>::max()));
 
 } // namespace
 

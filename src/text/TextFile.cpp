@@ -29,7 +29,8 @@ constexpr qsizetype LargestPiece = 1024 * 1024;
 
 qsizetype PieceSizeFor(qint64 fileSize)
 {
-    return qsizetype(qBound<qint64>(SmallestPiece, fileSize / 16, LargestPiece));
+    // std::clamp, not qBound: with a 32-bit qsizetype, qBound<qint64> matches two of its overloads.
+    return qsizetype(std::clamp<qint64>(fileSize / 16, SmallestPiece, LargestPiece));
 }
 
 QByteArrayView ByteOrderMark(TTextEncoding encoding)
