@@ -10,8 +10,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-# clang and its runtime build the fuzz targets (preset "fuzz").
-packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev)
+# clang and its runtime build the fuzz targets (preset "fuzz"); clang-format checks the house style.
+packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev clang-format-14)
 case "${1:-}" in
   gui) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n) ;;
   test) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n openbox xdotool x11-utils imagemagick

@@ -20,7 +20,11 @@ rank() {
 
 status=0
 cd "$src"
-for file in $(find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||' | sort); do
+# One file name a line, read whole: a name may hold blanks.
+files=$(mktemp)
+trap 'rm -f "$files"' EXIT
+find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||' | sort >"$files"
+while IFS= read -r file; do
     own=$(dirname "$file")
     own_rank=$(rank "$own")
     if [ "$own_rank" = 0 ]; then
@@ -41,5 +45,5 @@ for file in $(find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||' | sort); do
             status=1
         fi
     done
-done
+done <"$files"
 exit $status
