@@ -31,8 +31,6 @@ private slots:
     void successiveSteps();
     void hitIsScrolledIntoView_data();
     void hitIsScrolledIntoView();
-    void missMessage_data();
-    void missMessage();
 };
 
 void TestTextSearch::successiveSteps_data()
@@ -148,34 +146,6 @@ void TestTextSearch::hitIsScrolledIntoView()
     QCOMPARE(match, int(text.size() - pattern.size()));
     QVERIFY(view.verticalScrollBar()->value() > 0 || view.horizontalScrollBar()->value() > 0);
     QVERIFY(view.viewport()->rect().contains(view.cursorRect()));
-}
-
-void TestTextSearch::missMessage_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QString>("searchText");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("one %s") << u"„%s“ wurde nicht gefunden."_s << u"Port"_s << u"„Port“ wurde nicht gefunden."_s;
-    QTest::newRow("capital %S") << u"%S fehlt"_s << u"Port"_s << u"Port fehlt"_s;
-    QTest::newRow("percent in the search text kept")
-        << u"„%s“ wurde nicht gefunden."_s << u"100% %1 %s %%"_s << u"„100% %1 %s %%“ wurde nicht gefunden."_s;
-    QTest::newRow("%% is a percent sign") << u"%s: 100%% durchsucht"_s << u"x"_s << u"x: 100% durchsucht"_s;
-    QTest::newRow("no placeholder") << u"Nicht gefunden."_s << u"x"_s << u"Nicht gefunden."_s;
-    QTest::newRow("missing text") << QString() << u"x"_s << QString();
-    QTest::newRow("%d does not fit") << u"%d Treffer für %s"_s << u"x"_s << u"%d Treffer für %s"_s;
-    QTest::newRow("two %s do not fit") << u"%s und %s"_s << u"x"_s << u"%s und %s"_s;
-    QTest::newRow("%1 does not fit") << u"%1 fehlt"_s << u"x"_s << u"%1 fehlt"_s;
-    QTest::newRow("lone % at the end does not fit") << u"%s zu 100%"_s << u"x"_s << u"%s zu 100%"_s;
-}
-
-void TestTextSearch::missMessage()
-{
-    QFETCH(QString, format);
-    QFETCH(QString, searchText);
-    QFETCH(QString, message);
-
-    QCOMPARE(FormatWithOneString(format, searchText), message);
 }
 
 QTEST_MAIN(TestTextSearch)

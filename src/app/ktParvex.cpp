@@ -7,6 +7,7 @@
 #include "app/windowstate/CentreWindow.h"
 #include "dialogs/ktParvexItemEdit.h"
 #include "text/Errors.h"
+#include "text/ktStrings.h"
 
 #include <QCloseEvent>
 #include <QColor>

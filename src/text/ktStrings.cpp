@@ -25,3 +25,25 @@ QStringView Trim(QStringView text)
         --end;
     return text.sliced(begin, end - begin);
 }
+
+QString FormatWithOneString(const QString &format, const QString &argument)
+{
+    QString result;
+    bool argumentUsed = false;
+    qsizetype copied = 0;
+    for (qsizetype at = format.indexOf(u'%'); at >= 0; at = format.indexOf(u'%', copied)) {
+        result += QStringView(format).sliced(copied, at - copied);
+        const QChar conversion = at + 1 < format.size() ? format[at + 1] : QChar();
+        if (conversion == u'%') {
+            result += u'%';
+        } else if (conversion.toLower() == u's' && !argumentUsed) {
+            result += argument;
+            argumentUsed = true;
+        } else {
+            return format;
+        }
+        copied = at + 2;
+    }
+    result += QStringView(format).sliced(copied);
+    return result;
+}

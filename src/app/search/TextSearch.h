@@ -27,8 +27,3 @@ int FindNext(const QPlainTextEdit &view, const QString &pattern, TSearchOptions 
 // Selects `length` characters from `position`, gives `view` the keyboard focus in an active
 // window, and scrolls the end of the selection into view.
 void SelectMatch(QPlainTextEdit &view, int position, int length);
-
-// `format` with `argument` in place of its one "%s"; "%%" stands for "%". A format whose
-// placeholders do not fit one string argument (another conversion, a second "%s", a lone "%")
-// is a fault of the language file and is given back as it stands.
-QString FormatWithOneString(const QString &format, const QString &argument);
