@@ -90,17 +90,11 @@ void ClickThroughServer(const QWidget &widget)
                        QString::number(at.y()), u"click"_s, u"1"_s});
 }
 
-// Waits for the condition while events go on; false when it did not come true in time.
+// Waits for the condition while events go on, as long as every wait of this test; false when it
+// did not come true in time.
 bool WaitFor(const std::function<bool()> &condition)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > WaitMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    return QTest::qWaitFor(condition, WaitMs);
 }
 
 // The frame as the window system reports it; the widget's own can be out of date.

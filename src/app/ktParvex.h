@@ -48,7 +48,6 @@ public:
     void SetConfigFileName(const QString &fileName);
     const QString &AliasFileName() const { return FAliasFileName; }
     void SetAliasFileName(const QString &fileName);
-    const QString &Lang() const { return FLang; }
     void SetLang(const QString &section);
 
     bool ConfigChanged() const { return FConfigChanged; }
@@ -162,12 +161,8 @@ private:
     QString &FConfigFileName = FConfigPage.FileName;
     QTabWidget *&pcAlias = FAliasPage.TabSet;
     QTabWidget *&pcConfig = FConfigPage.TabSet;
-    QWidget *&pnlAliasList = FAliasPage.ListPanel;
     QWidget *&pnlParamsList = FConfigPage.ListPanel;
-    QWidget *&pnlAliasSearch = FAliasPage.SearchPanel;
     QWidget *&pnlConfigSearch = FConfigPage.SearchPanel;
-    QPlainTextEdit *&edtAliasFile = FAliasPage.Editor;
-    QPlainTextEdit *&edtConfigFile = FConfigPage.Editor;
     QString FFirebirdFolder;
     QString FLang;
     int FCurPage = 0;

@@ -60,7 +60,6 @@ public:
 
     const QString &FullPath() const { return FFullPath; }
     bool ReadOnly() const { return FReadOnly; }
-    bool Restored() const { return FRestored; }
     bool Saved() const { return FSaved; }
 
 protected:
