@@ -180,7 +180,7 @@ void TParvexDlg::CreateControls()
     pcMain = Named(new QTabWidget(this), "pcMain");
     pcMain->addTab(CreateAliasPage(), QStringLiteral("Databases.conf"));
     pcMain->addTab(CreateConfigPage(), QStringLiteral("Firebird.conf"));
-    pcMain->setCurrentIndex(1);
+    pcMain->setCurrentIndex(ConfigPage);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, 3, 3, 3);
@@ -328,10 +328,10 @@ void TParvexDlg::FormCreate()
     });
     Guarded([this] {
         const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig), mainBlocker(pcMain);
-        pcAlias->setCurrentIndex(0);
-        pcConfig->setCurrentIndex(0);
-        SetCurPage(0);
-        pcMain->setCurrentIndex(0);
+        pcAlias->setCurrentIndex(ListTab);
+        pcConfig->setCurrentIndex(ListTab);
+        SetCurPage(AliasPage);
+        pcMain->setCurrentIndex(AliasPage);
     });
 }
 
@@ -369,10 +369,10 @@ void TParvexDlg::SetLang(const QString &section)
     EditBtn->setText(text("EditBtn", "Edit"));
     ResetBtn->setText(text("ResetBtn", "Reset"));
     SearchBtn->setText(text("SearchBtn", "Search"));
-    pcMain->setTabText(1, text("tsFirebirdConf", "Server Configuration"));
-    pcMain->setTabText(0, text("tsAliasConf", "Alias Configuration"));
-    pcConfig->setTabText(0, text("tsConfigList", "Config Parameters"));
-    pcAlias->setTabText(0, text("tsAliasList", "Halvora Aliase"));
+    pcMain->setTabText(ConfigPage, text("tsFirebirdConf", "Server Configuration"));
+    pcMain->setTabText(AliasPage, text("tsAliasConf", "Alias Configuration"));
+    pcConfig->setTabText(ListTab, text("tsConfigList", "Config Parameters"));
+    pcAlias->setTabText(ListTab, text("tsAliasList", "Halvora Aliase"));
     QTreeWidgetItem *configHeader = ParvexList->headerItem();
     configHeader->setText(0, text("ConfigKeyLabel", "Property"));
     configHeader->setText(1, text("ConfigValueLabel", "Value"));
@@ -386,18 +386,18 @@ void TParvexDlg::SetLang(const QString &section)
 void TParvexDlg::SetCurPage(int page)
 {
     FCurPage = page;
-    ResetBtn->setVisible(page == 1);
-    if (page != 0 && page != 1)
+    ResetBtn->setVisible(page == ConfigPage);
+    if (page != AliasPage && page != ConfigPage)
         return;
-    TDocumentPage &shown = page == 0 ? FAliasPage : FConfigPage;
+    TDocumentPage &shown = page == AliasPage ? FAliasPage : FConfigPage;
     TakeOverEditor(shown);
     {
         const QSignalBlocker blocker(shown.TabSet);
-        shown.TabSet->setCurrentIndex(0);
+        shown.TabSet->setCurrentIndex(ListTab);
     }
     SearchBtn->setParent(shown.SearchPanel);
     EditBtn->setParent(shown.ListPanel);
-    if (page == 0) {
+    if (page == AliasPage) {
         EditBtn->setText(Text(QStringLiteral("AliasEditBtn"), QStringLiteral("Update")));
         FFolderPicker.Title =
             Text(QStringLiteral("DbFolderDialogDescr"), QStringLiteral("Choice Folder of Firebird Databases"));
@@ -454,9 +454,9 @@ void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
     page.FileName = fileName;
     const QString caption =
         QStringLiteral(" %1 : %2").arg(Text(QStringLiteral("FileName"), QStringLiteral("File")), fileName);
-    page.TabSet->setTabText(1, caption);
+    page.TabSet->setTabText(FileTab, caption);
     // A long path is shortened on the tab; the tooltip shows it whole.
-    page.TabSet->setTabToolTip(1, caption);
+    page.TabSet->setTabToolTip(FileTab, caption);
     LoadConfigurationFile(page);
 }
 
@@ -544,13 +544,13 @@ void TParvexDlg::pcMainChange(int index)
 
 void TParvexDlg::pcConfigChange(int index)
 {
-    if (index == 0)
+    if (index == ListTab)
         TakeOverEditor(FConfigPage);
 }
 
 void TParvexDlg::pcAliasChange(int index)
 {
-    if (index == 0)
+    if (index == ListTab)
         TakeOverEditor(FAliasPage);
 }
 
@@ -567,7 +567,7 @@ void TParvexDlg::LoadBtnClick()
     // over by the page switch nor kept to be taken over later.
     for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
         page->View->DropTypedText();
-    SetCurPage(1);
+    SetCurPage(ConfigPage);
     SetFirebirdFolder(FFolderPicker.Directory);
 }
 
@@ -635,9 +635,9 @@ bool TParvexDlg::ConfirmOverwrite(const QString &fileName)
 
 void TParvexDlg::EditBtnClick()
 {
-    if (FCurPage == 0)
+    if (FCurPage == AliasPage)
         UpdateAliasesCommand();
-    else if (FCurPage == 1)
+    else if (FCurPage == ConfigPage)
         EditConfigItemCommand();
 }
 
@@ -663,7 +663,7 @@ void TParvexDlg::SearchBtnClick()
 
 void TParvexDlg::FindDialogFind()
 {
-    TDocumentPage &shown = pcMain->currentIndex() == 0 ? FAliasPage : FConfigPage;
+    TDocumentPage &shown = pcMain->currentIndex() == AliasPage ? FAliasPage : FConfigPage;
     QPlainTextEdit *view = shown.Editor;
     shown.View->Settle();
     const QString pattern = FindDialog->FindText();
@@ -674,7 +674,7 @@ void TParvexDlg::FindDialogFind()
         return;
     }
     // A view on a hidden tab cannot take the focus, so its tab comes to the front first.
-    shown.TabSet->setCurrentIndex(1);
+    shown.TabSet->setCurrentIndex(FileTab);
     SelectMatch(*view, match, int(pattern.size()));
 }
 

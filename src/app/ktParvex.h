@@ -30,6 +30,12 @@ public:
     // Looks up the server folder; false when none is recorded (see FindDefaultInstance).
     using TServerLookup = std::function<bool(QString &folder)>;
 
+    // The pages of the main tab set, which CurPage counts too, and of each inner tab set.
+    static constexpr int AliasPage = 0;
+    static constexpr int ConfigPage = 1;
+    static constexpr int ListTab = 0;
+    static constexpr int FileTab = 1;
+
     // The layout as designed, at 96 dots per inch.
     static constexpr QSize ClientSize{784, 553};
     static constexpr int HelpBoxWidth = 250;
