@@ -41,16 +41,6 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp);
 // appending without waiting, which changes nothing. Throws EFCreateError with the system's reason.
 void CheckFileWritable(const QString &path);
 
-// Writes `bytes` over the existing regular file at `path` in place: for a folder that lets no new
-// file be made beside it, and for a file that a new one could not replace with nothing lost (see
-// TNewFile). The file stays the same file, with its owner, group, mode, extended attributes, access
-// control lists and further names (hard links). The new size is reserved before the first old byte
-// is overwritten, so a full disk is found while the old content is still whole. With `expected`,
-// writes nothing and throws EFileChangedError unless the opened file is still the one so stamped.
-// Gives the stamp of the file as written, taken from the descriptor it was written through. Throws
-// EFCreateError when the file cannot be opened, EWriteError when writing fails.
-TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected);
-
 // A new file that takes the place of the file at a path only once it is complete and on disk, so
 // that a save never leaves a file half-written; or, where such a replacement would lose something
 // of the old file, a copy of the new content that is finally written over the old one in place.
@@ -59,11 +49,15 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
 // content: owner, group, the whole mode (set-ID and sticky bits included), and the extended
 // attributes (POSIX access control lists among them) byte for byte, which the new file's own
 // handle must show before anything is written; and only when the file has no further name (hard
-// link) that a replacement would split off. Otherwise, and where the system refuses to rename
-// onto the path (a file that is a mount point of its own, a folder that only allows appending), the
-// old file is written in place (WriteFileInPlace), which keeps all of it. Extended attributes that
-// only an administrator may see count where the program runs as one. On Windows the new file gets
-// the permissions its folder hands down, and only a file of several names is written in place.
+// link) that a replacement would split off. Otherwise, where the folder lets no new file be made
+// beside the old one, and where the system refuses to rename onto the path (a file that is a mount
+// point of its own, a folder that only allows appending), the old file is written in place, which
+// keeps all of it: the same file, with its owner, group, mode, extended attributes, access control
+// lists and further names. Its new size is reserved before the first old byte is overwritten, so
+// a full disk is found while the old content is still whole. Extended attributes that only an
+// administrator may see count where the program runs as one. On Windows the new file gets the
+// permissions its folder hands down, and only a file of several names or in a folder that lets no
+// new file be made is written in place.
 //
 // A failure leaves nothing behind in the folder. Only a process that dies while the new file
 // has a name of its own, "<name>.tessaro-" and six letters or digits, leaves it there: for the
@@ -88,8 +82,8 @@ public:
     // none). Gives the stamp of the written file from its own handle, so that a change another
     // program makes right after is not taken for ours. Throws EWriteError when the content cannot
     // be made durable (the old file stays) or, rarely, when the folder's new entry cannot (the new
-    // file is then in place), EFCreateError when it cannot be put in place, and what
-    // WriteFileInPlace throws where it is written in place.
+    // file is then in place), or when writing in place fails; EFCreateError when it cannot be put
+    // in place or the old file cannot be opened to be written in place.
     TFileStamp Commit(const std::optional<TFileStamp> &expected);
 
 private:

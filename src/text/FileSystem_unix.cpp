@@ -330,6 +330,13 @@ void CheckFileWritable(const QString &path)
         throw EFCreateError(path, ReasonFor(error));
 }
 
+namespace {
+
+// Writes `bytes` over the existing regular file at `path` in place, as TNewFile does where no new
+// file can replace it. With `expected`, writes nothing and throws EFileChangedError unless the
+// opened file is still the one so stamped. Gives the stamp of the file as written, taken from the
+// handle it was written through. Throws EFCreateError when the file cannot be opened, EWriteError
+// when writing fails.
 TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
 {
     // Not cut to length zero on opening: the old content stays whole until the new one fits.
@@ -363,6 +370,8 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
         throw EWriteError();
     return StampOf(written);
 }
+
+} // namespace
 
 // QSaveFile is not used here: it carries only the permission bits to its new file, tells not why
 // its rename failed, and could leave its new file behind under a temporary name in a folder that
@@ -473,12 +482,17 @@ TNewFile::TNewFile(const QString &path)
     F->Folder.Reset(open(NativePath(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (F->Folder.Get() < 0)
         throw EFCreateError(path, SystemErrorText(errno));
-    F->File.Reset(F->OpenFile());
-    if (F->File.Get() < 0)
-        throw EFCreateError(path, SystemErrorText(errno));
     // Decided before a byte is written, so that the content is written once, either way.
     struct stat old;
     F->Replacing = fstatat(F->Folder.Get(), F->Name.constData(), &old, 0) == 0;
+    // A folder that only lets us write into the existing file leaves no choice.
+    if (F->Replacing && faccessat(F->Folder.Get(), ".", W_OK, AT_EACCESS) != 0) {
+        F->InPlace = true;
+        return;
+    }
+    F->File.Reset(F->OpenFile());
+    if (F->File.Get() < 0)
+        throw EFCreateError(path, SystemErrorText(errno));
     if (F->Replacing && !CarryMetadata(F->File.Get(), old, F->Target)) {
         F->InPlace = true;
         F->Discard();

@@ -3,6 +3,7 @@
 #include "text/Errors.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <fcntl.h>
@@ -130,6 +131,13 @@ void CheckFileWritable(const QString &path)
         throw EFCreateError(path, NotRegularFileText());
 }
 
+namespace {
+
+// Writes `bytes` over the existing regular file at `path` in place, as TNewFile does where no new
+// file can replace it. With `expected`, writes nothing and throws EFileChangedError unless the
+// opened file is still the one so stamped. Gives the stamp of the file as written, taken from the
+// handle it was written through. Throws EFCreateError when the file cannot be opened, EWriteError
+// when writing fails.
 TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
 {
     THandle file(OpenExisting(path, GENERIC_WRITE, 0));
@@ -159,9 +167,12 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
     return written;
 }
 
+} // namespace
+
 // Windows has no owner or mode to hand on the way Unix has: the new file gets the permissions its
 // folder hands down, and the program runs as administrator (its manifest asks for that). Only a
-// file of several names (hard links) is written in place, as a new file would split them up.
+// file of several names (hard links), which a new file would split up, and a file in a folder that
+// lets no new file be made are written in place.
 struct TNewFile::TState {
     explicit TState(const QString &path)
         : Path(path),
@@ -190,7 +201,10 @@ DWORD LinkCount(const QString &path)
 TNewFile::TNewFile(const QString &path)
     : F(std::make_unique<TState>(path))
 {
-    if (LinkCount(path) > 1) {
+    // A file of several names would lose them; a folder that only lets us write into the existing
+    // file leaves no choice.
+    const QFileInfo file(path);
+    if (file.exists() && (LinkCount(path) > 1 || !QFileInfo(file.absolutePath()).isWritable())) {
         F->InPlace = true;
         return;
     }

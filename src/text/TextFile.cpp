@@ -500,13 +500,6 @@ TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLi
     else if (link.isSymLink())
         CheckNoLinkLoop(path);
 
-    // A folder that only lets us write into the existing file leaves no choice but to write it in
-    // place, its whole new content known before the first old byte goes.
-    if (exists && !QFileInfo(target.absolutePath()).isWritable()) {
-        QByteArray bytes;
-        write([&bytes](QByteArrayView piece) { bytes.append(piece); });
-        return WriteFileInPlace(path, bytes, expected);
-    }
     // Every step is checked, and a failure leaves nothing behind: the new file goes with `file`.
     TNewFile file(path);
     write([&file](QByteArrayView bytes) { file.Write(bytes); });
