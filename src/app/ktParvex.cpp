@@ -578,30 +578,18 @@ void TParvexDlg::SaveBtnClick()
     // replace no unreadable one.
     QStringList unreadable;
     for (TDocumentPage *page : {&FConfigPage, &FAliasPage}) {
-        if (!page->Changed || page->FileName.isEmpty())
+        if (page->FileName.isEmpty())
             continue;
-        switch (page->FileState) {
-        case TFileState::None:
-            break;
-        case TFileState::Missing:
-            if (page->EditedSinceLoad)
-                SaveDocument(*page);
-            break;
-        case TFileState::Read:
-            if (page->ChangedByCommand || page->EditedSinceLoad)
-                SaveDocument(*page);
-            break;
-        case TFileState::Unreadable:
+        if (page->FileState == TFileState::Unreadable) {
             if (page->EditedSinceLoad)
                 unreadable.append(FormatWithOneString(
                     Text(QStringLiteral("MsgUnreadableNotSaved"),
                          QStringLiteral("„%s“ wurde nicht gespeichert: die Datei konnte beim Laden nicht gelesen "
                                         "werden, und die Änderungen würden ihren Inhalt ersetzen")),
                     MessagePath(page->FileName)));
-            break;
+        } else if (page->EditedSinceLoad || (page->ChangedByCommand && page->FileState == TFileState::Read)) {
+            SaveDocument(*page);
         }
-        if (page->FileStamp.Exists)
-            page->FileState = TFileState::Read;
     }
     if (!unreadable.isEmpty())
         throw ETessaroError(unreadable.join(u'\n'));
@@ -621,6 +609,7 @@ void TParvexDlg::SaveDocument(TDocumentPage &page)
         return;
     page.Document.SaveToFile(page.FileName, accepted);
     page.FileStamp = page.Document.FileStamp();
+    page.FileState = TFileState::Read;
 }
 
 bool TParvexDlg::ConfirmOverwrite(const QString &fileName)
