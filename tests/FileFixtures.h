@@ -2,11 +2,25 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <initializer_list>
 
 // Small helpers the file tests share.
+
+// What a row expects where Windows differs by design: there a file without a byte order mark is
+// read, and a new file written, in the ANSI code page; elsewhere UTF-8 comes first.
+template <class T>
+T OffWindowsOrOnWindows(const T &offWindows, const T &onWindows)
+{
+#ifdef Q_OS_WIN
+    constexpr bool windows = true;
+#else
+    constexpr bool windows = false;
+#endif
+    return windows ? onWindows : offWindows;
+}
 
 // The file's bytes, or "<unreadable>" so a comparison shows what went wrong.
 QByteArray FileBytes(const QString &path);

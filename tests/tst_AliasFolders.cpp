@@ -2,6 +2,7 @@
 
 #include "WindowFixture.h"
 
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
@@ -12,13 +13,32 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray AliasFile = "# Aliases\n"
-                             "HV = /old/main.fdb\n"
-                             "pq_items=\n"
-                             "employee = /srv/employee.fdb\n";
+// The tests write paths with "/"; the program, like the folder picker it gets them from, uses the
+// system's own separator. Every "/" below is a path's.
+QString Native(const QString &text)
+{
+    return QDir::toNativeSeparators(text);
+}
 
-const QStringList LoadedLines = {u"# Aliases"_s, u"HV=/old/main.fdb"_s, u"pq_items="_s,
-                                 u"employee=/srv/employee.fdb"_s};
+QStringList Native(QStringList lines)
+{
+    for (QString &line : lines)
+        line = Native(line);
+    return lines;
+}
+
+QByteArray NativeFile(const char *text)
+{
+    return Native(QString::fromUtf8(text)).toUtf8();
+}
+
+const QByteArray AliasFile = NativeFile("# Aliases\n"
+                                        "HV = /old/main.fdb\n"
+                                        "pq_items=\n"
+                                        "employee = /srv/employee.fdb\n");
+
+const QStringList LoadedLines =
+    Native({u"# Aliases"_s, u"HV=/old/main.fdb"_s, u"pq_items="_s, u"employee=/srv/employee.fdb"_s});
 
 struct TOpenAliasPage {
     TWindowFixture Fixture;
@@ -35,7 +55,7 @@ struct TOpenAliasPage {
     void Update(int row, const QString &folder, int answer)
     {
         List->setCurrentItem(List->topLevelItem(row));
-        Fixture.Dialogs.FolderAnswers = {folder};
+        Fixture.Dialogs.FolderAnswers = {Native(folder)};
         Fixture.Dialogs.MessageAnswers = {answer};
         Fixture.Control<QToolButton>("EditBtn")->click();
     }
@@ -74,9 +94,9 @@ void TestAliasFolders::listShowsCatalogueAndPaths()
     QCOMPARE(page.List->topLevelItem(7)->text(0), u"pq_pics"_s);
     QCOMPARE(page.List->topLevelItem(7)->text(1), u"Bestandteil-Abbildungen"_s);
     // An alias written in upper case is found.
-    QCOMPARE(
-        page.Paths(),
-        QStringList({QString(), u"/old/main.fdb"_s, QString(), QString(), QString(), QString(), QString(), QString()}));
+    QCOMPARE(page.Paths(),
+             QStringList({QString(), Native(u"/old/main.fdb"_s), QString(), QString(), QString(), QString(), QString(),
+                          QString()}));
     QCOMPARE(page.List->columnWidth(0), 200);
     QCOMPARE(page.List->columnWidth(1), 198);
     QCOMPARE(page.List->selectedItems(), QList<QTreeWidgetItem *>({page.List->topLevelItem(0)}));
@@ -121,6 +141,8 @@ void TestAliasFolders::assign()
     QFETCH(int, answer);
     QFETCH(QStringList, lines);
     QFETCH(QString, shownPath);
+    lines = Native(lines);
+    shownPath = Native(shownPath);
 
     TOpenAliasPage page;
     page.Update(row, folder, answer);
@@ -145,7 +167,7 @@ void TestAliasFolders::assign()
 
 void TestAliasFolders::allOnFileWithoutAliases()
 {
-    TOpenAliasPage page("# none of ours\nemployee = /srv/employee.fdb\n");
+    TOpenAliasPage page(NativeFile("# none of ours\nemployee = /srv/employee.fdb\n"));
     page.Update(3, u"/srv/db"_s, mrAll);
 
     QStringList expected = {u"# none of ours"_s, u"employee=/srv/employee.fdb"_s, u"hv_sec=/srv/db/hv_sec.db"_s};
@@ -153,19 +175,19 @@ void TestAliasFolders::allOnFileWithoutAliases()
         const QString alias = QLatin1String(key);
         expected << alias + u"=/srv/db/"_s + alias + u".db"_s << u"{"_s << u"SecurityDatabase=hv_sec"_s << u"}"_s;
     }
-    QCOMPARE(page.Fixture.Window().AliasList().Lines(), expected);
+    QCOMPARE(page.Fixture.Window().AliasList().Lines(), Native(expected));
     QCOMPARE(page.Paths(),
-             QStringList({u"/srv/db/hv_sec.db"_s, u"/srv/db/hv.db"_s, u"/srv/db/hv_media.db"_s, u"/srv/db/hv_mkt.db"_s,
-                          u"/srv/db/pq_items.db"_s, u"/srv/db/pq_stock.db"_s, u"/srv/db/pq_rates.db"_s,
-                          u"/srv/db/pq_pics.db"_s}));
+             Native({u"/srv/db/hv_sec.db"_s, u"/srv/db/hv.db"_s, u"/srv/db/hv_media.db"_s, u"/srv/db/hv_mkt.db"_s,
+                     u"/srv/db/pq_items.db"_s, u"/srv/db/pq_stock.db"_s, u"/srv/db/pq_rates.db"_s,
+                     u"/srv/db/pq_pics.db"_s}));
 }
 
 // The server would cut a path at its "#": such paths go into the file in double quotes, while the
 // list shows the path itself, and a second assignment reads it without them.
 void TestAliasFolders::allToFolderWithHashAndBack()
 {
-    TOpenAliasPage page("hv = \"/old/n#0/main.fdb\"\npq_items=\"\"\n");
-    QCOMPARE(page.Paths()[1], u"/old/n#0/main.fdb"_s);
+    TOpenAliasPage page(NativeFile("hv = \"/old/n#0/main.fdb\"\npq_items=\"\"\n"));
+    QCOMPARE(page.Paths()[1], Native(u"/old/n#0/main.fdb"_s));
     QCOMPARE(page.Paths()[4], QString());
 
     const QStringList files = {u"hv_sec.db"_s,   u"main.fdb"_s,    u"hv_media.db"_s, u"hv_mkt.db"_s,
@@ -174,14 +196,14 @@ void TestAliasFolders::allToFolderWithHashAndBack()
         page.Update(0, folder, mrAll);
         const QStringList keys = AliasCatalogKeys();
         for (int row = 0; row < 8; ++row) {
-            const QString path = folder + u'/' + files[row];
+            const QString path = Native(folder + u'/' + files[row]);
             QCOMPARE(page.Paths()[row], path);
             const QString written = folder.contains(u'#') ? u'"' + path + u'"' : path;
             QCOMPARE(page.Fixture.Window().AliasList().Values(keys[row]), written);
         }
     }
     QCOMPARE(page.Fixture.Window().AliasList().Lines().mid(0, 2),
-             QStringList({u"hv=/srv/db/main.fdb"_s, u"pq_items=/srv/db/pq_items.db"_s}));
+             Native({u"hv=/srv/db/main.fdb"_s, u"pq_items=/srv/db/pq_items.db"_s}));
 }
 
 void TestAliasFolders::cancelledPickerChangesNothing()
@@ -198,7 +220,7 @@ void TestAliasFolders::cancelledPickerChangesNothing()
 void TestAliasFolders::yesWithoutSelectedRowAssignsNothing()
 {
     TOpenAliasPage page;
-    page.Fixture.Dialogs.FolderAnswers = {u"/srv/db"_s};
+    page.Fixture.Dialogs.FolderAnswers = {Native(u"/srv/db"_s)};
     page.Fixture.Dialogs.MessageAnswers = {mrYes};
     page.List->clearSelection();
     page.Fixture.Control<QToolButton>("EditBtn")->click();
@@ -211,14 +233,14 @@ void TestAliasFolders::enterAndDoubleClickRunUpdate()
 {
     TOpenAliasPage page;
     page.List->setCurrentItem(page.List->topLevelItem(2));
-    page.Fixture.Dialogs.FolderAnswers = {u"/a"_s, u"/b"_s};
+    page.Fixture.Dialogs.FolderAnswers = {Native(u"/a"_s), Native(u"/b"_s)};
     page.Fixture.Dialogs.MessageAnswers = {mrYes, mrYes};
     QTest::keyClick(page.List, Qt::Key_Return);
-    QCOMPARE(page.Paths()[2], u"/a/hv_media.db"_s);
+    QCOMPARE(page.Paths()[2], Native(u"/a/hv_media.db"_s));
     QTest::mouseDClick(page.List->viewport(), Qt::LeftButton, {},
                        page.List->visualItemRect(page.List->topLevelItem(2)).center());
-    QCOMPARE(page.Paths()[2], u"/b/hv_media.db"_s);
-    QCOMPARE(page.Fixture.Window().AliasList().Values(u"hv_media"), u"/b/hv_media.db"_s);
+    QCOMPARE(page.Paths()[2], Native(u"/b/hv_media.db"_s));
+    QCOMPARE(page.Fixture.Window().AliasList().Values(u"hv_media"), Native(u"/b/hv_media.db"_s));
 }
 
 QTEST_MAIN(TestAliasFolders)

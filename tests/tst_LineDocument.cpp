@@ -183,9 +183,10 @@ void TestLineDocument::load_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<TTextEncoding>("encoding");
 
-    // Without a mark, valid UTF-8 (ASCII too) is UTF-8, anything else Windows-1252.
+    // Without a mark, valid UTF-8 (ASCII too) is UTF-8, anything else Windows-1252; on Windows
+    // such a file is always in the ANSI code page, Windows-1252 here.
     const auto ansi = TTextEncoding::Ansi;
-    const auto unmarked = TTextEncoding::Utf8NoMark;
+    const auto unmarked = OffWindowsOrOnWindows(TTextEncoding::Utf8NoMark, ansi);
     const QStringList ab{u"a=1"_s, u"b=2"_s};
     const QStringList aEmptyB{u"a"_s, QString(), u"b"_s};
     QTest::newRow("CR LF") << "a=1\r\nb=2\r\n"_ba << ab << unmarked;
@@ -206,9 +207,11 @@ void TestLineDocument::load_data()
     QTest::newRow("incomplete UTF-8 at the end is Windows-1252") << "a\xC3"_ba << QStringList{u"aÃ"_s} << ansi;
     QTest::newRow("UTF-8 without a mark") << "Datenb\xC3\xA4nke=Gr\xC3\xBC\xC3\x9F"
                                              "e\r\n\xE2\x82\xAC"_ba
-                                          << QStringList{u"Datenbänke=Grüße"_s, u"€"_s} << unmarked;
+                                          << OffWindowsOrOnWindows(QStringList{u"Datenbänke=Grüße"_s, u"€"_s},
+                                                                   QStringList{u"DatenbÃ¤nke=GrÃ¼ÃŸe"_s, u"â‚¬"_s})
+                                          << unmarked;
     QTest::newRow("UTF-8 without a mark, bytes behind U+0000 decide nothing")
-        << "\xC3\xA4\0\xFF"_ba << QStringList{u"ä"_s} << unmarked;
+        << "\xC3\xA4\0\xFF"_ba << OffWindowsOrOnWindows(QStringList{u"ä"_s}, QStringList{u"Ã¤"_s}) << unmarked;
     QTest::newRow("Windows-1252 before U+0000 decides") << "\xE4\0\xC3\xA4"_ba << QStringList{u"ä"_s} << ansi;
     QTest::newRow("UTF-16 LE without a mark") << "a\0=\0001\0"_ba << QStringList{u"a"_s} << unmarked;
     QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << QStringList() << TTextEncoding::Utf8;
@@ -494,9 +497,12 @@ void TestLineDocument::saveWithoutLoad_data()
     QTest::newRow("no lines") << QStringList() << QByteArray();
     QTest::newRow("two lines") << QStringList{u"a=1"_s, u"b=2"_s} << "a=1\r\nb=2\r\n"_ba;
     QTest::newRow("one empty line") << QStringList{QString()} << "\r\n"_ba;
-    // A file that was never read is new: UTF-8 without a mark.
-    QTest::newRow("UTF-8 without a mark") << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s}
-                                          << "\xE2\x82\xAC\xC3\xA4\r\n\xE4\xB8\xAD\r\n\xF0\x9F\x98\x80\r\n"_ba;
+    // A file that was never read is new: UTF-8 without a mark, on Windows the ANSI code page,
+    // where the system puts "?" for each UTF-16 unit it cannot represent.
+    QTest::newRow("new file's encoding") << QStringList{u"€ä"_s, u"中"_s, u"\U0001F600"_s}
+                                         << OffWindowsOrOnWindows(
+                                                "\xE2\x82\xAC\xC3\xA4\r\n\xE4\xB8\xAD\r\n\xF0\x9F\x98\x80\r\n"_ba,
+                                                "\x80\xE4\r\n?\r\n??\r\n"_ba);
 }
 
 void TestLineDocument::saveWithoutLoad()
@@ -518,11 +524,16 @@ void TestLineDocument::editedFileKeepsItsEncoding_data()
     QTest::addColumn<QString>("added");
     QTest::addColumn<QByteArray>("saved");
 
-    QTest::newRow("ASCII gains UTF-8") << "a=1\n"_ba << u"b=ä"_s << "a=1\r\nb=\xC3\xA4\r\n"_ba;
-    QTest::newRow("empty file gains UTF-8") << QByteArray() << u"b=ä€"_s << "b=\xC3\xA4\xE2\x82\xAC\r\n"_ba;
+    // Off Windows an ASCII file is UTF-8 as well; on Windows it is in the ANSI code page.
+    QTest::newRow("ASCII gains characters beyond it")
+        << "a=1\n"_ba << u"b=ä"_s << OffWindowsOrOnWindows("a=1\r\nb=\xC3\xA4\r\n"_ba, "a=1\r\nb=\xE4\r\n"_ba);
+    QTest::newRow("empty file gains characters beyond ASCII")
+        << QByteArray() << u"b=ä€"_s << OffWindowsOrOnWindows("b=\xC3\xA4\xE2\x82\xAC\r\n"_ba, "b=\xE4\x80\r\n"_ba);
     QTest::newRow("Windows-1252 stays Windows-1252") << "a=\xFC\n"_ba << u"b=ä€"_s << "a=\xFC\r\nb=\xE4\x80\r\n"_ba;
-    QTest::newRow("Windows-1252: unencodable characters become ?")
-        << "a=\xFC\n"_ba << u"中\U0001F600a\u0151b"_s << "a=\xFC\r\n??a?b\r\n"_ba;
+    // Windows substitutes a similar character where it knows one, and "?" for each UTF-16 unit.
+    QTest::newRow("Windows-1252: unencodable characters are substituted")
+        << "a=\xFC\n"_ba << u"中\U0001F600a\u0151b"_s
+        << OffWindowsOrOnWindows("a=\xFC\r\n??a?b\r\n"_ba, "a=\xFC\r\n???aob\r\n"_ba);
     QTest::newRow("UTF-8 with a mark keeps it") << "\xEF\xBB\xBF"
                                                    "a=1\n"_ba
                                                 << u"b=ä"_s
@@ -559,8 +570,10 @@ void TestLineDocument::loadAndSaveFollowTheLineRule_data()
     const QString notUtf8 = u"ÿ"_s;
     QTest::newRow("legacy, ASCII") << TTextEncoding::Ansi << notUtf8 << ascii;
     QTest::newRow("legacy, beyond ASCII") << TTextEncoding::Ansi << notUtf8 << ascii + u"ä€"_s;
-    QTest::newRow("no mark, ASCII") << TTextEncoding::Utf8NoMark << QString() << ascii;
-    QTest::newRow("no mark, UTF-8") << TTextEncoding::Utf8NoMark << QString() << ascii + u"ä中"_s;
+    // Without a mark: UTF-8, on Windows the ANSI code page.
+    const auto noMark = OffWindowsOrOnWindows(TTextEncoding::Utf8NoMark, TTextEncoding::Ansi);
+    QTest::newRow("no mark, ASCII") << noMark << QString() << ascii;
+    QTest::newRow("no mark, beyond ASCII") << noMark << QString() << ascii + OffWindowsOrOnWindows(u"ä中"_s, u"ä€"_s);
     QTest::newRow("UTF-8, ASCII") << TTextEncoding::Utf8 << QString() << ascii;
     QTest::newRow("UTF-8") << TTextEncoding::Utf8 << QString() << ascii + u"ä中"_s;
     // Units whose bytes are CR or LF, alone or as a pair, in either byte order.
@@ -624,12 +637,14 @@ void TestLineDocument::loadAndSaveAcrossPieces_data()
     for (int i = 0; i < 600; ++i)
         asciiLines += u"Line%1 = %2\r\n"_s.arg(i).arg(QString(1000, u'v'));
 
-    const auto noMark = TTextEncoding::Utf8NoMark;
+    // Without a mark: UTF-8, on Windows the ANSI code page.
+    const auto noMark = OffWindowsOrOnWindows(TTextEncoding::Utf8NoMark, TTextEncoding::Ansi);
     QTest::newRow("CR LF across piece borders") << noMark << u"y"_s + every4k(u"\r\n"_s);
     QTest::newRow("CR alone on piece borders") << noMark << every4k(u"\r"_s);
     QTest::newRow("LF CR on piece borders") << noMark << every4k(u"\n\r"_s);
     QTest::newRow("a line over many pieces") << noMark << u"a=1\r\n"_s + QString(300'000, u'v') + u"\r\nb=2"_s;
-    QTest::newRow("UTF-8 behind ASCII pieces") << noMark << asciiLines + u"é=1\r\n中\r\ntail"_s;
+    QTest::newRow("beyond ASCII behind ASCII pieces")
+        << noMark << asciiLines + OffWindowsOrOnWindows(u"é=1\r\n中\r\ntail"_s, u"é=1\r\n€\r\ntail"_s);
     QTest::newRow("legacy behind ASCII pieces") << TTextEncoding::Ansi << asciiLines + u"ÿ=ä\r\ntail"_s;
     QTest::newRow("U+0000 behind ASCII pieces") << noMark << asciiLines + u"ab"_s + QChar(u'\0') + u"cd\r\nmore"_s;
     QTest::newRow("UTF-8 behind ASCII pieces, marked") << TTextEncoding::Utf8 << asciiLines + u"é\r\n"_s;

@@ -166,7 +166,7 @@ void TestParvexDlg::startsWithServerFolder()
     QVERIFY(fixture.Dialogs.Messages.isEmpty());
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("LoadBtn")->isVisible());
-    QCOMPARE(window.FirebirdFolder(), fixture.ServerFolder() + u'/');
+    QCOMPARE(window.FirebirdFolder(), QDir::toNativeSeparators(fixture.ServerFolder() + u'/'));
     QCOMPARE(window.CurPage(), 0);
     QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
 
@@ -185,9 +185,9 @@ void TestParvexDlg::startsWithServerFolder()
     QCOMPARE(fixture.ShownRawText(1),
              u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_s);
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
-             u" Datei : "_s + fixture.ServerFolder() + u"/firebird.conf"_s);
+             u" Datei : "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/firebird.conf"_s));
     QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(1),
-             u" Datei : "_s + fixture.ServerFolder() + u"/databases.conf"_s);
+             u" Datei : "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/databases.conf"_s));
     QVERIFY(fixture.Control<QToolButton>("EditBtn")->isEnabled());
 }
 
@@ -231,8 +231,9 @@ void TestParvexDlg::unreadableConfigShowsErrorAndKeepsLoad()
     fixture.Open(fixture.ServerFolder() + u"/dir"_s);
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
-    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei "_s + fixture.ServerFolder()
-                                                  + u"/dir/firebird.conf kann nicht geöffnet werden. "_s),
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(
+                 u"Datei "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/dir/firebird.conf"_s)
+                 + u" kann nicht geöffnet werden. "_s),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
 }
@@ -545,10 +546,10 @@ void TestParvexDlg::loadSecondFolder()
     QVERIFY(window.AliasChanged());
 
     load->click(); // cancelled: nothing changes
-    QCOMPARE(window.FirebirdFolder(), fixture.ServerFolder() + u'/');
+    QCOMPARE(window.FirebirdFolder(), QDir::toNativeSeparators(fixture.ServerFolder() + u'/'));
 
     load->click();
-    QCOMPARE(window.FirebirdFolder(), second + u'/');
+    QCOMPARE(window.FirebirdFolder(), QDir::toNativeSeparators(second + u'/'));
     QCOMPARE(window.ConfigItems().Lines(), QStringList(u"TcpNoNagle=1"_s));
     QCOMPARE(window.AliasList().Count(), 0);
     QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_s);
@@ -590,7 +591,7 @@ void TestParvexDlg::fallbackTextsWithoutLanguageSection()
     fixture.Control<QToolButton>("LoadBtn")->click();
     QCOMPARE(fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_s));
     QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
-             u" File : "_s + fixture.ServerFolder() + u"/firebird.conf"_s);
+             u" File : "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/firebird.conf"_s));
     QCOMPARE(fixture.Control<QToolButton>("EditBtn")->text(), u"Edit"_s);
 }
 
@@ -609,7 +610,8 @@ void TestParvexDlg::saveFailureShowsErrorAndKeepsFlag()
     fixture.Control<QToolButton>("SaveBtn")->click();
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
-    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei \""_s + config + u"\" kann nicht erstellt werden. "_s),
+    QVERIFY2(fixture.Dialogs.Errors[0].startsWith(u"Datei \""_s + QDir::toNativeSeparators(config)
+                                                  + u"\" kann nicht erstellt werden. "_s),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Dialogs.Errors[0].endsWith(u'.'));
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigFile);
@@ -820,7 +822,7 @@ void TestParvexDlg::fileTabsKeepListTabsInView()
     for (const auto &page : pages) {
         pcMain->setCurrentIndex(page.MainPage);
         auto *tabSet = fixture.Control<QTabWidget>(page.TabSet);
-        const QString caption = u" Datei : "_s + folder + QString::fromUtf16(page.FileName);
+        const QString caption = u" Datei : "_s + QDir::toNativeSeparators(folder + QString::fromUtf16(page.FileName));
         QCOMPARE(tabSet->tabText(1), caption);
         QCOMPARE(tabSet->tabToolTip(1), caption);
         for (int current : {1, 0}) {

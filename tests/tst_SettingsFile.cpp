@@ -75,7 +75,7 @@ private slots:
 
     void nothingToReadGivesNoSections_data();
     void nothingToReadGivesNoSections();
-    void newFileIsWrittenInUtf8WithoutMark();
+    void newFileTakesTheSystemsEncoding();
     void clearLeavesFileAndEncoding();
     void renameWithoutReloadKeepsCopy();
     void renameReloadKeepsFirstEncoding_data();
@@ -394,7 +394,8 @@ void TestSettingsFile::nothingToReadGivesNoSections()
     QCOMPARE(ini.FileName(), path);
 }
 
-void TestSettingsFile::newFileIsWrittenInUtf8WithoutMark()
+// On Windows a new file is in the ANSI code page, Windows-1252 here.
+void TestSettingsFile::newFileTakesTheSystemsEncoding()
 {
     const QString path = PathOf(u"new.ini"_s);
     TSettingsFile ini(path);
@@ -402,9 +403,11 @@ void TestSettingsFile::newFileIsWrittenInUtf8WithoutMark()
     ini.WriteString(u"Form"_s, u"Caption"_s, u"Größe"_s);
     ini.UpdateFile();
     QCOMPARE(FileBytes(path),
-             Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
-                   "e\r\n\r\n"));
-    QCOMPARE(TSettingsFile(path).Encoding(), TTextEncoding::Utf8NoMark);
+             OffWindowsOrOnWindows(Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xC3\xB6\xC3\x9F"
+                                         "e\r\n\r\n"),
+                                   Bytes("[Form]\r\nLeft=10\r\nCaption=Gr\xF6\xDF"
+                                         "e\r\n\r\n")));
+    QCOMPARE(TSettingsFile(path).Encoding(), OffWindowsOrOnWindows(TTextEncoding::Utf8NoMark, TTextEncoding::Ansi));
 }
 
 void TestSettingsFile::clearLeavesFileAndEncoding()
@@ -464,17 +467,20 @@ void TestSettingsFile::renameReloadKeepsFirstEncoding_data()
         << ansi << body << QStringList{"A", "B"} << "StraÃŸe"
         << Bytes("[A]\r\n\r\n[B]\r\nk=Stra\xC3\x9F"
                  "e\r\n\r\n");
-    QTest::newRow("UTF-8 without mark remembered, later mark read as text")
-        << ascii << bodyWithMark << QStringList{"B"} << "Straße"
+    // An ASCII file is UTF-8 without a mark, on Windows in the ANSI code page.
+    QTest::newRow("ASCII remembered, later mark read as text")
+        << ascii << bodyWithMark << QStringList{"B"} << OffWindowsOrOnWindows(u"Straße"_s, u"StraÃŸe"_s)
         << Bytes("[B]\r\nk=Stra\xC3\x9F"
                  "e\r\n\r\n");
-    QTest::newRow("UTF-8 without mark remembered, later Windows-1252 read in the legacy code page")
+    QTest::newRow("ASCII remembered, later Windows-1252 read in the legacy code page")
         << ascii
         << Bytes("[B]\r\nk=Stra\xDF"
                  "e\r\n")
         << QStringList{"B"} << "Straße"
-        << Bytes("[B]\r\nk=Stra\xC3\x9F"
-                 "e\r\n\r\n");
+        << OffWindowsOrOnWindows(Bytes("[B]\r\nk=Stra\xC3\x9F"
+                                       "e\r\n\r\n"),
+                                 Bytes("[B]\r\nk=Stra\xDF"
+                                       "e\r\n\r\n"));
     QTest::newRow("UTF-8 remembered, its mark skipped")
         << utf8 << bodyWithMark << QStringList{"A", "B"} << "Straße" << rewrittenUtf8;
     QTest::newRow("UTF-8 remembered, file without mark decoded in it")

@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QColor>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -421,7 +422,10 @@ void TParvexDlg::SetFirebirdFolder(const QString &folder)
 {
     if (folder.isEmpty())
         return;
-    FFirebirdFolder = folder.endsWith(FolderSeparator()) ? folder : folder + FolderSeparator();
+    // Windows also takes "/" in a folder (a registry value may have it): the names built from the
+    // folder use the system's own separator throughout.
+    const QString native = QDir::toNativeSeparators(folder);
+    FFirebirdFolder = native.endsWith(FolderSeparator()) ? native : native + FolderSeparator();
     // Both pages move to the new folder even when a file of it cannot be read: a page of the old
     // folder beside one of the new would have Save write across folders.
     QStringList failures;
@@ -772,7 +776,7 @@ void TParvexDlg::UpdateAliasesCommand()
 {
     if (!FFolderPicker.Execute())
         return;
-    QString folder = FFolderPicker.Directory;
+    QString folder = QDir::toNativeSeparators(FFolderPicker.Directory);
     if (!folder.endsWith(FolderSeparator()))
         folder += FolderSeparator();
     const int answer =
