@@ -84,14 +84,6 @@ close_with_close_box() {
     tessaro=
 }
 
-# Selects a parameter row by typing its name into the list, the list's own quick search.
-select_parameter() {
-    click "$main" "${list_tab[@]}"
-    click "$main" "${first_row[@]}"
-    await_focus 'Firebird-Konfiguration' >/dev/null
-    type_text "$1"
-}
-
 start_program
 shot start
 

@@ -115,6 +115,15 @@ outer_geometry() {
         /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
 }
 
+# Selects a parameter row of the main window $main by typing its name into the list, the list's
+# own quick search.
+select_parameter() {
+    click "$main" "${list_tab[@]}"
+    click "$main" "${first_row[@]}"
+    await_focus 'Firebird-Konfiguration' >/dev/null
+    type_text "$1"
+}
+
 # Positions in the main window's client area (fixed layout, Tahoma 8 pt or its substitute).
 save_button=(155 17)
 alias_page_tab=(60 47)
