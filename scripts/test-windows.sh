@@ -2,9 +2,11 @@
 # The Windows program, from the same tree, with the Qt for Windows that scripts/build-qt-windows.sh
 # makes (or finds in its cache); every warning is an error. Called by scripts/test.sh after the
 # Linux stages; run as root.
-#   - The 32-bit program as shipped (preset "win32"): built, program, bench and test programs.
-#   - The 64-bit build (preset "win64"): built, and its test programs run under Wine. This
-#     machine's kernel runs 64-bit user code only, so no 32-bit program can start here.
+#   - The 32-bit program as shipped (preset "win32"): program, bench and test programs built,
+#     and its installer made (build-mingw32/Tessaro-<version>-win32.exe).
+#   - The 64-bit build (preset "win64"): built, its test programs run under Wine, and so do the
+#     program itself and its installer. This machine's kernel runs 64-bit user code only, so no
+#     32-bit program can start here.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -31,5 +33,7 @@ for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$(nproc)"
 done
+echo "Windows installer (win32)"
+(cd build-mingw32 && cpack -G NSIS >/dev/null && ls Tessaro-*-win32.exe)
 echo "Windows tests under Wine (win64)"
 ctest --preset win64 -j "$(nproc)" --timeout 300

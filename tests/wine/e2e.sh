@@ -24,7 +24,10 @@ server="$work/Firebird/Firebird_3_0"
 mkdir -p "$(dirname "$server")"
 cp -r "$e2e/server" "$server"
 
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=de_DE.UTF-8
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+# Wine takes the system's language and ANSI code page (1252) from the locale's name; the shell
+# itself keeps its own locale, which need not be installed.
+run_wine() { LC_ALL=de_DE.UTF-8 "$wine" "$@"; }
 winepath=
 IFS=':' read -r -a folders <<<"$dll_folders"
 for folder in "${folders[@]}"; do
@@ -52,12 +55,12 @@ fail() {
 }
 
 start_x_session "$work"
-"$wine" wineboot -i >"$work/wineboot.log" 2>&1
+run_wine wineboot -i >"$work/wineboot.log" 2>&1
 # The server's installer writes its folder into the 32-bit view of the registry.
-"$wine" reg add 'HKLM\SOFTWARE\Firebird Project\Firebird Server\Instances' /v DefaultInstance \
+run_wine reg add 'HKLM\SOFTWARE\Firebird Project\Firebird Server\Instances' /v DefaultInstance \
     /t REG_SZ /d "Z:${server//\//\\}\\" /reg:32 /f >/dev/null 2>&1 || fail "the registry value could not be written"
 
-(cd "$work/program" && exec "$wine" Tessaro.exe >>"$work/program.log" 2>&1) &
+(cd "$work/program" && exec env LC_ALL=de_DE.UTF-8 "$wine" Tessaro.exe >>"$work/program.log" 2>&1) &
 tessaro=$!
 main=$(await_focus 'Firebird-Konfiguration')
 shot start
