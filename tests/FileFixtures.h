@@ -22,6 +22,19 @@ T OffWindowsOrOnWindows(const T &offWindows, const T &onWindows)
     return windows ? onWindows : offWindows;
 }
 
+// The message of the TError that `action` raises; a null string when it raises nothing. Any
+// other exception escapes and fails the test.
+template <typename TError>
+QString MessageOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const TError &error) {
+        return error.Message();
+    }
+    return {};
+}
+
 // The file's bytes, or "<unreadable>" so a comparison shows what went wrong.
 QByteArray FileBytes(const QString &path);
 

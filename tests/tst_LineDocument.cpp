@@ -23,19 +23,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The message of the TError that `action` raises; a null string when it raises nothing. Any
-// other exception escapes and fails the test.
-template <typename TError>
-QString MessageOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const TError &error) {
-        return error.Message();
-    }
-    return {};
-}
-
 // The lines of `text` by the loading rule, one character at a time: the plain form of what the
 // document does in words of several characters.
 QStringList LinesByRule(QStringView text)

@@ -87,15 +87,12 @@ public:
     // The message of the error raised, a null string when the file was written.
     QString Save() const
     {
-        try {
+        return MessageOf<ETessaroError>([this] {
             if (FDocument)
                 FDocument->SaveToFile(FPath);
             else
                 FSettings->UpdateFile();
-        } catch (const ETessaroError &error) {
-            return error.Message();
-        }
-        return {};
+        });
     }
 
 private:
@@ -796,14 +793,11 @@ void TestSaveFaults::saveKeepsMetadata()
     const QString before = MetadataOf(path);
 
     const auto save = [&path] {
-        try {
+        return MessageOf<ETessaroError>([&path] {
             TLineDocument document;
             document.Add(u"new"_s);
             document.SaveToFile(path);
-        } catch (const ETessaroError &error) {
-            return error.Message();
-        }
-        return QString();
+        });
     };
     const QString message = asNobody
         ? InChildProcess([&save] { return BecomeNobodyInGroups({SharedGroup}) ? save() : u"no change of identity"_s; })
@@ -1059,7 +1053,7 @@ void TestSaveFaults::changeDuringSaveIsKept()
     const TFileStamp seen = FileStampOf(path);
 
     const auto save = [&] {
-        try {
+        return MessageOf<ETessaroError>([&] {
             WriteTextLines(
                 path, TTextEncoding::Ansi,
                 [&](const TLineSink &sink) {
@@ -1067,10 +1061,7 @@ void TestSaveFaults::changeDuringSaveIsKept()
                     sink(u"new=1"_s);
                 },
                 seen);
-        } catch (const ETessaroError &error) {
-            return error.Message();
-        }
-        return QString();
+        });
     };
     const QString message = road == TRoad::LockedFolder
         ? InChildProcess([&save] { return BecomeNobody() ? save() : u"no change of identity"_s; })

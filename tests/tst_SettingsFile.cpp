@@ -585,26 +585,15 @@ void TestSettingsFile::whatIsNoRegularFileIsNeitherReadNorReplaced()
         QSKIP(qPrintable(u"This kind of file cannot be made here: "_s + SystemErrorText(errno)));
     const QString native = QDir::toNativeSeparators(path);
 
-    const QString readError = ResultInChild([&] {
-        try {
-            const TSettingsFile ini(path);
-        } catch (const EFOpenError &error) {
-            return error.Message();
-        }
-        return u"read as settings"_s;
-    });
+    const QString readError =
+        ResultInChild([&] { return MessageOf<EFOpenError>([&] { const TSettingsFile ini(path); }); });
     QCOMPARE(readError, u"Datei %1 kann nicht geöffnet werden. keine reguläre Datei"_s.arg(native));
 
     const QString writeError = ResultInChild([&] {
         TSettingsFile ini{QString()};
         ini.WriteString(u"Form"_s, u"Left"_s, u"10"_s);
         ini.Rename(path, false);
-        try {
-            ini.UpdateFile();
-        } catch (const EFCreateError &error) {
-            return error.Message();
-        }
-        return u"written"_s;
+        return MessageOf<EFCreateError>([&] { ini.UpdateFile(); });
     });
     QCOMPARE(writeError, u"Datei \"%1\" kann nicht erstellt werden. keine reguläre Datei"_s.arg(native));
     const QFileInfo after(path);

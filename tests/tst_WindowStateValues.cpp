@@ -85,12 +85,7 @@ void TestWindowStateValues::integer()
 
 void TestWindowStateValues::conversionMessage()
 {
-    try {
-        StoredInteger(u"x1"_s);
-        QFAIL("no conversion error");
-    } catch (const EConvertError &error) {
-        QCOMPARE(error.Message(), u"'x1' ist kein gültiger Integerwert"_s);
-    }
+    QCOMPARE(MessageOf<EConvertError>([] { StoredInteger(u"x1"_s); }), u"'x1' ist kein gültiger Integerwert"_s);
 }
 
 void TestWindowStateValues::boolean_data()
