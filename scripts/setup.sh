@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev clang-f
 case "${1:-}" in
   gui) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n) ;;
   test) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n openbox xdotool x11-utils imagemagick
-                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 nsis firebird3.0-server firebird3.0-utils acl attr) ;;
+                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 nsis locales firebird3.0-server firebird3.0-utils acl attr) ;;
 esac
 missing=()
 for package in "${packages[@]}"; do
@@ -59,6 +59,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   for pid in $(service_pids); do
     case " $server_before " in *" $pid "*) ;; *) echo "Stopping the server the install started ($pid)"; kill "$pid" ;; esac
   done
+fi
+
+# Wine takes a German system with the ANSI code page 1252 from the locale de_DE.UTF-8, and file
+# names in UTF-8 only from a locale the system has.
+if [ "${1:-}" = test ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "Generating the locale de_DE.UTF-8"
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 
 "$root/scripts/fetch-stock-server-files.sh" "$root/build/firebird-stock" \

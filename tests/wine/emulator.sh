@@ -2,7 +2,8 @@
 # Runs one Windows program of this build under Wine, as CTest's emulator for the Windows build.
 # All programs share one prefix in the build folder, made on first use; the Qt and MinGW runtime
 # DLLs are found through WINEPATH. Wine takes the system's language and ANSI code page from the
-# locale's name: German with code page 1252, as the program's users' systems have it.
+# locale's name: German with code page 1252, as the program's users' systems have it. The locale
+# must exist (scripts/setup.sh makes it), or Wine cannot name files beyond ASCII.
 # Usage: emulator.sh WINE64 WINESERVER PREFIX DLL_FOLDERS PROGRAM [ARGS...]
 #   DLL_FOLDERS: Unix folders separated by ':'
 set -eu
