@@ -1,21 +1,16 @@
 #!/bin/sh
-# Every include of a project header points down the layers or stays in its own folder. The
-# layers, lowest first; a folder may include its own headers and those of the folders before it.
+# Every include of a project header is a rooted path to a header of src/, from the including
+# file's own folder or from a folder that src/Dependencies.txt lets that folder include from.
 #   IncludeDirection.sh SOURCE_DIR    (the src folder)
 set -eu
 src=${1:?usage: IncludeDirection.sh SOURCE_DIR}
-layers="text config app/state app/platform app/stddialogs app/windowstate app/search dialogs app"
+table="$(cd "$src" && pwd)/Dependencies.txt"
+[ -f "$table" ] || { echo "$table is missing"; exit 1; }
 
-rank() {
-    n=0
-    for layer in $layers; do
-        n=$((n + 1))
-        if [ "$layer" = "$1" ]; then
-            echo $n
-            return
-        fi
-    done
-    echo 0
+# The folders the folder may include from, blank-separated; "-" when the table has no line for it.
+allowed() {
+    line=$(grep "^$1:" "$table") || { echo -; return; }
+    echo "${line#*:}"
 }
 
 status=0
@@ -26,9 +21,9 @@ trap 'rm -f "$files"' EXIT
 find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||' | sort >"$files"
 while IFS= read -r file; do
     own=$(dirname "$file")
-    own_rank=$(rank "$own")
-    if [ "$own_rank" = 0 ]; then
-        echo "$file: folder $own is in no layer"
+    own_allowed=$(allowed "$own")
+    if [ "$own_allowed" = - ]; then
+        echo "$file: folder $own has no line in Dependencies.txt"
         status=1
         continue
     fi
@@ -40,9 +35,14 @@ while IFS= read -r file; do
         elif [ ! -f "$header" ]; then
             echo "$file: \"$header\" is not a header of $src"
             status=1
-        elif [ "$(rank "$folder")" -gt "$own_rank" ]; then
-            echo "$file: includes \"$header\" from the higher layer $folder"
-            status=1
+        elif [ "$folder" != "$own" ]; then
+            case " $own_allowed " in
+                *" $folder "*) ;;
+                *)
+                    echo "$file: includes \"$header\", but Dependencies.txt does not let $own include from $folder"
+                    status=1
+                    ;;
+            esac
         fi
     done
 done <"$files"
