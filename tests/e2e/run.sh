@@ -44,18 +44,6 @@ finish() {
 }
 trap finish EXIT
 
-step=0
-shot() {
-    step=$((step + 1))
-    import -window root "$work/shots/$(printf '%02d' "$step")-$1.png"
-}
-
-fail() {
-    shot failure || true
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
 start_x_session "$work"
 
 # Waits until the file holds exactly the expected bytes; @DATABASES@ stands for the databases

@@ -1,8 +1,23 @@
 # Helpers for driving the program on a virtual X server with a window manager, sourced by the
-# end-to-end test and by scripts/screenshots.sh. The caller defines fail MESSAGE, which must not
-# return, and calls stop_x_session when it is done, also on failure.
+# end-to-end tests and by scripts/screenshots.sh. The caller sets $work, whose folder "shots"
+# takes the screenshots of shot and fail (a caller may define its own fail MESSAGE after sourcing,
+# which must not return), and calls stop_x_session when it is done, also on failure.
 # No helper trusts a fixed pause: each waits for an effect it can see (a window, the keyboard
 # focus), so a slow or busy machine makes a run slower, not wrong.
+
+# A screenshot of the whole screen, numbered in the order taken: $work/shots/NN-NAME.png.
+step=0
+shot() {
+    step=$((step + 1))
+    import -window root "$work/shots/$(printf '%02d' "$step")-$1.png"
+}
+
+# Ends the run with a screenshot of what the screen showed.
+fail() {
+    shot failure || true
+    echo "FAIL: $*" >&2
+    exit 1
+}
 
 # How long a step may take to show its effect, in tenths of a second.
 patience=${E2E_PATIENCE:-300}

@@ -24,16 +24,8 @@ server="$work/Firebird/Firebird_3_0"
 mkdir -p "$(dirname "$server")"
 cp -r "$e2e/server" "$server"
 
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-# Wine takes the system's language and ANSI code page (1252) from the locale's name; the shell
-# itself keeps its own locale, which need not be installed.
-run_wine() { LC_ALL=de_DE.UTF-8 "$wine" "$@"; }
-winepath=
-IFS=':' read -r -a folders <<<"$dll_folders"
-for folder in "${folders[@]}"; do
-    winepath="${winepath:+$winepath;}Z:${folder//\//\\}"
-done
-export WINEPATH="$winepath"
+source "$(dirname "$0")/environment.sh"
+use_wine_prefix "$work/prefix" "$dll_folders"
 
 source "$e2e/xsession.sh"
 tessaro=
@@ -43,24 +35,13 @@ finish() {
 }
 trap finish EXIT
 
-step=0
-shot() {
-    step=$((step + 1))
-    import -window root "$work/shots/$(printf '%02d' "$step")-$1.png"
-}
-fail() {
-    shot failure || true
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
 start_x_session "$work"
 run_wine wineboot -i >"$work/wineboot.log" 2>&1
 # The server's installer writes its folder into the 32-bit view of the registry.
 run_wine reg add 'HKLM\SOFTWARE\Firebird Project\Firebird Server\Instances' /v DefaultInstance \
     /t REG_SZ /d "Z:${server//\//\\}\\" /reg:32 /f >/dev/null 2>&1 || fail "the registry value could not be written"
 
-(cd "$work/program" && exec env LC_ALL=de_DE.UTF-8 "$wine" Tessaro.exe >>"$work/program.log" 2>&1) &
+(cd "$work/program" && exec env LC_ALL="$wine_locale" "$wine" Tessaro.exe >>"$work/program.log" 2>&1) &
 tessaro=$!
 main=$(await_focus 'Firebird-Konfiguration')
 shot start

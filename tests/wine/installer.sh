@@ -13,11 +13,9 @@ e2e="$(cd "$(dirname "$0")/../e2e" && pwd)"
 
 rm -rf "$work"
 mkdir -p "$work/shots"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-# Wine takes the system's language and ANSI code page (1252) from the locale's name; the shell
-# itself keeps its own locale, which need not be installed.
-run_wine() { LC_ALL=de_DE.UTF-8 "$wine" "$@"; }
-unset WINEPATH
+source "$(dirname "$0")/environment.sh"
+# Nothing on Wine's path: the installed program must find its DLLs beside it.
+use_wine_prefix "$work/prefix" ""
 
 source "$e2e/xsession.sh"
 tessaro=
@@ -26,11 +24,6 @@ finish() {
     "$wineserver" -k 2>/dev/null || true
 }
 trap finish EXIT
-fail() {
-    import -window root "$work/shots/failure.png" 2>/dev/null || true
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 (cd "$build" && cpack -G NSIS -B "$work/package" >"$work/cpack.log" 2>&1) || { tail -20 "$work/cpack.log" >&2; fail "cpack"; }
 installer=$(find "$work/package" -maxdepth 1 -name 'Tessaro-*-win*.exe' | head -1)
@@ -62,10 +55,10 @@ link=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Tessaro.lnk' | hea
 echo "ok: installed, Start menu entry ${link#"$WINEPREFIX/drive_c/"}"
 
 # Without a server the program opens its window empty, after saying that no server was found.
-(cd "$work" && exec env LC_ALL=de_DE.UTF-8 "$wine" "C:\\Program Files\\Tessaro\\Tessaro.exe" >>"$work/program.log" 2>&1) &
+(cd "$work" && exec env LC_ALL="$wine_locale" "$wine" "C:\\Program Files\\Tessaro\\Tessaro.exe" >>"$work/program.log" 2>&1) &
 tessaro=$!
 await_focus 'Informationen' >/dev/null
-import -window root "$work/shots/installed-program.png"
+shot installed-program
 key Return
 gone 'Informationen'
 await_focus 'Firebird-Konfiguration' >/dev/null
