@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "dialogs/ktParvexItemEdit.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "WindowFixture.h"
 #include "app/stddialogs/QtStdDialogs.h"
-#include "dialogs/ktParvexItemEdit.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 #include "text/SettingsFile.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 // The parameter page: list, help text, the edit dialog, Edit and Reset, and what Save writes.
 
 #include "WindowFixture.h"
-#include "dialogs/ktParvexItemEdit.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 #include "text/SettingsFile.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "WindowFixture.h"
 #include "app/search/FindDialog.h"
 #include "app/stddialogs/QtStdDialogs.h"
-#include "dialogs/ktParvexItemEdit.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 #include "text/SettingsFile.h"
 
 #include <QApplication>

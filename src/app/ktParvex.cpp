@@ -5,7 +5,7 @@
 #include "app/platform/Platform.h"
 #include "app/search/TextSearch.h"
 #include "app/windowstate/CentreWindow.h"
-#include "dialogs/ktParvexItemEdit.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 #include "text/Errors.h"
 #include "text/ktStrings.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/ktParvexItemEdit.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 
 #include "app/platform/DialogWindow.h"
 #include "app/platform/ExactWindowTitle.h"
