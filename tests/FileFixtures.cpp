@@ -8,6 +8,20 @@
 
 using namespace Qt::StringLiterals;
 
+QString TFixtureFolder::Fixture(const QByteArray &bytes) const
+{
+    const QString path = filePath(u"fixture.conf"_s);
+    WriteFixture(path, bytes);
+    return path;
+}
+
+TLineDocument TFixtureFolder::Loaded(const QByteArray &bytes) const
+{
+    TLineDocument document;
+    document.LoadFromFile(Fixture(bytes));
+    return document;
+}
+
 QByteArray FileBytes(const QString &path)
 {
     QFile file(path);

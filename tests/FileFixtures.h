@@ -1,7 +1,10 @@
 #pragma once
 
+#include "text/LineDocument.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 #include <functional>
@@ -34,6 +37,15 @@ QString MessageOf(const std::function<void()> &action)
     }
     return {};
 }
+
+// A temporary folder of one test function, with its fixture file "fixture.conf".
+class TFixtureFolder : public QTemporaryDir {
+public:
+    // Writes `bytes` as the fixture file and gives its path.
+    QString Fixture(const QByteArray &bytes) const;
+    // A document loaded from a fixture file of `bytes`.
+    TLineDocument Loaded(const QByteArray &bytes) const;
+};
 
 // The file's bytes, or "<unreadable>" so a comparison shows what went wrong.
 QByteArray FileBytes(const QString &path);

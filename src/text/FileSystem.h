@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+class QFileInfo;
+
 // What reading and writing whole files asks of the file system beyond what Qt offers, in one
 // implementation per system (FileSystem_unix.cpp, FileSystem_win.cpp). Failures are thrown as the
 // line document's errors, with the system's reason.
@@ -36,6 +38,11 @@ TFileStamp FileStampOf(const QString &path);
 // not even for a FIFO without a writer, and refuses anything the opened handle shows is no regular
 // file (a FIFO, socket, device or folder). Throws EFOpenError.
 int OpenFileForReading(const QString &path, TFileStamp &stamp);
+
+// Whether the file lacks every write permission bit: such a file counts as read-only. It is how Qt
+// shows the Windows read-only attribute; a Unix file has no such attribute, and an administrator
+// there writes through missing permission bits, so the bits themselves have to say it.
+bool HasNoWriteBit(const QFileInfo &file);
 
 // Checks that the existing file at `path` is a regular file that may be written, by opening it for
 // appending without waiting, which changes nothing. Throws EFCreateError with the system's reason.

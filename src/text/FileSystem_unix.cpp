@@ -1,21 +1,18 @@
 #include "text/FileSystem.h"
 
 #include "text/Errors.h"
+#include "text/ExtendedAttributes_unix.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -154,68 +151,6 @@ TFileStamp StampAt(const QByteArray &path)
     return StampOf(info);
 }
 
-// The extended attributes of a file, name and value, sorted by name.
-using TAttributes = std::vector<std::pair<QByteArray, QByteArray>>;
-
-// Reads a list or a value of a size known only by asking: asks for the size, then for the bytes,
-// and asks again should they have grown in between. Nothing when the system refuses.
-template <typename TRead>
-std::optional<QByteArray> ReadSized(const TRead &read)
-{
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const ssize_t size = read(nullptr, 0);
-        if (size <= 0)
-            return size == 0 ? std::optional(QByteArray()) : std::nullopt;
-        QByteArray bytes(size, Qt::Uninitialized);
-        const ssize_t got = read(bytes.data(), size_t(bytes.size()));
-        if (got >= 0) {
-            bytes.truncate(got);
-            return bytes;
-        }
-        if (errno != ERANGE)
-            return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-// All extended attributes, through the list and value calls for a path or a descriptor; none on a
-// file system without them. Nothing when any of them cannot be read: that is no proof of none.
-template <typename TList, typename TGet>
-std::optional<TAttributes> ReadAttributes(const TList &list, const TGet &get)
-{
-    const std::optional<QByteArray> names = ReadSized(list);
-    if (!names)
-        return errno == ENOTSUP ? std::optional(TAttributes()) : std::nullopt;
-    TAttributes attributes;
-    for (const QByteArray &name : names->split('\0')) {
-        if (name.isEmpty())
-            continue;
-        const std::optional<QByteArray> value =
-            ReadSized([&](char *buffer, size_t size) { return get(name.constData(), buffer, size); });
-        if (!value)
-            return std::nullopt;
-        attributes.emplace_back(name, *value);
-    }
-    std::sort(attributes.begin(), attributes.end());
-    return attributes;
-}
-
-std::optional<TAttributes> AttributesAt(const QByteArray &path)
-{
-    const char *native = path.constData();
-    return ReadAttributes(
-        [native](char *buffer, size_t size) { return listxattr(native, buffer, size); },
-        [native](const char *name, char *buffer, size_t size) { return getxattr(native, name, buffer, size); });
-}
-
-std::optional<TAttributes> AttributesOf(int descriptor)
-{
-    return ReadAttributes([descriptor](char *buffer, size_t size) { return flistxattr(descriptor, buffer, size); },
-                          [descriptor](const char *name, char *buffer, size_t size) {
-                              return fgetxattr(descriptor, name, buffer, size);
-                          });
-}
-
 constexpr mode_t ModeBits = 07777;
 
 // Gives the new file `file` what a replacement must carry of the old file at `oldPath`, whose
@@ -241,8 +176,7 @@ bool CarryMetadata(int file, const struct stat &old, const QByteArray &oldPath)
     // Compared rather than copied: an access control list or a security label is the system's to
     // set, and copying one is no proof it took. What the folder hands down to every new file (a
     // default list, a label) counts as well, as the old file may not have it.
-    const std::optional<TAttributes> oldAttributes = AttributesAt(oldPath);
-    return oldAttributes && oldAttributes == AttributesOf(file);
+    return SameExtendedAttributes(oldPath, file);
 }
 
 // A folder that only allows appending lets a name be added but none be removed or replaced: the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/FileSystem.h"
+#include "text/TextEncoding.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,14 +11,9 @@
 #include <functional>
 #include <optional>
 
-class QFileInfo;
-
-// Whole-file text reading and writing shared by the line document and the settings file. Both
-// directions go a piece at a time: a file of a million lines never has its bytes in memory beside
-// the text made of them.
-
-// Utf8NoMark is UTF-8 read from a file without a byte order mark, and written again without one.
-enum class TTextEncoding { None, Ansi, Utf8, Utf8NoMark, Utf16LE, Utf16BE };
+// Whole-file text reading (TextFileReading.cpp) and writing (TextFileWriting.cpp) shared by the
+// line document and the settings file. Both directions go a chunk at a time: a file of a million
+// lines never has its bytes in memory beside the text made of them.
 
 // Receives the lines of a text one by one, in order; a line's view is valid during the call only.
 using TLineSink = std::function<void(QStringView line)>;
@@ -40,11 +36,6 @@ using TLineSource = std::function<void(const TLineSink &sink)>;
 // CR, LF and CR LF each end a line (LF CR ends two); U+0000 ends the text; text after the last
 // break forms a last line only when it is not empty. Gives the stamp of the file as it was opened.
 TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink);
-
-// Whether the file lacks every write permission bit: such a file counts as read-only. It is how Qt
-// shows the Windows read-only attribute; a Unix file has no such attribute, and an administrator
-// there writes through missing permission bits, so the bits themselves have to say it.
-bool HasNoWriteBit(const QFileInfo &file);
 
 // Replaces the file's content with the lines `source` gives, so that it is never left half-written:
 // the encoding's byte order mark, then every line followed by CR LF, encoded in `encoding` (None,

@@ -5,7 +5,7 @@
 #include "app/state/WindowStateValues.h"
 #include "app/windowstate/LayoutWidth.h"
 #include "app/windowstate/ListColumns.h"
-#include "text/TextFile.h"
+#include "text/FileSystem.h"
 #include "text/ktStrings.h"
 
 #include <QDir>
