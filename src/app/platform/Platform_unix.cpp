@@ -1,23 +1,18 @@
 #include "app/platform/Platform.h"
 
 #include "app/platform/FrameWait.h"
+#include "app/platform/X11Window_unix.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMargins>
 #include <QRect>
 #include <QScreen>
-#include <QThread>
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
-#include <qguiapplication_platform.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <optional>
-#include <xcb/xcb.h>
 
 QString ProgramFolder()
 {
@@ -47,79 +42,6 @@ QPoint WorkAreaOrigin()
 
 const char *const LastMarginsProperty = "tessaroFrameMargins";
 const char *const NormalMarginsProperty = "tessaroNormalFrameMargins";
-const char *const ExtentsRequestedProperty = "tessaroFrameExtentsRequested";
-
-bool OnXServer()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
-xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
-{
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return atom;
-}
-
-// The frame extents (left, right, top, bottom) the window manager has set on the window, if any.
-std::optional<QMargins> FrameExtents(xcb_connection_t *connection, xcb_window_t window)
-{
-    const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
-    std::optional<QMargins> margins;
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) == 16) {
-        const auto *words = static_cast<const uint32_t *>(xcb_get_property_value(reply));
-        margins = QMargins(int(words[0]), int(words[2]), int(words[1]), int(words[3]));
-    }
-    free(reply);
-    return margins;
-}
-
-bool WindowManagerSupports(xcb_connection_t *connection, xcb_window_t root, xcb_atom_t atom)
-{
-    const xcb_atom_t supported = Atom(connection, "_NET_SUPPORTED");
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
-    bool found = false;
-    if (reply && reply->format == 32) {
-        const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
-        found = std::find(atoms, atoms + xcb_get_property_value_length(reply) / 4, atom)
-            != atoms + xcb_get_property_value_length(reply) / 4;
-    }
-    free(reply);
-    return found;
-}
-
-// Asks the window manager for the frame it will give the window, once, before the window
-// appears, and waits briefly for the answer: with the frame known in advance the window can be
-// placed by its outer rectangle from the start, and a window that opens maximized gets the right
-// normal rectangle behind it.
-void RequestFrameExtents(QWidget &window, xcb_connection_t *connection, xcb_window_t target)
-{
-    if (window.property(ExtentsRequestedProperty).toBool())
-        return;
-    window.setProperty(ExtentsRequestedProperty, true);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
-    if (!WindowManagerSupports(connection, root, request))
-        return;
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = target;
-    message.type = request;
-    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
-    xcb_flush(connection);
-    QElapsedTimer timer;
-    timer.start();
-    while (!FrameExtents(connection, target) && timer.elapsed() < 500)
-        QThread::msleep(2);
-}
-
 // The frame's margins. On an X server they are asked of the window manager (before the window
 // appears, by request): the toolkit keeps a frame it measured before the window manager framed
 // the window (none, or 1x1 right after mapping) until the window moves. Without an answer the
@@ -128,20 +50,18 @@ QMargins FrameMargins(const QWidget &window)
 {
     QMargins margins;
     const QWindow *handle = window.windowHandle();
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (OnXServer()) {
         if (!handle || !handle->handle())
             return {};
-        const auto target = xcb_window_t(handle->winId());
-        if (x11 && !WindowOnScreen(window))
-            RequestFrameExtents(const_cast<QWidget &>(window), x11->connection(), target);
+        if (!WindowOnScreen(window))
+            RequestFrameExtents(const_cast<QWidget &>(window));
         // A window manager takes the extents away (or empties them) as soon as the window is
         // closed, before the program has recorded where the window was: the last ones seen
         // stand in for them then.
         const QVariant last = window.property(LastMarginsProperty);
         if (!WindowOnScreen(window) && last.isValid())
             return last.value<QMargins>();
-        const std::optional<QMargins> extents = x11 ? FrameExtents(x11->connection(), target) : std::nullopt;
+        const std::optional<QMargins> extents = FrameExtents(window);
         if (extents)
             const_cast<QWidget &>(window).setProperty(LastMarginsProperty, QVariant::fromValue(*extents));
         margins = extents ? *extents : handle->frameMargins();
@@ -283,46 +203,18 @@ QRect OuterFrame(const QWidget &window)
     return window.geometry().marginsAdded(FrameMargins(window));
 }
 
-namespace {
-
-xcb_window_t SystemFocus(xcb_connection_t *connection)
-{
-    xcb_get_input_focus_reply_t *reply =
-        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
-    const xcb_window_t focus = reply ? reply->focus : XCB_NONE;
-    free(reply);
-    return focus;
-}
-
-} // namespace
-
 void RequestActivation(QWidget &window, bool insist)
 {
     window.raise();
     window.activateWindow();
-    // The toolkit's request carries the time of the last event it saw; a window manager that
-    // changed the focus later, on its own clock, makes the X server ignore it. The current time
-    // cannot be too old.
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!insist || !x11 || !WindowOnScreen(window))
-        return;
-    xcb_connection_t *connection = x11->connection();
-    const auto target = xcb_window_t(window.winId());
-    // The focus can be in the window already while the toolkit, having seen the window manager
-    // hand it back and forth, still counts another window as active: a focus change it sees
-    // puts that right.
-    if (SystemFocus(connection) == target)
-        xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
-    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
-    xcb_flush(connection);
+    if (insist && WindowOnScreen(window))
+        SetInputFocus(window);
 }
 
 bool HasSystemFocus(const QWidget &window)
 {
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !WindowOnScreen(window))
-        return window.isActiveWindow();
-    return SystemFocus(x11->connection()) == xcb_window_t(window.winId()) && window.isActiveWindow();
+    const std::optional<bool> focused = WindowOnScreen(window) ? HasInputFocus(window) : std::nullopt;
+    return focused.value_or(true) && window.isActiveWindow();
 }
 
 bool PointOnMonitor(QPoint point)
@@ -365,14 +257,5 @@ bool ApplicationMinimized()
 void ClearNativeWindowTitle(QWidget &window)
 {
     // Other window systems (Wayland) take the caption only as the toolkit gives it.
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection || !window.windowHandle())
-        return;
-    const auto id = xcb_window_t(window.winId());
-    const xcb_atom_t utf8 = Atom(connection, "UTF8_STRING");
-    // Window managers show _NET_WM_NAME, older ones WM_NAME: both become empty.
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_NAME"), utf8, 8, 0, nullptr);
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
-    xcb_flush(connection);
+    ClearWindowCaptions(window);
 }
