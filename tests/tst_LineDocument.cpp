@@ -120,7 +120,7 @@ void TestLineDocument::copiesKeepTheirLines()
     QCOMPARE(FileBytes(path), "a=1\r\nb=2\r\nc=3\r\n"_ba);
 }
 
-// A replaced line is kept apart from the loaded text, and so is the line behind a removed one:
+// A replaced line is stored separately from the loaded text, and so is the line behind a removed one:
 // edits in any order, appends after removals among them, must keep every line where it belongs,
 // and a copy taken midway must keep the lines it had.
 void TestLineDocument::manyEditsKeepEveryLine()

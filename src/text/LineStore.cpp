@@ -23,36 +23,36 @@ char TLineStore::FirstCode(QStringView line)
     return char(first == 0 || first >= OtherCode ? OtherCode : first);
 }
 
-std::vector<TLineStore::TApartLine>::const_iterator TLineStore::FindApart(qsizetype index) const
+std::vector<TLineStore::TSeparateLine>::const_iterator TLineStore::FindSeparate(qsizetype index) const
 {
-    return std::lower_bound(FApart.cbegin(), FApart.cend(), index,
-                            [](const TApartLine &line, qsizetype wanted) { return line.first < wanted; });
+    return std::lower_bound(FSeparateLines.cbegin(), FSeparateLines.cend(), index,
+                            [](const TSeparateLine &line, qsizetype wanted) { return line.first < wanted; });
 }
 
 // Lines are mostly replaced from the first to the last, as a pass over them goes: such a line
 // joins the end of the list.
-void TLineStore::KeepApart(qsizetype index, const QString &text)
+void TLineStore::StoreSeparately(qsizetype index, const QString &text)
 {
-    if (FApart.empty() || FApart.back().first < index) {
-        FApart.emplace_back(index, text);
+    if (FSeparateLines.empty() || FSeparateLines.back().first < index) {
+        FSeparateLines.emplace_back(index, text);
     } else {
-        const auto found = FApart.begin() + (FindApart(index) - FApart.cbegin());
-        if (found != FApart.end() && found->first == index)
+        const auto found = FSeparateLines.begin() + (FindSeparate(index) - FSeparateLines.cbegin());
+        if (found != FSeparateLines.end() && found->first == index)
             found->second = text;
         else
-            FApart.emplace(found, index, text);
+            FSeparateLines.emplace(found, index, text);
     }
-    FFirsts[index] = char(KeptApart | FirstCode(text));
+    FFirsts[index] = char(StoredSeparately | FirstCode(text));
 }
 
-QStringView TLineStore::LineApart(qsizetype index) const
+QStringView TLineStore::SeparateLine(qsizetype index) const
 {
-    return FindApart(index)->second;
+    return FindSeparate(index)->second;
 }
 
 void TLineStore::Replace(qsizetype index, const QString &text)
 {
-    KeepApart(index, text);
+    StoreSeparately(index, text);
 }
 
 // Lines are written straight into the room at the end of the string, which grows by half again
@@ -74,19 +74,19 @@ void TLineStore::Append(QStringView text)
 void TLineStore::Remove(qsizetype index)
 {
     // The next line begins where this one began once this one is gone, and would take its
-    // characters in: it keeps its own apart instead.
+    // characters in: it stores its own separately instead.
     const qsizetype next = index + 1;
-    if (next < Count() && !(uchar(FFirsts[next]) & KeptApart) && End(index) > Start(index))
-        KeepApart(next, Line(next).toString());
+    if (next < Count() && !(uchar(FFirsts[next]) & StoredSeparately) && End(index) > Start(index))
+        StoreSeparately(next, Line(next).toString());
 
     FEnds.erase(FEnds.begin() + index);
     FFirsts.erase(FFirsts.begin() + index);
-    auto apart = FApart.begin() + (FindApart(index) - FApart.cbegin());
-    if (apart != FApart.end() && apart->first == index)
-        apart = FApart.erase(apart);
-    // The lines apart behind it move up one.
-    for (; apart != FApart.end(); ++apart)
-        --apart->first;
+    auto separate = FSeparateLines.begin() + (FindSeparate(index) - FSeparateLines.cbegin());
+    if (separate != FSeparateLines.end() && separate->first == index)
+        separate = FSeparateLines.erase(separate);
+    // The separate lines behind it move up one.
+    for (; separate != FSeparateLines.end(); ++separate)
+        --separate->first;
 }
 
 void TLineStore::Clear()
@@ -94,7 +94,7 @@ void TLineStore::Clear()
     FText = QString();
     FEnds = std::vector<quint32>();
     FFirsts = std::vector<char>();
-    FApart = std::vector<TApartLine>();
+    FSeparateLines = std::vector<TSeparateLine>();
 }
 
 // Growing, the arrays would be copied, for a moment twice in memory: reserved whole, they are

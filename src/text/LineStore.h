@@ -9,11 +9,11 @@
 // The lines of a text as a file of a million lines can afford them: no string a line, but one
 // string of all their characters, one line after the other without breaks, and beside it five
 // bytes a line, each kind in an array of its own: where the line ends in that string, and a byte
-// for what its first character is and whether it is kept apart. A pass that passes over most
+// for what its first character is and whether it is stored separately. A pass that passes over most
 // lines by their first character, as the passes over a configuration file's comments do, reads
 // little more than one byte a line.
 //
-// A line that is replaced keeps its place in the string, and its new text is kept apart, as is
+// A line that is replaced keeps its place in the string, and its new text is stored separately, as is
 // the line behind a removed one whose start in the string would otherwise be lost. Copies share
 // the characters until one of them changes. Indexes are not checked: the caller does.
 class TLineStore {
@@ -22,8 +22,8 @@ public:
     // Valid until the lines next change.
     QStringView Line(qsizetype index) const
     {
-        if (uchar(FFirsts[index]) & KeptApart)
-            return LineApart(index);
+        if (uchar(FFirsts[index]) & StoredSeparately)
+            return SeparateLine(index);
         return PackedLine(index);
     }
     // The line's first character, U+0000 for an empty line.
@@ -47,16 +47,16 @@ public:
     template <typename TMayVisit, typename TVisit>
     void ForEach(TMayVisit mayVisit, TVisit visit) const
     {
-        // The lines apart are met in the order they are kept in.
-        auto apart = FApart.cbegin();
+        // The separate lines are met in the order they are stored in.
+        auto separate = FSeparateLines.cbegin();
         const qsizetype count = Count();
         for (qsizetype index = 0; index < count; ++index) {
             if (!mayVisit(First(index)))
                 continue;
-            if (uchar(FFirsts[index]) & KeptApart) {
-                while (apart->first < index)
-                    ++apart;
-                if (!visit(index, QStringView(apart->second)))
+            if (uchar(FFirsts[index]) & StoredSeparately) {
+                while (separate->first < index)
+                    ++separate;
+                if (!visit(index, QStringView(separate->second)))
                     return;
             } else if (!visit(index, PackedLine(index))) {
                 return;
@@ -71,14 +71,14 @@ public:
 
 private:
     // A line's byte holds its first character in the low seven bits, if ASCII from U+0001 to
-    // U+007E, else OtherCode (0 for an empty line), and KeptApart in the high bit.
+    // U+007E, else OtherCode (0 for an empty line), and StoredSeparately in the high bit.
     static constexpr uchar OtherCode = 0x7F;
-    static constexpr uchar KeptApart = 0x80;
+    static constexpr uchar StoredSeparately = 0x80;
     static constexpr char16_t OtherFirst = 0x80;
 
     char16_t First(qsizetype index) const
     {
-        const uchar code = uchar(FFirsts[index]) & ~KeptApart;
+        const uchar code = uchar(FFirsts[index]) & ~StoredSeparately;
         return code == OtherCode ? OtherFirst : code;
     }
     QStringView PackedLine(qsizetype index) const
@@ -89,15 +89,15 @@ private:
     qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
     static char FirstCode(QStringView line);
 
-    using TApartLine = std::pair<qsizetype, QString>;
-    void KeepApart(qsizetype index, const QString &text);
-    QStringView LineApart(qsizetype index) const;
-    std::vector<TApartLine>::const_iterator FindApart(qsizetype index) const;
+    using TSeparateLine = std::pair<qsizetype, QString>;
+    void StoreSeparately(qsizetype index, const QString &text);
+    QStringView SeparateLine(qsizetype index) const;
+    std::vector<TSeparateLine>::const_iterator FindSeparate(qsizetype index) const;
 
     // Its characters from the end of the last line on are room for more, not yet written.
     QString FText;
     std::vector<quint32> FEnds;
     std::vector<char> FFirsts;
-    // The lines kept apart, with their indexes, in the order of the lines.
-    std::vector<TApartLine> FApart;
+    // The lines stored separately, with their indexes, in the order of the lines.
+    std::vector<TSeparateLine> FSeparateLines;
 };
