@@ -252,16 +252,28 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp)
     return file.Release();
 }
 
-void CheckFileWritable(const QString &path)
+namespace {
+
+// Opens the existing file at `path` for writing with `flags`, without waiting, and gives its
+// handle and `info`, its state. Opening a FIFO without a reader or a socket fails for a reason
+// that names neither, and a folder for its own: what is no regular file throws EFCreateError with
+// its own reason, as does any other failure with the system's.
+int OpenRegularForWriting(const QString &path, int flags, struct stat &info)
 {
-    // Opening a FIFO without a reader or a socket for writing fails for a reason that names
-    // neither; a folder fails for its own.
-    TDescriptor file(OpenWithoutWaiting(path, O_WRONLY | O_APPEND));
+    TDescriptor file(OpenWithoutWaiting(path, flags));
     if (file.Get() < 0)
         throw EFCreateError(path, OpenFailureReason(path, errno));
-    struct stat info;
     if (const int error = CheckRegularFile(file.Get(), info))
         throw EFCreateError(path, ReasonFor(error));
+    return file.Release();
+}
+
+} // namespace
+
+void CheckFileWritable(const QString &path)
+{
+    struct stat info;
+    TDescriptor file(OpenRegularForWriting(path, O_WRONLY | O_APPEND, info));
 }
 
 namespace {
@@ -274,12 +286,8 @@ namespace {
 TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
 {
     // Not cut to length zero on opening: the old content stays whole until the new one fits.
-    TDescriptor file(OpenWithoutWaiting(path, O_WRONLY));
-    if (file.Get() < 0)
-        throw EFCreateError(path, OpenFailureReason(path, errno));
     struct stat info;
-    if (const int error = CheckRegularFile(file.Get(), info))
-        throw EFCreateError(path, ReasonFor(error));
+    TDescriptor file(OpenRegularForWriting(path, O_WRONLY, info));
     // The opened file itself is compared: the one about to be overwritten.
     if (expected && StampOf(info) != *expected)
         throw EFileChangedError(path);
