@@ -1,8 +1,10 @@
 #include "config/ServerDiscovery.h"
 #include "config/ServerDiscoveryUnix.h"
+#include "config/ServerProcess.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -25,6 +27,7 @@ private slots:
     void systemServerProbe();
     void findDefaultInstanceReadsTheVariable();
     void registryErrorNamesTheValue();
+    void runningServerIsFoundByItsProgramName();
 
 private:
     // Creates `folder` below the temporary tree, with a "firebird.conf" when asked.
@@ -197,6 +200,28 @@ void TestServerDiscovery::registryErrorNamesTheValue()
 {
     const ERegistryError error(u"DefaultInstance"_s);
     QCOMPARE(error.Message(), u"Ungültiger Datentyp für 'DefaultInstance'"_s);
+}
+
+// A process of a server program's name counts as a running server, whoever started it; the
+// restart command names the service the installed server brings.
+void TestServerDiscovery::runningServerIsFoundByItsProgramName()
+{
+    const QString guardian = FTree.filePath(u"fbguard"_s);
+    QVERIFY(QFile::copy(u"/bin/sleep"_s, guardian));
+    QProcess server;
+    server.start(guardian, {u"60"_s});
+    QVERIFY(server.waitForStarted());
+    const TServerRestart restart = FindServerRestart();
+    server.kill();
+    server.waitForFinished();
+
+    QVERIFY(restart.Running);
+    const QStringList units = QDir(u"/lib/systemd/system"_s).entryList({u"firebird*.service"_s});
+    if (!units.isEmpty() && !QDir(u"/etc/systemd/system"_s).entryList({u"firebird*.service"_s}).size()) {
+        QString unit = units.last();
+        unit.chop(8);
+        QCOMPARE(restart.Command, u"systemctl restart "_s + unit);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestServerDiscovery)
