@@ -109,9 +109,9 @@ void TParvexDlg::FormCreate()
         LoadBtn->hide();
     });
     Guarded([this] {
-        const QSignalBlocker aliasBlocker(pcAlias), configBlocker(pcConfig), mainBlocker(pcMain);
-        pcAlias->setCurrentIndex(ListTab);
-        pcConfig->setCurrentIndex(ListTab);
+        const QSignalBlocker aliasBlocker(FAliasPage.TabSet), configBlocker(FConfigPage.TabSet), mainBlocker(pcMain);
+        FAliasPage.TabSet->setCurrentIndex(ListTab);
+        FConfigPage.TabSet->setCurrentIndex(ListTab);
         SetCurPage(AliasPage);
         pcMain->setCurrentIndex(AliasPage);
     });
@@ -153,8 +153,8 @@ void TParvexDlg::SetLang(const QString &section)
     SearchBtn->setText(text("SearchBtn", "Search"));
     pcMain->setTabText(ConfigPage, text("tsFirebirdConf", "Server Configuration"));
     pcMain->setTabText(AliasPage, text("tsAliasConf", "Alias Configuration"));
-    pcConfig->setTabText(ListTab, text("tsConfigList", "Config Parameters"));
-    pcAlias->setTabText(ListTab, text("tsAliasList", "Halvora Aliase"));
+    FConfigPage.TabSet->setTabText(ListTab, text("tsConfigList", "Config Parameters"));
+    FAliasPage.TabSet->setTabText(ListTab, text("tsAliasList", "Halvora Aliase"));
     QTreeWidgetItem *configHeader = ParvexList->headerItem();
     configHeader->setText(0, text("ConfigKeyLabel", "Property"));
     configHeader->setText(1, text("ConfigValueLabel", "Value"));
@@ -225,7 +225,7 @@ void TParvexDlg::SetFirebirdFolder(const QString &folder)
 
 void TParvexDlg::SetConfigFileName(const QString &fileName)
 {
-    const auto enableEdit = qScopeGuard([this] { EditBtn->setEnabled(FConfigItems.Count() > 0); });
+    const auto enableEdit = qScopeGuard([this] { EditBtn->setEnabled(FConfigPage.Document.Count() > 0); });
     SetFileName(FConfigPage, fileName);
 }
 

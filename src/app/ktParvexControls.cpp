@@ -123,8 +123,8 @@ void TParvexDlg::CreateControls()
     toolbarLayout->addStretch(1);
 
     pcMain = Named(new QTabWidget(this), "pcMain");
-    pcMain->addTab(CreateAliasPage(), QStringLiteral("Databases.conf"));
-    pcMain->addTab(CreateConfigPage(), QStringLiteral("Firebird.conf"));
+    pcMain->insertTab(AliasPage, CreateAliasPage(), QStringLiteral("Databases.conf"));
+    pcMain->insertTab(ConfigPage, CreateConfigPage(), QStringLiteral("Firebird.conf"));
     pcMain->setCurrentIndex(ConfigPage);
 
     auto *layout = new QVBoxLayout(this);
@@ -133,13 +133,13 @@ void TParvexDlg::CreateControls()
     layout->addWidget(pnlToolbar);
     layout->addWidget(pcMain, 1);
 
-    EditBtn = MakeToolButton(pnlParamsList, "EditBtn", 75, 25);
+    EditBtn = MakeToolButton(FConfigPage.ListPanel, "EditBtn", 75, 25);
     EditBtn->move(5, 3);
     EditBtn->setEnabled(false);
-    ResetBtn = MakeToolButton(pnlParamsList, "ResetBtn", 75, 25);
+    ResetBtn = MakeToolButton(FConfigPage.ListPanel, "ResetBtn", 75, 25);
     ResetBtn->move(90, 3);
     ResetBtn->setEnabled(false);
-    SearchBtn = MakeToolButton(pnlConfigSearch, "SearchBtn", 75, 21);
+    SearchBtn = MakeToolButton(FConfigPage.SearchPanel, "SearchBtn", 75, 21);
     SearchBtn->move(5, 5);
 }
 
@@ -192,8 +192,8 @@ QWidget *TParvexDlg::CreateDocumentPage(TDocumentPage &page, const TPageNames &n
     page.Editor = MakeRawTextEditor(nullptr, names.Editor);
     page.View = new TRawTextView(*page.Editor, page.Document);
     QWidget *filePage = MakePage(page.TabSet, names.FilePage, page.SearchPanel, page.Editor);
-    page.TabSet->addTab(listPage, listCaption);
-    page.TabSet->addTab(filePage, QString());
+    page.TabSet->insertTab(ListTab, listPage, listCaption);
+    page.TabSet->insertTab(FileTab, filePage, QString());
     return mainPage;
 }
 
@@ -206,8 +206,8 @@ void TParvexDlg::ConnectGuarded(Sender *sender, Signal signal, void (TParvexDlg:
 void TParvexDlg::ConnectEvents()
 {
     ConnectGuarded(pcMain, &QTabWidget::currentChanged, &TParvexDlg::pcMainChange);
-    ConnectGuarded(pcConfig, &QTabWidget::currentChanged, &TParvexDlg::pcConfigChange);
-    ConnectGuarded(pcAlias, &QTabWidget::currentChanged, &TParvexDlg::pcAliasChange);
+    ConnectGuarded(FConfigPage.TabSet, &QTabWidget::currentChanged, &TParvexDlg::pcConfigChange);
+    ConnectGuarded(FAliasPage.TabSet, &QTabWidget::currentChanged, &TParvexDlg::pcAliasChange);
     ConnectGuarded(CloseBtn, &QToolButton::clicked, &TParvexDlg::CloseBtnClick);
     ConnectGuarded(LoadBtn, &QToolButton::clicked, &TParvexDlg::LoadBtnClick);
     ConnectGuarded(SaveBtn, &QToolButton::clicked, &TParvexDlg::SaveBtnClick);

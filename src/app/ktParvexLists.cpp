@@ -88,7 +88,7 @@ void TParvexDlg::EditConfigItemCommand()
         return;
     if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
         return;
-    SetConfigValue(FConfigItems, FCurItem.ConfigKey, FCurItem.ConfigValue);
+    SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
     FConfigPage.View->Refill();
     row->setText(1, FCurItem.ConfigValue);
     MarkChanged(FConfigPage, TChangeKind::Command);
@@ -100,7 +100,7 @@ void TParvexDlg::ResetBtnClick()
     if (FCurItem.ConfigValue.isEmpty() || !row)
         return;
     FCurItem.ConfigValue = FCurItem.DefaultValue;
-    FConfigItems.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
+    FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
     FConfigPage.View->Refill();
     MarkChanged(FConfigPage, TChangeKind::Command);
@@ -144,7 +144,7 @@ void TParvexDlg::UpdateAliasesCommand()
 
 void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
 {
-    const QString path = ::AssignAliasFolder(FAliasList, folder, FolderSeparator(), key, index);
+    const QString path = ::AssignAliasFolder(FAliasPage.Document, folder, FolderSeparator(), key, index);
     FBAliasList->topLevelItem(index)->setText(2, path);
 }
 
