@@ -184,3 +184,7 @@ private:
     // Kept for the whole run, so the search settings survive closing it.
     TFindDialog *FindDialog = new TFindDialog(this);
 };
+
+// What the window-state store keeps of the main window, on the settings file in `folder`: its
+// state, size and location, the help box width and the column sets of both lists.
+TWindowStateSettings MainWindowStateSettings(const QString &folder);

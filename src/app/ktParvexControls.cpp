@@ -107,6 +107,18 @@ struct TParvexDlg::TPageNames {
     const char *Editor;
 };
 
+// The stored properties name the controls made here.
+TWindowStateSettings MainWindowStateSettings(const QString &folder)
+{
+    TWindowStateSettings settings;
+    settings.Folder = folder;
+    settings.FileName = QStringLiteral("Tessaro.Ini");
+    settings.Options = TFormPlacementOption::fpState | TFormPlacementOption::fpSize | TFormPlacementOption::fpLocation;
+    settings.StoredProps = {QStringLiteral("ItemComment.Width"), QStringLiteral("FBAliasList.Columns"),
+                            QStringLiteral("ParvexList.Columns")};
+    return settings;
+}
+
 void TParvexDlg::CreateControls()
 {
     pnlToolbar = Named(new QWidget(this), "pnlToolbar");
