@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RawTextView.h"
+#include "app/RawTextBinding.h"
 #include "app/search/FindDialog.h"
 #include "app/stddialogs/StdDialogs.h"
 #include "app/windowstate/WindowStateStore.h"

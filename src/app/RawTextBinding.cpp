@@ -1,4 +1,4 @@
-#include "app/RawTextView.h"
+#include "app/RawTextBinding.h"
 
 #include "text/LineDocument.h"
 

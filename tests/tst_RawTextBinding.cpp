@@ -1,7 +1,7 @@
 // A raw text editor kept showing its document's lines: filled in pieces, only when looked at, and
 // only when the document changed or typed text is to be dropped.
 
-#include "app/RawTextView.h"
+#include "app/RawTextBinding.h"
 #include "text/LineDocument.h"
 
 #include <QPlainTextEdit>
@@ -168,4 +168,4 @@ void TestRawTextView::takenOverTextStaysUntilRefill()
 }
 
 QTEST_MAIN(TestRawTextView)
-#include "tst_RawTextView.moc"
+#include "tst_RawTextBinding.moc"
