@@ -190,8 +190,8 @@ void TParvexDlg::SetCurPage(int page)
     }
     EditBtn->setEnabled(shown.Document.Count() > 0);
     // Typed text the document could not take stays in the editor, for the user to put right.
-    if (!shown.View->HasTypedText())
-        shown.View->Refill();
+    if (!shown.Binding->HasTypedText())
+        shown.Binding->Refill();
     // A new parent hides a widget until it is shown again.
     EditBtn->move(5, 3);
     EditBtn->show();
@@ -281,9 +281,9 @@ void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
 void TParvexDlg::ShowLoadedDocument(TDocumentPage &page)
 {
     if (page.TabSet->isVisible())
-        page.View->FillNow();
+        page.Binding->FillNow();
     else
-        page.View->Refill();
+        page.Binding->Refill();
     NormalizeLines(page.Document);
     (this->*page.FillList)(page.Document);
 }
@@ -291,9 +291,9 @@ void TParvexDlg::ShowLoadedDocument(TDocumentPage &page)
 // What the user typed in the raw text becomes the document, and the list shows it.
 void TParvexDlg::TakeOverEditor(TDocumentPage &page)
 {
-    if (!page.View->HasTypedText())
+    if (!page.Binding->HasTypedText())
         return;
-    const std::optional<QStringList> lines = TRawTextView::TakenOverLines(page.Document, EditorLines(page.Editor));
+    const std::optional<QStringList> lines = TRawTextBinding::TakenOverLines(page.Document, EditorLines(page.Editor));
     if (!lines) {
         // Taking the text as the editor shows it would split lines the user may not even have
         // seen; the document stays as it is and the typed text stays in the editor.
@@ -308,7 +308,7 @@ void TParvexDlg::TakeOverEditor(TDocumentPage &page)
     page.Document.Clear();
     page.Document.AddStrings(*lines);
     NormalizeLines(page.Document);
-    page.View->TakenOver();
+    page.Binding->TakenOver();
     (this->*page.FillList)(page.Document);
     // Save writes it, to this folder's file only.
     MarkChanged(page, TChangeKind::TypedText);
@@ -351,7 +351,7 @@ void TParvexDlg::LoadBtnClick()
     // Text typed into the old folder's files has no place in the new folder's: it is neither taken
     // over by the page switch nor kept to be taken over later.
     for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
-        page->View->DropTypedText();
+        page->Binding->DropTypedText();
     SetCurPage(ConfigPage);
     SetFirebirdFolder(FFolderPicker.Directory);
 }
@@ -439,7 +439,7 @@ void TParvexDlg::FindDialogFind()
 {
     TDocumentPage &shown = pcMain->currentIndex() == AliasPage ? FAliasPage : FConfigPage;
     QPlainTextEdit *view = shown.Editor;
-    shown.View->Settle();
+    shown.Binding->ApplyPendingRefill();
     const QString pattern = FindDialog->FindText();
     const int match = FindNext(*view, pattern, FindDialog->Options());
     if (match < 0) {

@@ -92,7 +92,7 @@ private:
         QWidget *ListPanel = nullptr; // above the list: EditBtn's place
         QWidget *SearchPanel = nullptr; // above the raw text: SearchBtn's place
         QPlainTextEdit *Editor = nullptr; // the raw text
-        TRawTextView *View = nullptr; // keeps Editor showing Document; owned by Editor
+        TRawTextBinding *Binding = nullptr; // keeps Editor showing Document; owned by Editor
         void (TParvexDlg::*FillList)(const TLineDocument &document) = nullptr;
     };
     struct TPageNames;

@@ -202,7 +202,7 @@ QWidget *TParvexDlg::CreateDocumentPage(TDocumentPage &page, const TPageNames &n
     QWidget *listPage = MakePage(page.TabSet, names.ListPage, page.ListPanel, list);
     page.SearchPanel = MakePanel(nullptr, names.SearchPanel);
     page.Editor = MakeRawTextEditor(nullptr, names.Editor);
-    page.View = new TRawTextView(*page.Editor, page.Document);
+    page.Binding = new TRawTextBinding(*page.Editor, page.Document);
     QWidget *filePage = MakePage(page.TabSet, names.FilePage, page.SearchPanel, page.Editor);
     page.TabSet->insertTab(ListTab, listPage, listCaption);
     page.TabSet->insertTab(FileTab, filePage, QString());

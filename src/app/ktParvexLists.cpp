@@ -89,7 +89,7 @@ void TParvexDlg::EditConfigItemCommand()
     if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
         return;
     SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
-    FConfigPage.View->Refill();
+    FConfigPage.Binding->Refill();
     row->setText(1, FCurItem.ConfigValue);
     MarkChanged(FConfigPage, TChangeKind::Command);
 }
@@ -102,7 +102,7 @@ void TParvexDlg::ResetBtnClick()
     FCurItem.ConfigValue = FCurItem.DefaultValue;
     FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
-    FConfigPage.View->Refill();
+    FConfigPage.Binding->Refill();
     MarkChanged(FConfigPage, TChangeKind::Command);
 }
 
@@ -138,7 +138,7 @@ void TParvexDlg::UpdateAliasesCommand()
     } else if (answer == mrAll) {
         AssignAllAliasFolders(folder);
     }
-    FAliasPage.View->Refill();
+    FAliasPage.Binding->Refill();
     MarkChanged(FAliasPage, TChangeKind::Command);
 }
 
