@@ -2,8 +2,8 @@
 // message box's buttons on the screen, and the captions the windows give the window manager.
 
 #include "WindowFixture.h"
-#include "app/stddialogs/QtStdDialogs.h"
 #include "app/dialogs/ktParvexItemEdit.h"
+#include "app/stddialogs/QtStdDialogs.h"
 #include "text/SettingsFile.h"
 
 #include <QAbstractButton>
