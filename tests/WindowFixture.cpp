@@ -68,8 +68,8 @@ QString TWindowFixture::ShownRawText(int page)
     auto *pages = Control<QTabWidget>("pcMain");
     if (pages->currentIndex() != page)
         pages->setCurrentIndex(page);
-    Control<QTabWidget>(page == 0 ? "pcAlias" : "pcConfig")->setCurrentIndex(1);
-    return Control<QPlainTextEdit>(page == 0 ? "edtAliasFile" : "edtConfigFile")->toPlainText();
+    Control<QTabWidget>(page == TParvexDlg::AliasPage ? "pcAlias" : "pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
+    return Control<QPlainTextEdit>(page == TParvexDlg::AliasPage ? "edtAliasFile" : "edtConfigFile")->toPlainText();
 }
 
 void AnswerEditDialog(const QString &value, bool pressOk)

@@ -29,7 +29,7 @@ public:
     // Closes and releases the window, as at the end of the program.
     void EndProgram();
     QByteArray ReadSettings() const;
-    // The raw text of main page `page` (0 aliases, 1 server configuration) as a user sees it:
+    // The raw text of main page `page` (TParvexDlg::AliasPage or ConfigPage) as a user sees it:
     // that page and its file tab are brought to the front first, as the user must.
     QString ShownRawText(int page);
 

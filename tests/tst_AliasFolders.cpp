@@ -156,7 +156,7 @@ void TestAliasFolders::assign()
     QCOMPARE(window.AliasList().Lines(), lines);
     QCOMPARE(page.List->topLevelItem(row)->text(2),
              shownPath.isNull() ? window.AliasList().Values(page.List->topLevelItem(row)->text(0)) : shownPath);
-    QCOMPARE(page.Fixture.ShownRawText(0), lines.join(u'\n'));
+    QCOMPARE(page.Fixture.ShownRawText(TParvexDlg::AliasPage), lines.join(u'\n'));
     // The flag rises whatever the answer, so Save writes the normalised file.
     QVERIFY(window.AliasChanged());
     QVERIFY(!window.ConfigChanged());

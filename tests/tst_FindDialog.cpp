@@ -177,7 +177,7 @@ void TestFindDialog::openDialogFollowsWindowAndComesToFront()
 void TestFindDialog::findNextNeedsSearchText()
 {
     TSearchFixture fixture;
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     fixture.PressSearchBtn();
     auto *text = fixture.DialogControl<QLineEdit>("edtFindText");
     auto *findNext = fixture.DialogControl<QPushButton>("FindNextBtn");
@@ -210,11 +210,12 @@ void TestFindDialog::walksOccurrencesOnRawTab_data()
     QTest::addColumn<QString>("viewName");
     QTest::addColumn<QString>("otherViewName");
 
-    QTest::newRow("alias page") << 0 << u"hv.db"_s << false << u"pcAlias"_s << u"edtAliasFile"_s << u"edtConfigFile"_s;
+    QTest::newRow("alias page") << TParvexDlg::AliasPage << u"hv.db"_s << false << u"pcAlias"_s << u"edtAliasFile"_s
+                                << u"edtConfigFile"_s;
     // The dialog was opened on the alias page; the page shown at Find Next decides. The
     // direction is never consulted.
-    QTest::newRow("server page, upward") << 1 << u"RemoteServicePort"_s << true << u"pcConfig"_s << u"edtConfigFile"_s
-                                         << u"edtAliasFile"_s;
+    QTest::newRow("server page, upward") << TParvexDlg::ConfigPage << u"RemoteServicePort"_s << true << u"pcConfig"_s
+                                         << u"edtConfigFile"_s << u"edtAliasFile"_s;
 }
 
 void TestFindDialog::walksOccurrencesOnRawTab()
@@ -235,16 +236,17 @@ void TestFindDialog::walksOccurrencesOnRawTab()
     auto *tabs = window.findChild<QTabWidget *>(innerTabs);
     auto *view = window.findChild<QPlainTextEdit *>(viewName);
     auto *otherView = window.findChild<QPlainTextEdit *>(otherViewName);
-    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->currentIndex(), TParvexDlg::ListTab);
 
     // What the view shows once looked at: the document's lines.
-    const QString shown = (page == 0 ? window.AliasList() : window.ConfigItems()).Lines().join(u'\n');
+    const QString shown =
+        (page == TParvexDlg::AliasPage ? window.AliasList() : window.ConfigItems()).Lines().join(u'\n');
     const qsizetype first = shown.indexOf(pattern);
     const qsizetype second = shown.indexOf(pattern, first + 1);
     QVERIFY(first >= 0 && second > first && shown.indexOf(pattern, second + 1) < 0);
 
     fixture.Search(pattern);
-    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(tabs->currentIndex(), TParvexDlg::FileTab);
     QCOMPARE(view->textCursor().anchor(), first);
     QCOMPARE(view->textCursor().position(), first + pattern.size());
     QTRY_COMPARE(QApplication::activeWindow(), &window);
@@ -267,8 +269,8 @@ void TestFindDialog::walksOccurrencesOnRawTab()
 void TestFindDialog::searchesTextAsShown()
 {
     TSearchFixture fixture;
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     auto *view = fixture.Control<QPlainTextEdit>("edtConfigFile");
     view->moveCursor(QTextCursor::End);
     view->insertPlainText(u"\nTypedLine"_s);
@@ -285,13 +287,13 @@ void TestFindDialog::searchesPageShownAfterLoad()
     TSearchFixture fixture({}, false);
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
     fixture.Control<QToolButton>("LoadBtn")->click();
-    QCOMPARE(fixture.Window().CurPage(), 1);
-    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+    QCOMPARE(fixture.Window().CurPage(), TParvexDlg::ConfigPage);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), TParvexDlg::AliasPage);
     fixture.PressSearchBtn();
 
     fixture.Search(u"hv.db"_s);
     QCOMPARE(fixture.Control<QPlainTextEdit>("edtAliasFile")->textCursor().selectedText(), u"hv.db"_s);
-    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->currentIndex(), 1);
+    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->currentIndex(), TParvexDlg::FileTab);
     QVERIFY(!fixture.Control<QPlainTextEdit>("edtConfigFile")->textCursor().hasSelection());
 }
 
@@ -325,14 +327,14 @@ void TestFindDialog::missMessage()
 
     TSearchFixture fixture(settings, serverFound);
     // A selection made on the file tab stays when the user goes back to the list.
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     auto *view = fixture.Control<QPlainTextEdit>("edtConfigFile");
     QTextCursor selection = view->textCursor();
     selection.setPosition(std::min(2, view->document()->characterCount() - 1));
     selection.setPosition(0, QTextCursor::KeepAnchor);
     view->setTextCursor(selection);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
     const qsizetype shownBefore = fixture.Dialogs.Messages.size();
 
     fixture.PressSearchBtn();
@@ -345,7 +347,7 @@ void TestFindDialog::missMessage()
     QCOMPARE(shown.Buttons, TMsgButtons(TMsgButton::OK));
     QCOMPARE(view->textCursor().anchor(), selection.anchor());
     QCOMPARE(view->textCursor().position(), 0);
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), TParvexDlg::ListTab);
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
 }
 

@@ -26,6 +26,11 @@ const QByteArray Undecodable = "\xEF\xBB\xBF# B \xFC\nRemoteServicePort = 3053\n
 
 enum class TWhen { TypedBeforeLoad, TypedAfterLoad, FlaggedByEdit };
 
+int OtherPage(int page)
+{
+    return page == TParvexDlg::AliasPage ? TParvexDlg::ConfigPage : TParvexDlg::AliasPage;
+}
+
 // Folder A in the fixture's server folder, folder B beside it; the window opens without a server
 // found, so that Load is there, and loads A.
 class TTwoFolders {
@@ -55,7 +60,8 @@ public:
     void Type(int page, const QString &line)
     {
         Fixture.ShownRawText(page);
-        auto *editor = Fixture.Control<QPlainTextEdit>(page == 0 ? "edtAliasFile" : "edtConfigFile");
+        auto *editor =
+            Fixture.Control<QPlainTextEdit>(page == TParvexDlg::AliasPage ? "edtAliasFile" : "edtConfigFile");
         editor->moveCursor(QTextCursor::End);
         editor->insertPlainText(u'\n' + line);
     }
@@ -63,10 +69,11 @@ public:
     void EditWithCommand(int page)
     {
         // After Load the parameter page is current whatever tab is shown: the page is picked anew.
-        Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1 - page);
+        Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(OtherPage(page));
         Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(page);
-        Fixture.Control<QTabWidget>(page == 0 ? "pcAlias" : "pcConfig")->setCurrentIndex(0);
-        if (page == 0) {
+        Fixture.Control<QTabWidget>(page == TParvexDlg::AliasPage ? "pcAlias" : "pcConfig")
+            ->setCurrentIndex(TParvexDlg::ListTab);
+        if (page == TParvexDlg::AliasPage) {
             Fixture.Dialogs.FolderAnswers = {u"/typed/in/a"_s};
             Fixture.Dialogs.MessageAnswers = {mrAll};
         } else {
@@ -77,9 +84,10 @@ public:
     // Every raw text back to its list, both pages, then Save with Yes to every question.
     void TakeOverAndSave()
     {
-        for (int page : {0, 1}) {
+        for (int page : {TParvexDlg::AliasPage, TParvexDlg::ConfigPage}) {
             Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(page);
-            Fixture.Control<QTabWidget>(page == 0 ? "pcAlias" : "pcConfig")->setCurrentIndex(0);
+            Fixture.Control<QTabWidget>(page == TParvexDlg::AliasPage ? "pcAlias" : "pcConfig")
+                ->setCurrentIndex(TParvexDlg::ListTab);
         }
         Fixture.Dialogs.MessageAnswers = {mrYes, mrYes};
         Fixture.Control<QToolButton>("SaveBtn")->click();
@@ -109,8 +117,8 @@ void TestFolderSwitch::unreadableFileOfSecondFolderStays_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<TWhen>("when");
-    for (int page : {0, 1}) {
-        const char *file = page == 0 ? "databases.conf" : "firebird.conf";
+    for (int page : {TParvexDlg::AliasPage, TParvexDlg::ConfigPage}) {
+        const char *file = page == TParvexDlg::AliasPage ? "databases.conf" : "firebird.conf";
         QTest::addRow("%s, typed before Load", file) << page << TWhen::TypedBeforeLoad;
         QTest::addRow("%s, typed after Load", file) << page << TWhen::TypedAfterLoad;
         QTest::addRow("%s, flagged by an edit", file) << page << TWhen::FlaggedByEdit;
@@ -121,8 +129,9 @@ void TestFolderSwitch::unreadableFileOfSecondFolderStays()
 {
     QFETCH(int, page);
     QFETCH(TWhen, when);
-    const QString badName = page == 0 ? u"databases.conf"_s : u"firebird.conf"_s;
-    TTwoFolders folders(page == 0 ? ConfigB : Undecodable, page == 0 ? Undecodable : AliasesB);
+    const QString badName = page == TParvexDlg::AliasPage ? u"databases.conf"_s : u"firebird.conf"_s;
+    TTwoFolders folders(page == TParvexDlg::AliasPage ? ConfigB : Undecodable,
+                        page == TParvexDlg::AliasPage ? Undecodable : AliasesB);
     TWindowFixture &fixture = folders.Fixture;
 
     if (when == TWhen::TypedBeforeLoad)
@@ -136,20 +145,21 @@ void TestFolderSwitch::unreadableFileOfSecondFolderStays()
     QVERIFY2(fixture.Dialogs.Errors[0].contains(QDir::toNativeSeparators(folders.B(badName))),
              qPrintable(fixture.Dialogs.Errors[0]));
     QVERIFY(fixture.Dialogs.Errors[0].contains(u"Keine Zuordnung für Unicode-Zeichen"_s));
-    auto *tabs = fixture.Control<QTabWidget>(page == 0 ? "pcAlias" : "pcConfig");
-    QVERIFY(tabs->tabText(1).endsWith(QDir::toNativeSeparators(folders.B(badName))));
+    auto *tabs = fixture.Control<QTabWidget>(page == TParvexDlg::AliasPage ? "pcAlias" : "pcConfig");
+    QVERIFY(tabs->tabText(TParvexDlg::FileTab).endsWith(QDir::toNativeSeparators(folders.B(badName))));
     QCOMPARE(fixture.ShownRawText(page), QString());
-    const QTreeWidget *list = fixture.Control<QTreeWidget>(page == 0 ? "FBAliasList" : "ParvexList");
+    const QTreeWidget *list =
+        fixture.Control<QTreeWidget>(page == TParvexDlg::AliasPage ? "FBAliasList" : "ParvexList");
     for (int row = 0; row < list->topLevelItemCount(); ++row)
-        QCOMPARE(list->topLevelItem(row)->text(page == 0 ? 2 : 1), QString());
+        QCOMPARE(list->topLevelItem(row)->text(page == TParvexDlg::AliasPage ? 2 : 1), QString());
 
     if (when == TWhen::TypedAfterLoad)
         folders.Type(page, u"TypedInB = 1"_s);
     folders.TakeOverAndSave();
 
     QCOMPARE(FileBytes(folders.B(badName)), Undecodable);
-    QCOMPARE(FileBytes(folders.B(page == 0 ? u"firebird.conf"_s : u"databases.conf"_s)),
-             page == 0 ? ConfigB : AliasesB);
+    QCOMPARE(FileBytes(folders.B(page == TParvexDlg::AliasPage ? u"firebird.conf"_s : u"databases.conf"_s)),
+             page == TParvexDlg::AliasPage ? ConfigB : AliasesB);
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigA);
     QCOMPARE(fixture.ReadServerFile(u"databases.conf"_s), AliasesA);
     // Changes typed for the unreadable file are not dropped without a word.
@@ -165,8 +175,8 @@ void TestFolderSwitch::typedTextStaysWithItsFolder_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("whereAtLoad");
-    for (int page : {0, 1}) {
-        const char *file = page == 0 ? "databases.conf" : "firebird.conf";
+    for (int page : {TParvexDlg::AliasPage, TParvexDlg::ConfigPage}) {
+        const char *file = page == TParvexDlg::AliasPage ? "databases.conf" : "firebird.conf";
         QTest::addRow("%s, its raw text shown", file) << page << u"raw text"_s;
         QTest::addRow("%s, the other page shown", file) << page << u"other page"_s;
         QTest::addRow("%s, its list shown", file) << page << u"list"_s;
@@ -184,9 +194,10 @@ void TestFolderSwitch::typedTextStaysWithItsFolder()
 
     folders.Type(page, u"TypedInA = 1"_s);
     if (whereAtLoad == u"other page"_s)
-        fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1 - page);
+        fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(OtherPage(page));
     else if (whereAtLoad == u"list"_s)
-        fixture.Control<QTabWidget>(page == 0 ? "pcAlias" : "pcConfig")->setCurrentIndex(0);
+        fixture.Control<QTabWidget>(page == TParvexDlg::AliasPage ? "pcAlias" : "pcConfig")
+            ->setCurrentIndex(TParvexDlg::ListTab);
     folders.Load(folders.B());
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
     QVERIFY(!fixture.ShownRawText(page).contains(u"TypedInA"_s));
@@ -216,7 +227,7 @@ void TestFolderSwitch::flagAloneCreatesNoFile()
     QCOMPARE(FileBytes(folders.B(u"firebird.conf"_s)), "# B\r\nRemoteServicePort=3052\r\n"_ba);
 
     // Edited in B, the new document makes its file.
-    fixture.ShownRawText(0);
+    fixture.ShownRawText(TParvexDlg::AliasPage);
     auto *editor = fixture.Control<QPlainTextEdit>("edtAliasFile");
     editor->insertPlainText(u"hv = /b/new.db"_s);
     folders.TakeOverAndSave();

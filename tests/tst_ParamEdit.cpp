@@ -67,7 +67,7 @@ struct TOpenParameterPage {
             Fixture.WriteSettings(settings);
         Fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
         Fixture.Open(Fixture.ServerFolder());
-        Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+        Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
         List = Fixture.Control<QTreeWidget>("ParvexList");
     }
 
@@ -212,7 +212,7 @@ void TestParamEdit::commands()
     TParvexDlg &window = page.Fixture.Window();
     QCOMPARE(window.ConfigItems().Lines(), lines);
     QCOMPARE(row->text(1), shownValue);
-    QCOMPARE(page.Fixture.ShownRawText(1), lines.join(u'\n'));
+    QCOMPARE(page.Fixture.ShownRawText(TParvexDlg::ConfigPage), lines.join(u'\n'));
     QVERIFY(window.ConfigChanged());
     QVERIFY(!window.AliasChanged());
 
@@ -273,11 +273,11 @@ void TestParamEdit::doubleClickActsByCurrentPage()
 
     // After Load the parameter page is current while the alias tab is shown: a double click in
     // the alias list edits the current parameter.
-    page.Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
+    page.Fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::AliasPage);
     page.Fixture.Dialogs.FolderAnswers = {page.Fixture.ServerFolder()};
     page.Fixture.Control<QToolButton>("LoadBtn")->show();
     page.Fixture.Control<QToolButton>("LoadBtn")->click();
-    QCOMPARE(page.Fixture.Window().CurPage(), 1);
+    QCOMPARE(page.Fixture.Window().CurPage(), TParvexDlg::ConfigPage);
     page.Select(u"TcpNoNagle"_s);
     auto *aliases = page.Fixture.Control<QTreeWidget>("FBAliasList");
     AnswerEditDialog(u"7"_s);

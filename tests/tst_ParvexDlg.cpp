@@ -148,11 +148,11 @@ void TestParvexDlg::startsWithoutServer()
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
     QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItemCount(), 0);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItemCount(), 0);
-    QVERIFY(fixture.ShownRawText(0).isEmpty());
+    QVERIFY(fixture.ShownRawText(TParvexDlg::AliasPage).isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
     QVERIFY(!fixture.Control<QToolButton>("ResetBtn")->isEnabled());
 
-    QVERIFY(fixture.ShownRawText(1).isEmpty());
+    QVERIFY(fixture.ShownRawText(TParvexDlg::ConfigPage).isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("EditBtn")->isEnabled());
     QCOMPARE(window.windowTitle(), u"Firebird-Konfiguration"_s);
 }
@@ -167,8 +167,8 @@ void TestParvexDlg::startsWithServerFolder()
     QVERIFY(fixture.Dialogs.Errors.isEmpty());
     QVERIFY(!fixture.Control<QToolButton>("LoadBtn")->isVisible());
     QCOMPARE(window.FirebirdFolder(), QDir::toNativeSeparators(fixture.ServerFolder() + u'/'));
-    QCOMPARE(window.CurPage(), 0);
-    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+    QCOMPARE(window.CurPage(), TParvexDlg::AliasPage);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), TParvexDlg::AliasPage);
 
     auto *params = fixture.Control<QTreeWidget>("ParvexList");
     QCOMPARE(params->topLevelItemCount(), 37);
@@ -181,12 +181,13 @@ void TestParvexDlg::startsWithServerFolder()
     QCOMPARE(aliases->headerItem()->text(0), u"Alias-Name"_s);
 
     // Each view shows the normalised document once its page is current.
-    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_s);
-    QCOMPARE(fixture.ShownRawText(1),
+    QCOMPARE(fixture.ShownRawText(TParvexDlg::AliasPage),
+             u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_s);
+    QCOMPARE(fixture.ShownRawText(TParvexDlg::ConfigPage),
              u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_s);
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(TParvexDlg::FileTab),
              u" Datei : "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/firebird.conf"_s));
-    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(1),
+    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(TParvexDlg::FileTab),
              u" Datei : "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/databases.conf"_s));
     QVERIFY(fixture.Control<QToolButton>("EditBtn")->isEnabled());
 }
@@ -201,7 +202,7 @@ void TestParvexDlg::missingAliasFileDisablesUpdateOnly()
     QVERIFY(!edit->isEnabled());
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItemCount(), 8);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(0)->text(2), QString());
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     QVERIFY(edit->isEnabled());
 }
 
@@ -218,8 +219,8 @@ void TestParvexDlg::undecodableConfigShowsErrorAndOpens()
                            "Multibyte-Zielcodeseite vorhanden."_s));
     QVERIFY(window.isVisible());
     QVERIFY(fixture.Control<QToolButton>("LoadBtn")->isVisible());
-    QCOMPARE(window.CurPage(), 0);
-    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+    QCOMPARE(window.CurPage(), TParvexDlg::AliasPage);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), TParvexDlg::AliasPage);
 }
 
 void TestParvexDlg::unreadableConfigShowsErrorAndKeepsLoad()
@@ -326,16 +327,16 @@ void TestParvexDlg::pageSwitchMovesButtons()
     QVERIFY(!reset->isVisible());
     load->click();
 
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    QCOMPARE(window.CurPage(), 1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    QCOMPARE(window.CurPage(), TParvexDlg::ConfigPage);
     QCOMPARE(edit->parentWidget()->objectName(), u"pnlParamsList"_s);
     QCOMPARE(search->parentWidget()->objectName(), u"pnlConfigSearch"_s);
     QCOMPARE(edit->text(), u"Bearbeiten"_s);
     QVERIFY(reset->isVisible());
     QVERIFY(edit->isVisible());
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), TParvexDlg::ListTab);
     // The configuration view now shows the normalised document.
-    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3051\n"_s));
+    QVERIFY(fixture.ShownRawText(TParvexDlg::ConfigPage).contains(u"\nRemoteServicePort=3051\n"_s));
     load->click();
 
     QCOMPARE(fixture.Dialogs.FolderTitles, QStringList({u"Datenbank-Ordner wählen"_s, u"Server-Ordner wählen"_s}));
@@ -346,15 +347,15 @@ void TestParvexDlg::rawTextTakenOverOnListTab()
 {
     TWindowFixture fixture;
     TParvexDlg &window = OpenWithServerFiles(fixture);
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     auto *pcConfig = fixture.Control<QTabWidget>("pcConfig");
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
 
-    pcConfig->setCurrentIndex(1);
+    pcConfig->setCurrentIndex(TParvexDlg::FileTab);
     editor->selectAll();
     editor->insertPlainText(u"DefaultDbCachePages = 4096\nRemoteServicePort=3052"_s);
     QVERIFY(!window.ConfigChanged());
-    pcConfig->setCurrentIndex(0);
+    pcConfig->setCurrentIndex(TParvexDlg::ListTab);
 
     auto *params = fixture.Control<QTreeWidget>("ParvexList");
     QCOMPARE(params->topLevelItem(2)->text(1), u"4096"_s);
@@ -365,12 +366,12 @@ void TestParvexDlg::rawTextTakenOverOnListTab()
     QVERIFY(!window.AliasChanged());
 
     // The alias page the same way.
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::AliasPage);
     auto *pcAlias = fixture.Control<QTabWidget>("pcAlias");
-    pcAlias->setCurrentIndex(1);
+    pcAlias->setCurrentIndex(TParvexDlg::FileTab);
     fixture.Control<QPlainTextEdit>("edtAliasFile")->setPlainText(u"HV_SEC = /x/hv_sec.db"_s);
     fixture.Control<QPlainTextEdit>("edtAliasFile")->document()->setModified(true);
-    pcAlias->setCurrentIndex(0);
+    pcAlias->setCurrentIndex(TParvexDlg::ListTab);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(0)->text(2), u"/x/hv_sec.db"_s);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), QString());
     QVERIFY(window.AliasChanged());
@@ -381,17 +382,17 @@ void TestParvexDlg::modifiedEditorNotLostOnPageSwitch()
     TWindowFixture fixture;
     TParvexDlg &window = OpenWithServerFiles(fixture);
     auto *pcMain = fixture.Control<QTabWidget>("pcMain");
-    pcMain->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    pcMain->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
     editor->moveCursor(QTextCursor::End);
     editor->insertPlainText(u"\nTcpNoNagle = 1"_s);
 
-    pcMain->setCurrentIndex(0);
-    pcMain->setCurrentIndex(1);
+    pcMain->setCurrentIndex(TParvexDlg::AliasPage);
+    pcMain->setCurrentIndex(TParvexDlg::ConfigPage);
 
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), 0);
-    QVERIFY(fixture.ShownRawText(1).endsWith(u"\nTcpNoNagle=1"_s));
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->currentIndex(), TParvexDlg::ListTab);
+    QVERIFY(fixture.ShownRawText(TParvexDlg::ConfigPage).endsWith(u"\nTcpNoNagle=1"_s));
     QCOMPARE(window.ConfigItems().Values(u"TcpNoNagle"), u"1"_s);
     QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(17)->text(1), u"1"_s);
     QVERIFY(window.ConfigChanged());
@@ -407,13 +408,14 @@ void TestParvexDlg::rawTextFilledWhenFirstShown()
     auto *aliasEditor = fixture.Control<QPlainTextEdit>("edtAliasFile");
     QVERIFY(configEditor->document()->isEmpty());
     QVERIFY(aliasEditor->document()->isEmpty());
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     QVERIFY(configEditor->document()->isEmpty());
 
-    QCOMPARE(fixture.ShownRawText(1),
+    QCOMPARE(fixture.ShownRawText(TParvexDlg::ConfigPage),
              u"# Server settings\n#DefaultDbCachePages = 2048\nRemoteServicePort=3051\nAuthServer=Srp"_s);
     QVERIFY(aliasEditor->document()->isEmpty());
-    QCOMPARE(fixture.ShownRawText(0), u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_s);
+    QCOMPARE(fixture.ShownRawText(TParvexDlg::AliasPage),
+             u"# Aliases\nhv=/data/hv.db\n{\nSecurityDatabase=hv_sec\n}"_s);
 }
 
 // Back on a page whose document did not change, the view is not filled again, yet it is left as a
@@ -424,24 +426,24 @@ void TestParvexDlg::pageSwitchWithoutEditKeepsRawText()
     OpenWithServerFiles(fixture);
     auto *pcMain = fixture.Control<QTabWidget>("pcMain");
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
-    const QString shown = fixture.ShownRawText(1);
+    const QString shown = fixture.ShownRawText(TParvexDlg::ConfigPage);
     const int filled = editor->document()->revision();
     editor->moveCursor(QTextCursor::End);
     editor->moveCursor(QTextCursor::StartOfLine, QTextCursor::KeepAnchor);
 
-    pcMain->setCurrentIndex(0);
-    pcMain->setCurrentIndex(1);
-    QCOMPARE(fixture.ShownRawText(1), shown);
+    pcMain->setCurrentIndex(TParvexDlg::AliasPage);
+    pcMain->setCurrentIndex(TParvexDlg::ConfigPage);
+    QCOMPARE(fixture.ShownRawText(TParvexDlg::ConfigPage), shown);
     QCOMPARE(editor->document()->revision(), filled);
     QVERIFY(!editor->textCursor().hasSelection());
     QCOMPARE(editor->textCursor().position(), 0);
 
     // An edit in between fills it anew.
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
     fixture.Control<QTreeWidget>("ParvexList")
         ->setCurrentItem(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(14));
     fixture.Control<QToolButton>("ResetBtn")->click();
-    QVERIFY(fixture.ShownRawText(1).contains(u"\nRemoteServicePort=3050\n"_s));
+    QVERIFY(fixture.ShownRawText(TParvexDlg::ConfigPage).contains(u"\nRemoteServicePort=3050\n"_s));
     QVERIFY(editor->document()->revision() != filled);
 }
 
@@ -453,7 +455,7 @@ void TestParvexDlg::loadDropsTextTypedOnShownPage()
     TParvexDlg &window = OpenWithServerFiles(fixture);
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
     auto *editor = fixture.Control<QPlainTextEdit>("edtAliasFile");
-    fixture.ShownRawText(0);
+    fixture.ShownRawText(TParvexDlg::AliasPage);
     editor->moveCursor(QTextCursor::End);
     editor->insertPlainText(u"\nHV_SEC = /typed"_s);
 
@@ -466,7 +468,7 @@ void TestParvexDlg::loadDropsTextTypedOnShownPage()
     QCOMPARE(window.AliasList().Values(u"HV_SEC"), QString());
     QVERIFY(!window.AliasChanged());
     // Back to the list: nothing typed is left to take over.
-    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(TParvexDlg::ListTab);
     QVERIFY(!window.AliasChanged());
 }
 
@@ -480,12 +482,12 @@ void TestParvexDlg::saveWritesFlaggedDocumentsInTheirEncoding()
     fixture.WriteServerFile(u"firebird.conf"_s, config);
     fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     fixture.Open(fixture.ServerFolder());
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
     editor->moveCursor(QTextCursor::End);
     editor->insertPlainText(u"\nIpcName = Größe"_s);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
 
     fixture.Control<QToolButton>("SaveBtn")->click();
 
@@ -501,7 +503,7 @@ void TestParvexDlg::saveWithoutChangesWritesNothing()
 {
     TWindowFixture fixture;
     OpenWithServerFiles(fixture);
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     fixture.Control<QToolButton>("SaveBtn")->click();
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), ConfigFile);
     QCOMPARE(fixture.ReadServerFile(u"databases.conf"_s), AliasFile);
@@ -511,9 +513,9 @@ void TestParvexDlg::closeWritesNothing()
 {
     TWindowFixture fixture;
     TParvexDlg &window = OpenWithServerFiles(fixture);
-    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(TParvexDlg::FileTab);
     fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"x = y\n"_s);
-    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(TParvexDlg::ListTab);
     QVERIFY(window.AliasChanged());
 
     fixture.Control<QToolButton>("CloseBtn")->click();
@@ -536,13 +538,13 @@ void TestParvexDlg::loadSecondFolder()
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder(), std::nullopt, second};
     auto *load = fixture.Control<QToolButton>("LoadBtn");
     load->click();
-    QCOMPARE(window.CurPage(), 1);
-    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), 0);
+    QCOMPARE(window.CurPage(), TParvexDlg::ConfigPage);
+    QCOMPARE(fixture.Control<QTabWidget>("pcMain")->currentIndex(), TParvexDlg::AliasPage);
     QCOMPARE(fixture.Control<QToolButton>("EditBtn")->parentWidget()->objectName(), u"pnlParamsList"_s);
     QCOMPARE(fixture.Control<QTreeWidget>("FBAliasList")->topLevelItem(1)->text(2), u"/data/hv.db"_s);
-    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(TParvexDlg::FileTab);
     fixture.Control<QPlainTextEdit>("edtAliasFile")->insertPlainText(u"a = b\n"_s);
-    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcAlias")->setCurrentIndex(TParvexDlg::ListTab);
     QVERIFY(window.AliasChanged());
 
     load->click(); // cancelled: nothing changes
@@ -576,10 +578,10 @@ void TestParvexDlg::fallbackTextsWithoutLanguageSection()
     for (const auto &caption : captions)
         QCOMPARE(fixture.Control<QToolButton>(caption.Name)->text(), QString::fromUtf16(caption.Caption));
     auto *pcMain = fixture.Control<QTabWidget>("pcMain");
-    QCOMPARE(pcMain->tabText(0), u"Alias Configuration"_s);
-    QCOMPARE(pcMain->tabText(1), u"Server Configuration"_s);
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(0), u"Config Parameters"_s);
-    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(0), u"Halvora Aliase"_s);
+    QCOMPARE(pcMain->tabText(TParvexDlg::AliasPage), u"Alias Configuration"_s);
+    QCOMPARE(pcMain->tabText(TParvexDlg::ConfigPage), u"Server Configuration"_s);
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(TParvexDlg::ListTab), u"Config Parameters"_s);
+    QCOMPARE(fixture.Control<QTabWidget>("pcAlias")->tabText(TParvexDlg::ListTab), u"Halvora Aliase"_s);
     auto *params = fixture.Control<QTreeWidget>("ParvexList")->headerItem();
     QCOMPARE(QStringList({params->text(0), params->text(1), params->text(2)}),
              QStringList({u"Property"_s, u"Value"_s, u"Default"_s}));
@@ -590,7 +592,7 @@ void TestParvexDlg::fallbackTextsWithoutLanguageSection()
     fixture.Dialogs.FolderAnswers = {fixture.ServerFolder()};
     fixture.Control<QToolButton>("LoadBtn")->click();
     QCOMPARE(fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_s));
-    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(1),
+    QCOMPARE(fixture.Control<QTabWidget>("pcConfig")->tabText(TParvexDlg::FileTab),
              u" File : "_s + QDir::toNativeSeparators(fixture.ServerFolder() + u"/firebird.conf"_s));
     QCOMPARE(fixture.Control<QToolButton>("EditBtn")->text(), u"Edit"_s);
 }
@@ -601,10 +603,10 @@ void TestParvexDlg::saveFailureShowsErrorAndKeepsFlag()
     const QString config = fixture.WriteServerFile(u"firebird.conf"_s, ConfigFile);
     fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     TParvexDlg &window = fixture.Open(fixture.ServerFolder());
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1\n"_s);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
     QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
 
     fixture.Control<QToolButton>("SaveBtn")->click();
@@ -674,7 +676,7 @@ void TestParvexDlg::storedColumnsKeepTheSelectedRows()
         QCOMPARE(list->currentItem(), list->topLevelItem(0));
         QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem *>{list->topLevelItem(0)});
     }
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     AnswerEditDialog(u"/opt/server"_s);
     fixture.Control<QToolButton>("EditBtn")->click();
     QCOMPARE(fixture.Control<QTreeWidget>("ParvexList")->topLevelItem(0)->text(1), u"/opt/server"_s);
@@ -684,10 +686,10 @@ void TestParvexDlg::saveWithoutFolderWritesNothing()
 {
     TWindowFixture fixture;
     TParvexDlg &window = fixture.Open(std::nullopt);
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     fixture.Control<QPlainTextEdit>("edtConfigFile")->insertPlainText(u"TcpNoNagle = 1"_s);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
     QVERIFY(window.ConfigChanged());
 
     fixture.Control<QToolButton>("SaveBtn")->click();
@@ -725,8 +727,9 @@ void TestParvexDlg::rawTextTakenOverExactly_data()
         {"the editor's frame marks", u"IpcName=x\uFDD0y\uFDD1z"},
     };
     for (const auto &entry : lines) {
-        QTest::addRow("aliases, %s", entry.Name) << 0 << QString::fromUtf16(entry.Line);
-        QTest::addRow("server configuration, %s", entry.Name) << 1 << QString::fromUtf16(entry.Line);
+        QTest::addRow("aliases, %s", entry.Name) << TParvexDlg::AliasPage << QString::fromUtf16(entry.Line);
+        QTest::addRow("server configuration, %s", entry.Name)
+            << TParvexDlg::ConfigPage << QString::fromUtf16(entry.Line);
     }
 }
 
@@ -736,7 +739,7 @@ void TestParvexDlg::rawTextTakenOverExactly()
 {
     QFETCH(int, page);
     QFETCH(QString, line);
-    const bool aliases = page == 0;
+    const bool aliases = page == TParvexDlg::AliasPage;
     const QString fileName = aliases ? u"databases.conf"_s : u"firebird.conf"_s;
     const QString other = aliases ? u"firebird.conf"_s : u"databases.conf"_s;
     const QByteArray bom = "\xEF\xBB\xBF"_ba;
@@ -749,10 +752,10 @@ void TestParvexDlg::rawTextTakenOverExactly()
     auto *tabSet = fixture.Control<QTabWidget>(aliases ? "pcAlias" : "pcConfig");
     auto *editor = fixture.Control<QPlainTextEdit>(aliases ? "edtAliasFile" : "edtConfigFile");
 
-    tabSet->setCurrentIndex(1);
+    tabSet->setCurrentIndex(TParvexDlg::FileTab);
     editor->moveCursor(QTextCursor::End);
     editor->insertPlainText(u"\nTcpNoNagle=1"_s);
-    tabSet->setCurrentIndex(0);
+    tabSet->setCurrentIndex(TParvexDlg::ListTab);
     QCOMPARE((aliases ? window.AliasList() : window.ConfigItems()).Lines(), lines + QStringList(u"TcpNoNagle=1"_s));
     fixture.Control<QToolButton>("SaveBtn")->click();
 
@@ -771,21 +774,21 @@ void TestParvexDlg::rawTextNotTakenOverWhereTypedIntoSplitLine()
     fixture.WriteServerFile(u"firebird.conf"_s, bytes);
     fixture.WriteServerFile(u"databases.conf"_s, AliasFile);
     TParvexDlg &window = fixture.Open(fixture.ServerFolder());
-    fixture.ShownRawText(1);
+    fixture.ShownRawText(TParvexDlg::ConfigPage);
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
     QTextCursor cursor(editor->document()->findBlockByNumber(2));
     cursor.insertText(u"z"_s);
 
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
 
     QCOMPARE(fixture.Dialogs.Errors.size(), 1);
     QVERIFY(fixture.Dialogs.Errors[0].contains(u"nicht übernommen"_s));
     QCOMPARE(window.ConfigItems().Lines(), lines);
     QVERIFY(!window.ConfigChanged());
     // The typed text is still there to be undone, also after a trip to the other page.
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    QVERIFY(fixture.ShownRawText(1).contains(u"zy"_s));
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::AliasPage);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    QVERIFY(fixture.ShownRawText(TParvexDlg::ConfigPage).contains(u"zy"_s));
     fixture.Control<QToolButton>("SaveBtn")->click();
     QCOMPARE(fixture.ReadServerFile(u"firebird.conf"_s), bytes);
 }
@@ -818,14 +821,15 @@ void TestParvexDlg::fileTabsKeepListTabsInView()
         const char *TabSet;
         int MainPage;
         const char16_t *FileName;
-    } pages[] = {{"pcAlias", 0, u"/databases.conf"}, {"pcConfig", 1, u"/firebird.conf"}};
+    } pages[] = {{"pcAlias", TParvexDlg::AliasPage, u"/databases.conf"},
+                 {"pcConfig", TParvexDlg::ConfigPage, u"/firebird.conf"}};
     for (const auto &page : pages) {
         pcMain->setCurrentIndex(page.MainPage);
         auto *tabSet = fixture.Control<QTabWidget>(page.TabSet);
         const QString caption = u" Datei : "_s + QDir::toNativeSeparators(folder + QString::fromUtf16(page.FileName));
-        QCOMPARE(tabSet->tabText(1), caption);
-        QCOMPARE(tabSet->tabToolTip(1), caption);
-        for (int current : {1, 0}) {
+        QCOMPARE(tabSet->tabText(TParvexDlg::FileTab), caption);
+        QCOMPARE(tabSet->tabToolTip(TParvexDlg::FileTab), caption);
+        for (int current : {TParvexDlg::FileTab, TParvexDlg::ListTab}) {
             tabSet->setCurrentIndex(current);
             QApplication::processEvents();
             const QTabBar *bar = tabSet->tabBar();
@@ -835,8 +839,9 @@ void TestParvexDlg::fileTabsKeepListTabsInView()
                 QVERIFY2(bar->rect().contains(bar->tabRect(tab)),
                          qPrintable(where + QStringLiteral(": tab %1").arg(tab)));
             // Only the file tab gives way: the list tab's whole caption fits its tab.
-            QVERIFY(bar->tabRect(0).width() > bar->fontMetrics().horizontalAdvance(tabSet->tabText(0)));
-            QVERIFY(bar->tabRect(1).width() < bar->fontMetrics().horizontalAdvance(caption));
+            QVERIFY(bar->tabRect(TParvexDlg::ListTab).width()
+                    > bar->fontMetrics().horizontalAdvance(tabSet->tabText(TParvexDlg::ListTab)));
+            QVERIFY(bar->tabRect(TParvexDlg::FileTab).width() < bar->fontMetrics().horizontalAdvance(caption));
         }
     }
 }

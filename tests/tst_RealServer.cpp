@@ -223,12 +223,12 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
     const int port = FreeLoopbackPort();
     QVERIFY(port > 0 && port != 3050);
     fixture.Open(root);
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
     auto *parameters = fixture.Control<QTreeWidget>("ParvexList");
     parameters->setCurrentItem(parameters->findItems(u"RemoteServicePort"_s, Qt::MatchExactly).value(0));
     AnswerEditDialog(QString::number(port));
     fixture.Control<QToolButton>("EditBtn")->click();
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::AliasPage);
 
     const QStringList keys = AliasCatalogKeys();
     const QString server = u"localhost/%1:"_s.arg(port);

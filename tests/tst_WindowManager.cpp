@@ -4,9 +4,9 @@
 // so every check waits for the effect it expects instead of sleeping.
 
 #include "WindowFixture.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 #include "app/search/FindDialog.h"
 #include "app/stddialogs/QtStdDialogs.h"
-#include "app/dialogs/ktParvexItemEdit.h"
 #include "text/SettingsFile.h"
 
 #include <QApplication>

@@ -42,12 +42,12 @@ const QString LargeValue(100'000, u'x');
 // Replaces the whole raw text of "firebird.conf" and takes it over, as the user does.
 void TypeConfigText(TWindowFixture &fixture, const QString &text)
 {
-    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(1);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(1);
+    fixture.Control<QTabWidget>("pcMain")->setCurrentIndex(TParvexDlg::ConfigPage);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::FileTab);
     auto *editor = fixture.Control<QPlainTextEdit>("edtConfigFile");
     editor->selectAll();
     editor->insertPlainText(text);
-    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(0);
+    fixture.Control<QTabWidget>("pcConfig")->setCurrentIndex(TParvexDlg::ListTab);
 }
 
 void ClickSave(TWindowFixture &fixture)

@@ -1,5 +1,6 @@
 #include "FileFixtures.h"
 #include "ScriptedDialogs.h"
+#include "app/dialogs/ktParvexItemEdit.h"
 #include "app/ktParvex.h"
 #include "app/platform/Platform.h"
 #include "app/state/WindowStateValues.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RawTextView.h"
+#include "app/RawTextBinding.h"
 #include "app/search/FindDialog.h"
 #include "app/stddialogs/StdDialogs.h"
 #include "app/windowstate/WindowStateStore.h"
@@ -50,16 +50,16 @@ public:
     void SetCurPage(int page);
     const QString &FirebirdFolder() const { return FFirebirdFolder; }
     void SetFirebirdFolder(const QString &folder);
-    const QString &ConfigFileName() const { return FConfigFileName; }
+    const QString &ConfigFileName() const { return FConfigPage.FileName; }
     void SetConfigFileName(const QString &fileName);
-    const QString &AliasFileName() const { return FAliasFileName; }
+    const QString &AliasFileName() const { return FAliasPage.FileName; }
     void SetAliasFileName(const QString &fileName);
     void SetLang(const QString &section);
 
-    bool ConfigChanged() const { return FConfigChanged; }
-    bool AliasChanged() const { return FAliasChanged; }
-    const TLineDocument &ConfigItems() const { return FConfigItems; }
-    const TLineDocument &AliasList() const { return FAliasList; }
+    bool ConfigChanged() const { return FConfigPage.Changed; }
+    bool AliasChanged() const { return FAliasPage.Changed; }
+    const TLineDocument &ConfigItems() const { return FConfigPage.Document; }
+    const TLineDocument &AliasList() const { return FAliasPage.Document; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -88,11 +88,11 @@ private:
         bool EditedSinceLoad = false;
         TFileState FileState = TFileState::None;
         TFileStamp FileStamp{}; // the file as this window last loaded or saved it
-        QTabWidget *TabSet = nullptr; // the list page at index 0, the raw text page at 1
+        QTabWidget *TabSet = nullptr; // the list page at ListTab, the raw text page at FileTab
         QWidget *ListPanel = nullptr; // above the list: EditBtn's place
         QWidget *SearchPanel = nullptr; // above the raw text: SearchBtn's place
         QPlainTextEdit *Editor = nullptr; // the raw text
-        TRawTextView *View = nullptr; // keeps Editor showing Document; owned by Editor
+        TRawTextBinding *Binding = nullptr; // keeps Editor showing Document; owned by Editor
         void (TParvexDlg::*FillList)(const TLineDocument &document) = nullptr;
     };
     struct TPageNames;
@@ -155,23 +155,18 @@ private:
     TFolderPicker FFolderPicker;
 
     TParvexItem FCurItem;
+    // The language file: the settings file Tessaro.ini beside the program, whose section FLang
+    // holds the interface texts and the parameters' help texts (Text reads it). FComments is the
+    // design's name for it.
     std::unique_ptr<TSettingsFile> FComments;
+    // The design's names for the parts of a page are these records' fields: FAliasList and
+    // FConfigItems are the pages' Document, FConfigChanged their Changed, pcConfig their TabSet,
+    // pnlParamsList the parameter page's ListPanel (CONVENTIONS.md has the whole table).
     TDocumentPage FAliasPage{.FillList = &TParvexDlg::FillAliasList}; // databases.conf
     TDocumentPage FConfigPage{.FillList = &TParvexDlg::FillConfigList}; // firebird.conf
-    // The design's names for the parts of each page, used where code deals with one page only.
-    TLineDocument &FAliasList = FAliasPage.Document;
-    TLineDocument &FConfigItems = FConfigPage.Document;
-    bool &FAliasChanged = FAliasPage.Changed;
-    bool &FConfigChanged = FConfigPage.Changed;
-    QString &FAliasFileName = FAliasPage.FileName;
-    QString &FConfigFileName = FConfigPage.FileName;
-    QTabWidget *&pcAlias = FAliasPage.TabSet;
-    QTabWidget *&pcConfig = FConfigPage.TabSet;
-    QWidget *&pnlParamsList = FConfigPage.ListPanel;
-    QWidget *&pnlConfigSearch = FConfigPage.SearchPanel;
     QString FFirebirdFolder;
     QString FLang;
-    int FCurPage = 0;
+    int FCurPage = AliasPage;
     bool FShownOnce = false;
 
     QWidget *pnlToolbar = nullptr;
@@ -189,3 +184,7 @@ private:
     // Kept for the whole run, so the search settings survive closing it.
     TFindDialog *FindDialog = new TFindDialog(this);
 };
+
+// What the window-state store keeps of the main window, on the settings file in `folder`: its
+// state, size and location, the help box width and the column sets of both lists.
+TWindowStateSettings MainWindowStateSettings(const QString &folder);

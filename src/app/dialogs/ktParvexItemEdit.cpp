@@ -2,7 +2,6 @@
 
 #include "app/platform/DialogWindow.h"
 #include "app/platform/ExactWindowTitle.h"
-#include "app/windowstate/WindowStateStore.h"
 #include "text/SettingsFile.h"
 
 #include <QLabel>
@@ -81,6 +80,15 @@ void TParvexItemEditDlg::ShowItem(const TParvexItem &item)
 QString TParvexItemEditDlg::Value() const
 {
     return edtConfigValue->text();
+}
+
+TWindowStateSettings EditDialogStateSettings(const QString &folder)
+{
+    TWindowStateSettings settings;
+    settings.Folder = folder;
+    settings.FileName = QStringLiteral("Tessaro.ini");
+    settings.Options = TFormPlacementOption::fpLocation;
+    return settings;
 }
 
 bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language, QWidget *owner,

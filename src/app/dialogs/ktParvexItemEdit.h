@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/windowstate/WindowStateStore.h"
 #include "config/ktFBFunc.h"
 
 #include <QDialog>
@@ -37,3 +38,7 @@ private:
 // is kept in the settings file in `settingsFolder` from one edit to the next.
 bool EditConfigItem(TParvexItem &item, const TSettingsFile &reader, const QString &language, QWidget *owner,
                     TStdDialogs &dialogs, const QString &settingsFolder);
+
+// What the window-state store keeps of the edit dialog, on the settings file in `folder`: its
+// location.
+TWindowStateSettings EditDialogStateSettings(const QString &folder);

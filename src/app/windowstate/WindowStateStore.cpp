@@ -35,25 +35,6 @@ void SetShowState(QWidget &window, Qt::WindowStates state)
 
 } // namespace
 
-TWindowStateSettings MainWindowStateSettings(const QString &folder)
-{
-    TWindowStateSettings settings;
-    settings.Folder = folder;
-    settings.FileName = u"Tessaro.Ini"_s;
-    settings.Options = TFormPlacementOption::fpState | TFormPlacementOption::fpSize | TFormPlacementOption::fpLocation;
-    settings.StoredProps = {u"ItemComment.Width"_s, u"FBAliasList.Columns"_s, u"ParvexList.Columns"_s};
-    return settings;
-}
-
-TWindowStateSettings EditDialogStateSettings(const QString &folder)
-{
-    TWindowStateSettings settings;
-    settings.Folder = folder;
-    settings.FileName = u"Tessaro.ini"_s;
-    settings.Options = TFormPlacementOption::fpLocation;
-    return settings;
-}
-
 TWindowStateStore::TWindowStateStore(QWidget &window, TStdDialogs &dialogs, const TWindowStateSettings &settings)
     : FWindow(window),
       FDialogs(dialogs),

@@ -26,12 +26,6 @@ struct TWindowStateSettings {
     int Version = 0;
 };
 
-// The stores of the program's two windows, on the settings file in `folder`: the main window
-// keeps its state, size and location, the help box width and both column sets; the parameter edit
-// dialog keeps its location.
-TWindowStateSettings MainWindowStateSettings(const QString &folder);
-TWindowStateSettings EditDialogStateSettings(const QString &folder);
-
 // Set to true on the window when a stored placement has been applied to it: a window that places
 // itself when first shown (centred, say) reads it in its showEvent and then leaves its place alone.
 // The store sets it from the window's show event, which reaches the store before the window.

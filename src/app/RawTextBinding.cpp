@@ -1,4 +1,4 @@
-#include "app/RawTextView.h"
+#include "app/RawTextBinding.h"
 
 #include "text/LineDocument.h"
 
@@ -57,7 +57,7 @@ bool ShowsLine(const QStringList &blocks, qsizetype at, QStringView line)
 
 } // namespace
 
-std::optional<QStringList> TRawTextView::TakenOverLines(const TLineDocument &document, const QStringList &blocks)
+std::optional<QStringList> TRawTextBinding::TakenOverLines(const TLineDocument &document, const QStringList &blocks)
 {
     const int count = document.Count();
     bool anyBreaks = false;
@@ -97,7 +97,7 @@ std::optional<QStringList> TRawTextView::TakenOverLines(const TLineDocument &doc
     return lines;
 }
 
-TRawTextView::TRawTextView(QPlainTextEdit &editor, const TLineDocument &document)
+TRawTextBinding::TRawTextBinding(QPlainTextEdit &editor, const TLineDocument &document)
     : QObject(&editor),
       FEditor(editor),
       FDocument(document),
@@ -106,20 +106,20 @@ TRawTextView::TRawTextView(QPlainTextEdit &editor, const TLineDocument &document
     editor.installEventFilter(this);
 }
 
-void TRawTextView::Refill()
+void TRawTextBinding::Refill()
 {
     FRefillPending = true;
     if (FEditor.isVisible())
-        Settle();
+        ApplyPendingRefill();
 }
 
-void TRawTextView::FillNow()
+void TRawTextBinding::FillNow()
 {
     FRefillPending = false;
     Fill();
 }
 
-void TRawTextView::Settle()
+void TRawTextBinding::ApplyPendingRefill()
 {
     if (!FRefillPending)
         return;
@@ -130,33 +130,33 @@ void TRawTextView::Settle()
         Rewind();
 }
 
-bool TRawTextView::HasTypedText() const
+bool TRawTextBinding::HasTypedText() const
 {
     return !FRefillPending && FEditor.document()->isModified();
 }
 
-void TRawTextView::TakenOver()
+void TRawTextBinding::TakenOver()
 {
     FEditor.document()->setModified(false);
     FFilledRevision.reset();
 }
 
-void TRawTextView::DropTypedText()
+void TRawTextBinding::DropTypedText()
 {
     FFilledRevision.reset();
     FRefillPending = true;
 }
 
-bool TRawTextView::eventFilter(QObject *watched, QEvent *event)
+bool TRawTextBinding::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Show)
-        Settle();
+        ApplyPendingRefill();
     return QObject::eventFilter(watched, event);
 }
 
 // The text is current; the editor is left as filling it would leave it, so that, for one, a
 // search begins at the start of the text again.
-void TRawTextView::Rewind()
+void TRawTextBinding::Rewind()
 {
     FEditor.document()->clearUndoRedoStacks();
     FEditor.setTextCursor(QTextCursor(FEditor.document()));
@@ -166,7 +166,7 @@ void TRawTextView::Rewind()
 
 // The first piece goes through setPlainText, which resets the editor as for any new text; the
 // rest is appended behind it, with undo off as setPlainText has it.
-void TRawTextView::Fill()
+void TRawTextBinding::Fill()
 {
     const int count = FDocument.Count();
     int last = count > 0 ? PieceEnd(FDocument, 0) : 0;

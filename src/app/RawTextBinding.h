@@ -11,10 +11,10 @@ class TLineDocument;
 // at: a large file takes as long to lay into an editor as to read many times over. The editor is
 // filled when it is shown or searched, and only when its document changed since it was filled
 // or text typed into it is to be dropped.
-class TRawTextView : public QObject {
+class TRawTextBinding : public QObject {
 public:
-    // The editor owns the view.
-    TRawTextView(QPlainTextEdit &editor, const TLineDocument &document);
+    // The editor owns the binding.
+    TRawTextBinding(QPlainTextEdit &editor, const TLineDocument &document);
 
     // The editor's content is replaced by the document's lines: at once when the editor is
     // visible, else before it is next looked at. Text typed into it and not taken over is lost.
@@ -22,7 +22,7 @@ public:
     // Replaces the content by the document's lines at once, visible or not.
     void FillNow();
     // To be called before the editor's text is read (a search): carries out a pending refill.
-    void Settle();
+    void ApplyPendingRefill();
     // Whether the editor holds typed text not yet taken over, that is, text to take over.
     bool HasTypedText() const;
     // The typed text went into the document; the editor keeps it as typed until the next refill.

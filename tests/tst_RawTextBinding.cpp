@@ -1,7 +1,7 @@
 // A raw text editor kept showing its document's lines: filled in pieces, only when looked at, and
 // only when the document changed or typed text is to be dropped.
 
-#include "app/RawTextView.h"
+#include "app/RawTextBinding.h"
 #include "text/LineDocument.h"
 
 #include <QPlainTextEdit>
@@ -14,12 +14,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // An editor on the second tab of a shown window, so that it is hidden until that tab is chosen.
-struct TViewFixture {
-    TViewFixture()
+struct TBindingFixture {
+    TBindingFixture()
     {
         Tabs.addTab(new QWidget, u"List"_s);
         Tabs.addTab(Editor, u"Text"_s);
-        View = new TRawTextView(*Editor, Document);
+        Binding = new TRawTextBinding(*Editor, Document);
         Tabs.show();
     }
     void ShowEditor() { Tabs.setCurrentIndex(1); }
@@ -29,7 +29,7 @@ struct TViewFixture {
     TLineDocument Document;
     QTabWidget Tabs;
     QPlainTextEdit *Editor = new QPlainTextEdit;
-    TRawTextView *View = nullptr;
+    TRawTextBinding *Binding = nullptr;
 };
 
 QStringList ManyLines(int count, qsizetype longLine)
@@ -43,7 +43,7 @@ QStringList ManyLines(int count, qsizetype longLine)
 
 } // namespace
 
-class TestRawTextView : public QObject {
+class TestRawTextBinding : public QObject {
     Q_OBJECT
 
 private slots:
@@ -54,7 +54,7 @@ private slots:
     void takenOverTextStaysUntilRefill();
 };
 
-void TestRawTextView::fillsExactlyTheLines_data()
+void TestRawTextBinding::fillsExactlyTheLines_data()
 {
     QTest::addColumn<QStringList>("lines");
 
@@ -67,13 +67,13 @@ void TestRawTextView::fillsExactlyTheLines_data()
         << QStringList{u"a\u2028b"_s, u"c\u2029d"_s, u"\u00A0e\uFDD0"_s};
 }
 
-void TestRawTextView::fillsExactlyTheLines()
+void TestRawTextBinding::fillsExactlyTheLines()
 {
     QFETCH(QStringList, lines);
 
-    TViewFixture fixture;
+    TBindingFixture fixture;
     fixture.Document.AddStrings(lines);
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     fixture.ShowEditor();
 
     // As the whole text in one piece would show.
@@ -88,11 +88,11 @@ void TestRawTextView::fillsExactlyTheLines()
     QCOMPARE(fixture.Editor->textCursor().position(), 0);
 }
 
-void TestRawTextView::filledOnlyWhenShownAndChanged()
+void TestRawTextBinding::filledOnlyWhenShownAndChanged()
 {
-    TViewFixture fixture;
+    TBindingFixture fixture;
     fixture.Document.AddStrings({u"a=1"_s, u"b=2"_s});
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     QVERIFY(fixture.Editor->document()->isEmpty());
 
     fixture.ShowEditor();
@@ -102,7 +102,7 @@ void TestRawTextView::filledOnlyWhenShownAndChanged()
     // Unchanged: no new fill, but the caret goes back to the start as after one.
     fixture.Editor->moveCursor(QTextCursor::End);
     fixture.HideEditor();
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     fixture.ShowEditor();
     QCOMPARE(fixture.Editor->document()->revision(), filled);
     QCOMPARE(fixture.Editor->textCursor().position(), 0);
@@ -110,37 +110,37 @@ void TestRawTextView::filledOnlyWhenShownAndChanged()
     // Changed while hidden: filled when shown, not before.
     fixture.HideEditor();
     fixture.Document.Put(1, u"b=3"_s);
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     QCOMPARE(fixture.EditorText(), u"a=1\nb=2"_s);
     fixture.ShowEditor();
     QCOMPARE(fixture.EditorText(), u"a=1\nb=3"_s);
 
     // Visible: filled at once. A search settles a pending fill of a hidden editor.
     fixture.Document.Add(u"c=4"_s);
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     QCOMPARE(fixture.EditorText(), u"a=1\nb=3\nc=4"_s);
     fixture.HideEditor();
     fixture.Document.Delete(0);
-    fixture.View->Refill();
-    fixture.View->Settle();
+    fixture.Binding->Refill();
+    fixture.Binding->ApplyPendingRefill();
     QCOMPARE(fixture.EditorText(), u"b=3\nc=4"_s);
 }
 
 // Text typed and not taken over goes at a refill, also when the document did not change.
-void TestRawTextView::refillDropsTypedText()
+void TestRawTextBinding::refillDropsTypedText()
 {
-    TViewFixture fixture;
+    TBindingFixture fixture;
     fixture.Document.AddStrings({u"a=1"_s});
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     fixture.ShowEditor();
     fixture.Editor->moveCursor(QTextCursor::End);
     fixture.Editor->insertPlainText(u"\ntyped"_s);
-    QVERIFY(fixture.View->HasTypedText());
+    QVERIFY(fixture.Binding->HasTypedText());
     fixture.HideEditor();
-    QVERIFY(fixture.View->HasTypedText());
+    QVERIFY(fixture.Binding->HasTypedText());
 
-    fixture.View->Refill();
-    QVERIFY(!fixture.View->HasTypedText());
+    fixture.Binding->Refill();
+    QVERIFY(!fixture.Binding->HasTypedText());
     fixture.ShowEditor();
     QCOMPARE(fixture.EditorText(), u"a=1"_s);
     QVERIFY(!fixture.Editor->document()->isModified());
@@ -148,24 +148,24 @@ void TestRawTextView::refillDropsTypedText()
 
 // Taken-over text stays in the editor as typed, even where the document holds it otherwise,
 // until the next refill shows the document's lines.
-void TestRawTextView::takenOverTextStaysUntilRefill()
+void TestRawTextBinding::takenOverTextStaysUntilRefill()
 {
-    TViewFixture fixture;
-    fixture.View->Refill();
+    TBindingFixture fixture;
+    fixture.Binding->Refill();
     fixture.ShowEditor();
     fixture.Editor->insertPlainText(u"a = 1"_s);
     fixture.HideEditor();
     fixture.Document.AddStrings({u"a=1"_s});
-    fixture.View->TakenOver();
-    QVERIFY(!fixture.View->HasTypedText());
+    fixture.Binding->TakenOver();
+    QVERIFY(!fixture.Binding->HasTypedText());
 
     fixture.ShowEditor();
     QCOMPARE(fixture.EditorText(), u"a = 1"_s);
     fixture.HideEditor();
-    fixture.View->Refill();
+    fixture.Binding->Refill();
     fixture.ShowEditor();
     QCOMPARE(fixture.EditorText(), u"a=1"_s);
 }
 
-QTEST_MAIN(TestRawTextView)
-#include "tst_RawTextView.moc"
+QTEST_MAIN(TestRawTextBinding)
+#include "tst_RawTextBinding.moc"

@@ -1,0 +1,155 @@
+#include "app/ktParvex.h"
+
+#include "app/dialogs/ktParvexItemEdit.h"
+#include "app/platform/Platform.h"
+
+#include <QColor>
+#include <QDir>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+QTreeWidgetItem *SelectedRow(const QTreeWidget *list)
+{
+    const QList<QTreeWidgetItem *> rows = list->selectedItems();
+    return rows.isEmpty() ? nullptr : rows.constFirst();
+}
+
+} // namespace
+
+// ---- Parameter list ------------------------------------------------------------------------
+
+void TParvexDlg::FillConfigList(const TLineDocument &document)
+{
+    const QStringList values = document.ValuesOf(ParamCatalogNames());
+    ParvexList->setUpdatesEnabled(false);
+    {
+        const QSignalBlocker blocker(ParvexList->selectionModel());
+        ParvexList->clear();
+    }
+    // A parameter no current server reads stays selectable and editable, but looks disabled.
+    const QColor ignoredText = ParvexList->palette().color(QPalette::Disabled, QPalette::Text);
+    for (std::size_t row = 0; row < ParamCatalog.size(); ++row) {
+        auto *item = new QTreeWidgetItem(
+            ParvexList,
+            {QString::fromLatin1(ParamCatalog[row].Name), values[row], QString::fromLatin1(ParamCatalog[row].Default)});
+        if (ParamCatalog[row].Use == TServerUse::Ignored) {
+            for (int column = 0; column < item->columnCount(); ++column)
+                item->setForeground(column, ignoredText);
+        }
+    }
+    ParvexList->setUpdatesEnabled(true);
+    ParvexList->setCurrentItem(ParvexList->topLevelItem(0));
+}
+
+void TParvexDlg::ParvexListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    // Like a list view's own notification: first the row that lost the selection, then the new one.
+    for (const QModelIndex &index : deselected.indexes())
+        if (index.column() == 0)
+            ParvexListSelectItem(ParvexList->topLevelItem(index.row()), false);
+    for (const QModelIndex &index : selected.indexes())
+        if (index.column() == 0)
+            ParvexListSelectItem(ParvexList->topLevelItem(index.row()), true);
+}
+
+void TParvexDlg::ParvexListSelectItem(QTreeWidgetItem *item, bool /*selected*/)
+{
+    if (!item)
+        return;
+    ItemComment->clear();
+    ShowItemComment(ItemComment, item->text(0));
+    FCurItem = {item->text(0), item->text(1), item->text(2)};
+    ResetBtn->setEnabled(!FCurItem.ConfigValue.isEmpty());
+}
+
+void TParvexDlg::ShowItemComment(QPlainTextEdit *box, const QString &name)
+{
+    static const QString LineBreak = QStringLiteral("\\n");
+    QString rest = Text(name, QString());
+    QStringList lines;
+    for (qsizetype at = rest.indexOf(LineBreak); at >= 0; at = rest.indexOf(LineBreak)) {
+        lines << rest.left(at);
+        rest.remove(0, at + LineBreak.size());
+    }
+    if (!rest.isEmpty() || lines.isEmpty())
+        lines << rest;
+    box->setPlainText(lines.join(u'\n'));
+}
+
+void TParvexDlg::EditConfigItemCommand()
+{
+    QTreeWidgetItem *row = SelectedRow(ParvexList);
+    if (FCurItem.ConfigKey.isEmpty() || !row)
+        return;
+    if (!EditConfigItem(FCurItem, *FComments, FLang, this, FDialogs, FSettingsFolder))
+        return;
+    SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
+    FConfigPage.Binding->Refill();
+    row->setText(1, FCurItem.ConfigValue);
+    MarkChanged(FConfigPage, TChangeKind::Command);
+}
+
+void TParvexDlg::ResetBtnClick()
+{
+    QTreeWidgetItem *row = SelectedRow(ParvexList);
+    if (FCurItem.ConfigValue.isEmpty() || !row)
+        return;
+    FCurItem.ConfigValue = FCurItem.DefaultValue;
+    FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
+    row->setText(1, FCurItem.DefaultValue);
+    FConfigPage.Binding->Refill();
+    MarkChanged(FConfigPage, TChangeKind::Command);
+}
+
+// ---- Alias list ----------------------------------------------------------------------------
+
+void TParvexDlg::FillAliasList(const TLineDocument &document)
+{
+    const QStringList paths = AliasPaths(document, AliasCatalogKeys());
+    FBAliasList->setUpdatesEnabled(false);
+    FBAliasList->clear();
+    for (std::size_t row = 0; row < AliasCatalog.size(); ++row) {
+        new QTreeWidgetItem(
+            FBAliasList,
+            {QString::fromLatin1(AliasCatalog[row].Key), QString::fromUtf8(AliasCatalog[row].Description), paths[row]});
+    }
+    FBAliasList->setUpdatesEnabled(true);
+    FBAliasList->setCurrentItem(FBAliasList->topLevelItem(0));
+}
+
+void TParvexDlg::UpdateAliasesCommand()
+{
+    if (!FFolderPicker.Execute())
+        return;
+    QString folder = QDir::toNativeSeparators(FFolderPicker.Directory);
+    if (!folder.endsWith(FolderSeparator()))
+        folder += FolderSeparator();
+    const int answer =
+        FDialogs.ShowMessageBox(Text(QStringLiteral("MsgAliasChoice"), QStringLiteral("Set selected or all Aliases")),
+                                TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+    if (answer == mrYes) {
+        if (QTreeWidgetItem *row = SelectedRow(FBAliasList))
+            AssignAliasFolder(folder, row->text(0), FBAliasList->indexOfTopLevelItem(row));
+    } else if (answer == mrAll) {
+        AssignAllAliasFolders(folder);
+    }
+    FAliasPage.Binding->Refill();
+    MarkChanged(FAliasPage, TChangeKind::Command);
+}
+
+void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
+{
+    const QString path = ::AssignAliasFolder(FAliasPage.Document, folder, FolderSeparator(), key, index);
+    FBAliasList->topLevelItem(index)->setText(2, path);
+}
+
+void TParvexDlg::AssignAllAliasFolders(const QString &folder)
+{
+    for (int index = 0; index < FBAliasList->topLevelItemCount(); ++index)
+        AssignAliasFolder(folder, FBAliasList->topLevelItem(index)->text(0), index);
+}
