@@ -367,8 +367,8 @@ private slots:
     void folderIsSyncedAfterNaming();
     void changeDuringSaveIsKept_data();
     void changeDuringSaveIsKept();
-    void stampIsTheWrittenFilesOwn_data();
-    void stampIsTheWrittenFilesOwn();
+    void versionIsTheWrittenFilesOwn_data();
+    void versionIsTheWrittenFilesOwn();
 
 private:
     std::unique_ptr<QTemporaryDir> FDir;
@@ -1050,7 +1050,7 @@ void TestSaveFaults::changeDuringSaveIsKept()
         QVERIFY(QFile::setPermissions(FDir->path(), OthersMayEnter));
         QVERIFY(QFile::setPermissions(folder, ReadOnlyForAll | QFile::ExeOwner | QFile::ExeOther));
     }
-    const TFileStamp seen = FileStampOf(path);
+    const TFileVersion seen = FileVersionOf(path);
 
     const auto save = [&] {
         return MessageOf<ETessaroError>([&] {
@@ -1103,16 +1103,16 @@ void TestSaveFaults::changeDuringSaveIsKept()
 #endif
 }
 
-void TestSaveFaults::stampIsTheWrittenFilesOwn_data()
+void TestSaveFaults::versionIsTheWrittenFilesOwn_data()
 {
     QTest::addColumn<bool>("exists");
     QTest::newRow("replacing a file") << true;
     QTest::newRow("making a new file") << false;
 }
 
-// The stamp a save gives back is the written file's, even when another program replaces the file
+// The version a save gives back is the written file's, even when another program replaces the file
 // the moment it has its name, as sed -i does: that change must show as one, not pass for the save.
-void TestSaveFaults::stampIsTheWrittenFilesOwn()
+void TestSaveFaults::versionIsTheWrittenFilesOwn()
 {
     QFETCH(bool, exists);
 
@@ -1120,10 +1120,10 @@ void TestSaveFaults::stampIsTheWrittenFilesOwn()
     const QString path = FDir->filePath(u"firebird.conf"_s);
     if (exists)
         WriteFixture(path, "old\r\n"_ba);
-    TFileStamp written;
+    TFileVersion written;
     Spy.Active = true;
     Spy.AfterNaming = [&] {
-        written = FileStampOf(path);
+        written = FileVersionOf(path);
         ChangeAsAnotherProgram(TOtherChange::Replaces, path);
     };
 
@@ -1132,8 +1132,8 @@ void TestSaveFaults::stampIsTheWrittenFilesOwn()
     document.SaveToFile(path);
 
     QVERIFY(written.Exists);
-    QCOMPARE(document.FileStamp(), written);
-    QVERIFY(document.FileStamp() != FileStampOf(path));
+    QCOMPARE(document.FileVersion(), written);
+    QVERIFY(document.FileVersion() != FileVersionOf(path));
     QCOMPARE(FileBytes(path), OtherBytes);
 #else
     Q_UNUSED(exists);

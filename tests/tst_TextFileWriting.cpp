@@ -39,8 +39,8 @@ private slots:
     void saveWithoutLoad();
     void editedFileKeepsItsEncoding_data();
     void editedFileKeepsItsEncoding();
-    void fileStampFollowsLoadAndSave();
-    void saveRefusesFileChangedSinceStamp();
+    void fileVersionFollowsLoadAndSave();
+    void saveRefusesFileChangedSinceVersion();
     void saveKeepsLinkModeAndOwner();
     void saveInPlaceWhereFolderIsLocked();
 
@@ -165,52 +165,52 @@ void TestTextFileWriting::editedFileKeepsItsEncoding()
     QCOMPARE(FileBytes(path), saved);
 }
 
-// The stamp tells the file as the document last loaded or saved it, so that a change by another
+// The version tells the file as the document last loaded or saved it, so that a change by another
 // program shows.
-void TestTextFileWriting::fileStampFollowsLoadAndSave()
+void TestTextFileWriting::fileVersionFollowsLoadAndSave()
 {
     const QString path = FDir->filePath(u"firebird.conf"_s);
     TLineDocument document;
-    QVERIFY(!document.FileStamp().Exists);
+    QVERIFY(!document.FileVersion().Exists);
     WriteFixture(path, "a=1\r\n"_ba);
     document.LoadFromFile(path);
-    QVERIFY(document.FileStamp().Exists);
-    QCOMPARE(document.FileStamp(), FileStampOf(path));
-    QCOMPARE(document.FileStamp().Size, 5);
+    QVERIFY(document.FileVersion().Exists);
+    QCOMPARE(document.FileVersion(), FileVersionOf(path));
+    QCOMPARE(document.FileVersion().Size, 5);
 
     // Another program appends a line.
     QFile other(path);
     QVERIFY(other.open(QIODevice::Append));
     QCOMPARE(other.write("b=2\r\n"), 5);
     other.close();
-    QVERIFY(document.FileStamp() != FileStampOf(path));
+    QVERIFY(document.FileVersion() != FileVersionOf(path));
 
     document.Add(u"c=3"_s);
     document.SaveToFile(path);
-    QCOMPARE(document.FileStamp(), FileStampOf(path));
-    QCOMPARE(document.FileStamp().Size, 10);
+    QCOMPARE(document.FileVersion(), FileVersionOf(path));
+    QCOMPARE(document.FileVersion().Size, 10);
 
-    // A file that fails to load leaves the stamp as it was, like the lines.
-    const TFileStamp saved = document.FileStamp();
+    // A file that fails to load leaves the version as it was, like the lines.
+    const TFileVersion saved = document.FileVersion();
     const QString broken = FDir->filePath(u"broken.conf"_s);
     WriteFixture(broken, "\xEF\xBB\xBF\xFF"_ba);
     QVERIFY(!MessageOf<EEncodingError>([&] { document.LoadFromFile(broken); }).isEmpty());
-    QCOMPARE(document.FileStamp(), saved);
+    QCOMPARE(document.FileVersion(), saved);
 
     QVERIFY(QFile::remove(path));
-    QVERIFY(!FileStampOf(path).Exists);
+    QVERIFY(!FileVersionOf(path).Exists);
 }
 
-// A save that is given the stamp the file had when the user last saw it replaces only that file:
-// another program's write since then stays, the error says so, and the document's stamp and lines
+// A save that is given the version the file had when the user last saw it replaces only that file:
+// another program's write since then stays, the error says so, and the document's version and lines
 // stay as they were for a later save.
-void TestTextFileWriting::saveRefusesFileChangedSinceStamp()
+void TestTextFileWriting::saveRefusesFileChangedSinceVersion()
 {
     const QString path = FDir->filePath(u"firebird.conf"_s);
     WriteFixture(path, "a=1\r\n"_ba);
     TLineDocument document;
     document.LoadFromFile(path);
-    const TFileStamp loaded = document.FileStamp();
+    const TFileVersion loaded = document.FileVersion();
     document.Add(u"c=3"_s);
 
     QFile other(path);
@@ -220,17 +220,17 @@ void TestTextFileWriting::saveRefusesFileChangedSinceStamp()
 
     QCOMPARE(MessageOf<EFileChangedError>([&] { document.SaveToFile(path, loaded); }), ChangedErrorText(path));
     QCOMPARE(FileBytes(path), "a=1\r\nb=2\r\n"_ba);
-    QCOMPARE(document.FileStamp(), loaded);
+    QCOMPARE(document.FileVersion(), loaded);
 
-    // Asked and told to overwrite, the caller gives the stamp as it is now.
-    document.SaveToFile(path, FileStampOf(path));
+    // Asked and told to overwrite, the caller gives the version as it is now.
+    document.SaveToFile(path, FileVersionOf(path));
     QCOMPARE(FileBytes(path), "a=1\r\nc=3\r\n"_ba);
-    QCOMPARE(document.FileStamp(), FileStampOf(path));
+    QCOMPARE(document.FileVersion(), FileVersionOf(path));
 
     // A file expected to be missing must still be missing.
     const QString missing = FDir->filePath(u"databases.conf"_s);
     WriteFixture(missing, "x=1\r\n"_ba);
-    QCOMPARE(MessageOf<EFileChangedError>([&] { document.SaveToFile(missing, TFileStamp()); }),
+    QCOMPARE(MessageOf<EFileChangedError>([&] { document.SaveToFile(missing, TFileVersion()); }),
              ChangedErrorText(missing));
     QCOMPARE(FileBytes(missing), "x=1\r\n"_ba);
 }

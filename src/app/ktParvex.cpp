@@ -250,13 +250,13 @@ void TParvexDlg::SetFileName(TDocumentPage &page, const QString &fileName)
 void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
 {
     page.Document.Clear();
-    page.FileStamp = TFileStamp();
+    page.FileVersion = TFileVersion();
     page.FileState = TFileState::Unreadable;
     page.EditedSinceLoad = false;
     try {
         if (QFileInfo::exists(page.FileName)) {
             page.Document.LoadFromFile(page.FileName);
-            page.FileStamp = page.Document.FileStamp();
+            page.FileVersion = page.Document.FileVersion();
             page.FileState = TFileState::Read;
         } else {
             page.FileState = TFileState::Missing;
@@ -389,11 +389,11 @@ void TParvexDlg::SaveDocument(TDocumentPage &page)
     // The file as it is now is the one the user agreed to replace, asked or not. Should another
     // program write it while the question is open or the save runs, the save stops there with an
     // error instead of undoing that change unasked.
-    const TFileStamp accepted = FileStampOf(page.FileName);
-    if (accepted != page.FileStamp && !ConfirmOverwrite(page.FileName))
+    const TFileVersion accepted = FileVersionOf(page.FileName);
+    if (accepted != page.FileVersion && !ConfirmOverwrite(page.FileName))
         return;
     page.Document.SaveToFile(page.FileName, accepted);
-    page.FileStamp = page.Document.FileStamp();
+    page.FileVersion = page.Document.FileVersion();
     page.FileState = TFileState::Read;
 }
 

@@ -87,7 +87,7 @@ private:
         // the folder it was typed for only, and no file is made or replaced for a flag alone.
         bool EditedSinceLoad = false;
         TFileState FileState = TFileState::None;
-        TFileStamp FileStamp{}; // the file as this window last loaded or saved it
+        TFileVersion FileVersion{}; // the file as this window last loaded or saved it
         QTabWidget *TabSet = nullptr; // the list page at ListTab, the raw text page at FileTab
         QWidget *ListPanel = nullptr; // above the list: EditBtn's place
         QWidget *SearchPanel = nullptr; // above the raw text: SearchBtn's place

@@ -13,31 +13,31 @@ class QFileInfo;
 // implementation per system (FileSystem_unix.cpp, FileSystem_win.cpp). Failures are thrown as the
 // line document's errors, with the system's reason.
 
-// One state of a file on disk, known without reading the file: which file it is (device and file
+// One version of a file on disk, known without reading the file: which file it is (device and file
 // number), its size and the time of its last write. A file that another program rewrites, appends
-// to or replaces gets a new stamp; a change of owner or mode alone does not, as it leaves the text
-// as it was. The stamp is no hash of the bytes, which would cost a second pass over a file of
+// to or replaces gets a new version; a change of owner or mode alone does not, as it leaves the text
+// as it was. The version is no hash of the bytes, which would cost a second pass over a file of
 // millions of lines at every load and a read of the whole file at every save; it misses only a
 // rewrite in place to the very same size within one tick of the file system's clock, or one that
 // sets the old time back.
-struct TFileStamp {
+struct TFileVersion {
     bool Exists = false;
     quint64 Device = 0;
     quint64 FileId = 0;
     qint64 Size = 0;
     qint64 ModifiedNs = 0;
 
-    friend bool operator==(const TFileStamp &, const TFileStamp &) = default;
+    friend bool operator==(const TFileVersion &, const TFileVersion &) = default;
 };
 
-// The stamp of the file at `path`, through symbolic links; the stamp of no file when there is none.
-TFileStamp FileStampOf(const QString &path);
+// The version of the file at `path`, through symbolic links; the version of no file when there is none.
+TFileVersion FileVersionOf(const QString &path);
 
 // Opens an existing file for reading and gives its handle (a C run-time file descriptor, for
-// QFile::open(int, ...) with AutoCloseHandle) and `stamp`, the opened file's stamp. Never waits,
+// QFile::open(int, ...) with AutoCloseHandle) and `version`, the opened file's version. Never waits,
 // not even for a FIFO without a writer, and refuses anything the opened handle shows is no regular
 // file (a FIFO, socket, device or folder). Throws EFOpenError.
-int OpenFileForReading(const QString &path, TFileStamp &stamp);
+int OpenFileForReading(const QString &path, TFileVersion &version);
 
 // Whether the file lacks every write permission bit: such a file counts as read-only. It is how Qt
 // shows the Windows read-only attribute; a Unix file has no such attribute, and an administrator
@@ -85,13 +85,13 @@ public:
 
     // Makes the content durable and puts it in place of the old file, then makes the folder's new
     // entry durable too. With `expected`, replaces nothing and throws EFileChangedError unless the
-    // file at the path is still the one so stamped at that very moment (no file, for a stamp of
-    // none). Gives the stamp of the written file from its own handle, so that a change another
+    // file at the path is still the one of that version at that very moment (no file, for the version of
+    // none). Gives the version of the written file from its own handle, so that a change another
     // program makes right after is not taken for ours. Throws EWriteError when the content cannot
     // be made durable (the old file stays) or, rarely, when the folder's new entry cannot (the new
     // file is then in place), or when writing in place fails; EFCreateError when it cannot be put
     // in place or the old file cannot be opened to be written in place.
-    TFileStamp Commit(const std::optional<TFileStamp> &expected);
+    TFileVersion Commit(const std::optional<TFileVersion> &expected);
 
 private:
     struct TState;

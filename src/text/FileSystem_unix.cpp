@@ -26,7 +26,7 @@ qint64 Nanoseconds(const timespec &time)
     return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-TFileStamp StampOf(const struct stat &info)
+TFileVersion VersionOf(const struct stat &info)
 {
     return {true, quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), Nanoseconds(info.st_mtim)};
 }
@@ -142,13 +142,13 @@ int SyncToDisk(int handle)
     return result == 0 ? 0 : errno;
 }
 
-// The stamp of the file at the native `path`, through symbolic links.
-TFileStamp StampAt(const QByteArray &path)
+// The version of the file at the native `path`, through symbolic links.
+TFileVersion VersionAt(const QByteArray &path)
 {
     struct stat info;
     if (stat(path.constData(), &info) != 0)
         return {};
-    return StampOf(info);
+    return VersionOf(info);
 }
 
 constexpr mode_t ModeBits = 07777;
@@ -235,12 +235,12 @@ QString FinalTarget(const QString &path)
 
 } // namespace
 
-TFileStamp FileStampOf(const QString &path)
+TFileVersion FileVersionOf(const QString &path)
 {
-    return StampAt(NativePath(path));
+    return VersionAt(NativePath(path));
 }
 
-int OpenFileForReading(const QString &path, TFileStamp &stamp)
+int OpenFileForReading(const QString &path, TFileVersion &version)
 {
     TDescriptor file(OpenWithoutWaiting(path, O_RDONLY));
     if (file.Get() < 0)
@@ -248,7 +248,7 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp)
     struct stat info;
     if (const int error = CheckRegularFile(file.Get(), info))
         throw EFOpenError(path, ReasonFor(error));
-    stamp = StampOf(info);
+    version = VersionOf(info);
     return file.Release();
 }
 
@@ -280,16 +280,16 @@ namespace {
 
 // Writes `bytes` over the existing regular file at `path` in place, as TNewFile does where no new
 // file can replace it. With `expected`, writes nothing and throws EFileChangedError unless the
-// opened file is still the one so stamped. Gives the stamp of the file as written, taken from the
+// opened file is still the one of that version. Gives the version of the file as written, taken from the
 // handle it was written through. Throws EFCreateError when the file cannot be opened, EWriteError
 // when writing fails.
-TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
+TFileVersion WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileVersion> &expected)
 {
     // Not cut to length zero on opening: the old content stays whole until the new one fits.
     struct stat info;
     TDescriptor file(OpenRegularForWriting(path, O_WRONLY, info));
     // The opened file itself is compared: the one about to be overwritten.
-    if (expected && StampOf(info) != *expected)
+    if (expected && VersionOf(info) != *expected)
         throw EFileChangedError(path);
     const off_t oldSize = info.st_size;
     const off_t size = off_t(bytes.size());
@@ -298,7 +298,7 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
         [[maybe_unused]] const int cut = ftruncate(file.Get(), oldSize);
         throw EWriteError();
     }
-    // The stamp is taken as soon as the last byte is written, leaving as little time as can be
+    // The version is taken as soon as the last byte is written, leaving as little time as can be
     // for another program's write to pass for ours.
     struct stat written;
     if (!WriteAll(file.Get(), bytes, 0) || ftruncate(file.Get(), size) != 0 || fstat(file.Get(), &written) != 0)
@@ -310,7 +310,7 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
     }
     if (SyncToDisk(file.Get()) != 0 || !file.Close())
         throw EWriteError();
-    return StampOf(written);
+    return VersionOf(written);
 }
 
 } // namespace
@@ -457,7 +457,7 @@ void TNewFile::Write(QByteArrayView bytes)
     F->Size += bytes.size();
 }
 
-TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
+TFileVersion TNewFile::Commit(const std::optional<TFileVersion> &expected)
 {
     if (F->InPlace)
         return WriteFileInPlace(F->Path, F->Content, expected);
@@ -465,8 +465,8 @@ TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
     if (SyncToDisk(F->File.Get()) != 0 || fstat(F->File.Get(), &info) != 0)
         throw EWriteError();
     // As late as can be: another program's change that comes after this is a change made after
-    // the save, which the stamp given back tells apart from ours.
-    if (expected && StampAt(F->Target) != *expected)
+    // the save, which the version given back tells apart from ours.
+    if (expected && VersionAt(F->Target) != *expected)
         throw EFileChangedError(F->Path);
     if (!F->Replace(expected && !expected->Exists)) {
         // The file cannot be replaced, only written: its content goes in place of the old.
@@ -481,7 +481,7 @@ TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
     if (const int error = SyncToDisk(F->Folder.Get()); error != 0 && error != EINVAL)
         throw EWriteError();
     F->Discard();
-    return StampOf(info);
+    return VersionOf(info);
 }
 
 void CheckNoLinkLoop(const QString &path)

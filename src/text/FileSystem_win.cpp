@@ -60,7 +60,7 @@ bool IsDiskFile(HANDLE handle)
     return GetFileType(handle) == FILE_TYPE_DISK;
 }
 
-TFileStamp StampOf(HANDLE handle)
+TFileVersion VersionOf(HANDLE handle)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(handle, &info))
@@ -98,15 +98,15 @@ bool WriteAll(HANDLE handle, QByteArrayView bytes)
 
 } // namespace
 
-TFileStamp FileStampOf(const QString &path)
+TFileVersion FileVersionOf(const QString &path)
 {
     // No access asked: the file's information only, whoever holds it open.
     const THandle file(CreateFileW(NativePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.Valid() ? StampOf(file.Get()) : TFileStamp();
+    return file.Valid() ? VersionOf(file.Get()) : TFileVersion();
 }
 
-int OpenFileForReading(const QString &path, TFileStamp &stamp)
+int OpenFileForReading(const QString &path, TFileVersion &version)
 {
     // Shared with other readers, not with a writer.
     THandle file(OpenExisting(path, GENERIC_READ, FILE_SHARE_READ));
@@ -114,7 +114,7 @@ int OpenFileForReading(const QString &path, TFileStamp &stamp)
         throw EFOpenError(path, SystemErrorText(int(GetLastError())));
     if (!IsDiskFile(file.Get()))
         throw EFOpenError(path, NotRegularFileText());
-    stamp = StampOf(file.Get());
+    version = VersionOf(file.Get());
     const int descriptor = _open_osfhandle(intptr_t(file.Get()), _O_RDONLY | _O_BINARY);
     if (descriptor < 0)
         throw EFOpenError(path, SystemErrorText(int(GetLastError())));
@@ -135,10 +135,10 @@ namespace {
 
 // Writes `bytes` over the existing regular file at `path` in place, as TNewFile does where no new
 // file can replace it. With `expected`, writes nothing and throws EFileChangedError unless the
-// opened file is still the one so stamped. Gives the stamp of the file as written, taken from the
+// opened file is still the one of that version. Gives the version of the file as written, taken from the
 // handle it was written through. Throws EFCreateError when the file cannot be opened, EWriteError
 // when writing fails.
-TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileStamp> &expected)
+TFileVersion WriteFileInPlace(const QString &path, QByteArrayView bytes, const std::optional<TFileVersion> &expected)
 {
     THandle file(OpenExisting(path, GENERIC_WRITE, 0));
     if (!file.Valid())
@@ -146,7 +146,7 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
     if (!IsDiskFile(file.Get()))
         throw EFCreateError(path, NotRegularFileText());
     // The opened file itself is compared: the one about to be overwritten.
-    if (expected && StampOf(file.Get()) != *expected)
+    if (expected && VersionOf(file.Get()) != *expected)
         throw EFileChangedError(path);
     LARGE_INTEGER oldSize;
     if (!GetFileSizeEx(file.Get(), &oldSize))
@@ -161,7 +161,7 @@ TFileStamp WriteFileInPlace(const QString &path, QByteArrayView bytes, const std
     if (!MoveTo(file.Get(), 0) || !WriteAll(file.Get(), bytes) || !SetSize(file.Get(), size)
         || !FlushFileBuffers(file.Get()))
         throw EWriteError();
-    const TFileStamp written = StampOf(file.Get());
+    const TFileVersion written = VersionOf(file.Get());
     if (!file.Close())
         throw EWriteError();
     return written;
@@ -224,7 +224,7 @@ void TNewFile::Write(QByteArrayView bytes)
         throw EWriteError();
 }
 
-TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
+TFileVersion TNewFile::Commit(const std::optional<TFileVersion> &expected)
 {
     if (F->InPlace)
         return WriteFileInPlace(F->Path, F->Content, expected);
@@ -233,13 +233,13 @@ TFileStamp TNewFile::Commit(const std::optional<TFileStamp> &expected)
     // file in place of the old one.
     if (!file.flush() || _commit(file.handle()) != 0)
         throw EWriteError();
-    if (expected && FileStampOf(F->Path) != *expected)
+    if (expected && FileVersionOf(F->Path) != *expected)
         throw EFileChangedError(F->Path);
     // Moving keeps the file's number and time of writing.
-    const TFileStamp written = StampOf(HANDLE(_get_osfhandle(file.handle())));
+    const TFileVersion written = VersionOf(HANDLE(_get_osfhandle(file.handle())));
     if (!file.commit())
         throw EFCreateError(F->Path, TrimErrorText(file.errorString()));
-    return written.Exists ? written : FileStampOf(F->Path);
+    return written.Exists ? written : FileVersionOf(F->Path);
 }
 
 // Not checked: symbolic links among the server's files are not expected on Windows.

@@ -202,9 +202,9 @@ void TLineDocument::LoadFromFile(const QString &path)
     // A text has no more characters than its file has bytes.
     lines.Reserve(QFileInfo(path).size());
     TTextEncoding encoding = TTextEncoding::None;
-    TFileStamp stamp;
+    TFileVersion version;
     try {
-        stamp = ReadTextLines(path, encoding, [&lines](QStringView line) { lines.Append(line); });
+        version = ReadTextLines(path, encoding, [&lines](QStringView line) { lines.Append(line); });
     } catch (const EEncodingError &) {
         // The encoding is known even where the text fails to decode in it.
         FEncoding = encoding;
@@ -213,12 +213,12 @@ void TLineDocument::LoadFromFile(const QString &path)
     FLines = std::move(lines);
     FEncoding = encoding;
     ++FRevision;
-    FFileStamp = stamp;
+    FFileVersion = version;
 }
 
-void TLineDocument::SaveToFile(const QString &path, const std::optional<TFileStamp> &expected) const
+void TLineDocument::SaveToFile(const QString &path, const std::optional<TFileVersion> &expected) const
 {
-    FFileStamp = WriteTextLines(
+    FFileVersion = WriteTextLines(
         path, FEncoding,
         [this](const TLineSink &sink) {
             FLines.ForEach([&sink](qsizetype, QStringView line) {

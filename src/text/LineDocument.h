@@ -50,10 +50,10 @@ public:
     QStringList ValuesOf(const QStringList &names) const;
 
     void LoadFromFile(const QString &path);
-    // Writes the lines as WriteTextLines does. With `expected`, the file must still be the one so
-    // stamped when it is replaced, or nothing is written and EFileChangedError is thrown; the
-    // stamp then stays as it was, as after any failed save.
-    void SaveToFile(const QString &path, const std::optional<TFileStamp> &expected = std::nullopt) const;
+    // Writes the lines as WriteTextLines does. With `expected`, the file must still be of that
+    // version when it is replaced, or nothing is written and EFileChangedError is thrown; the
+    // document's version then stays as it was, as after any failed save.
+    void SaveToFile(const QString &path, const std::optional<TFileVersion> &expected = std::nullopt) const;
 
     QStringList Lines() const;
     // The lines from `first` up to `last` (exclusive), each followed by `separator` but the
@@ -65,9 +65,9 @@ public:
     // revision it shows knows whether it is current.
     quint64 Revision() const { return FRevision; }
     // The file on disk as this document last loaded or saved it, to tell whether another program
-    // has changed it since; the stamp of no file before either. Like the encoding, only loading
+    // has changed it since; the version of no file before either. Like the encoding, only loading
     // and saving change it.
-    const TFileStamp &FileStamp() const { return FFileStamp; }
+    const TFileVersion &FileVersion() const { return FFileVersion; }
 
 private:
     void CheckIndex(int index) const
@@ -81,5 +81,5 @@ private:
     TTextEncoding FEncoding = TTextEncoding::None;
     quint64 FRevision = 0;
     // Saving changes no line, but the file it agrees with.
-    mutable TFileStamp FFileStamp;
+    mutable TFileVersion FFileVersion;
 };

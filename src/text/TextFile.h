@@ -34,8 +34,8 @@ using TLineSource = std::function<void(const TLineSink &sink)>;
 // in the legacy code page should that text not be valid UTF-8; UTF-16 ignoring an odd last byte
 // (a single byte throws EEncodingError); Ansi through the legacy code page, which never fails.
 // CR, LF and CR LF each end a line (LF CR ends two); U+0000 ends the text; text after the last
-// break forms a last line only when it is not empty. Gives the stamp of the file as it was opened.
-TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink);
+// break forms a last line only when it is not empty. Gives the version of the file as it was opened.
+TFileVersion ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink);
 
 // Replaces the file's content with the lines `source` gives, so that it is never left half-written:
 // the encoding's byte order mark, then every line followed by CR LF, encoded in `encoding` (None,
@@ -47,11 +47,11 @@ TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLi
 // new file be made, the existing file is written in place instead, its new size reserved first
 // (TNewFile in FileSystem.h tells which case goes which way).
 //
-// With `expected`, the file must still be the one so stamped (no file, for a stamp of none) when
+// With `expected`, the file must still be the one of that version (no file, for the version of none) when
 // it is about to be replaced or overwritten, that is after `source` has run; otherwise nothing is
 // replaced and EFileChangedError is thrown, so that another program's change is never lost
-// unasked. Gives the written file's stamp, taken from the file as written rather than from the
+// unasked. Gives the written file's version, taken from the file as written rather than from the
 // path afterwards. Throws EFCreateError (nothing changed) or EWriteError (old file left as it was;
 // in place only should the disk fail after the space was reserved).
-TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source,
-                          const std::optional<TFileStamp> &expected = std::nullopt);
+TFileVersion WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source,
+                            const std::optional<TFileVersion> &expected = std::nullopt);

@@ -254,12 +254,12 @@ TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncodi
 
 } // namespace
 
-TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink)
+TFileVersion ReadTextLines(const QString &path, TTextEncoding &encoding, const TLineSink &sink)
 {
-    TFileStamp stamp;
+    TFileVersion version;
     QFile file;
     const QIODevice::OpenMode mode = QIODevice::ReadOnly | QIODevice::Unbuffered;
-    if (!file.open(OpenFileForReading(path, stamp), mode, QFileDevice::AutoCloseHandle))
+    if (!file.open(OpenFileForReading(path, version), mode, QFileDevice::AutoCloseHandle))
         throw EFOpenError(path, TrimErrorText(file.errorString()));
     TFileReader reader(file, path);
     QByteArray pending;
@@ -281,5 +281,5 @@ TFileStamp ReadTextLines(const QString &path, TTextEncoding &encoding, const TLi
         throw;
     }
     encoding = found;
-    return stamp;
+    return version;
 }

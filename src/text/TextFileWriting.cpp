@@ -153,8 +153,8 @@ void CheckExistingWritable(const QString &path, const QFileInfo &target)
 
 } // namespace
 
-TFileStamp WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source,
-                          const std::optional<TFileStamp> &expected)
+TFileVersion WriteTextLines(const QString &path, TTextEncoding encoding, const TLineSource &source,
+                            const std::optional<TFileVersion> &expected)
 {
     if (encoding == TTextEncoding::None)
         encoding = NewFileIsUtf8() ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
