@@ -149,7 +149,11 @@ void TestAliasFolders::assign()
 
     TParvexDlg &window = page.Fixture.Window();
     QCOMPARE(page.Fixture.Dialogs.Messages.size(), 1);
-    QCOMPARE(page.Fixture.Dialogs.Messages[0].Text, u"Set selected or all Aliases"_s);
+    // The question names the folder picked and the alias marked, each on a line of its own.
+    const QString shownFolder = Native(folder.endsWith(u'/') ? folder : folder + u'/');
+    QCOMPARE(page.Fixture.Dialogs.Messages[0].Text,
+             u"Set selected or all Aliases\n\nOrdner: "_s + shownFolder + u"\nMarkierter Alias: "_s
+                 + page.List->topLevelItem(row)->text(0));
     QCOMPARE(page.Fixture.Dialogs.Messages[0].Kind, TMsgKind::Confirmation);
     QCOMPARE(page.Fixture.Dialogs.Messages[0].Buttons, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
     QCOMPARE(page.Fixture.Dialogs.FolderTitles, QStringList(u"Choice Folder of Firebird Databases"_s));

@@ -66,11 +66,15 @@ bool TParvexDlg::eventFilter(QObject *watched, QEvent *event)
         Guarded([this] { ParvexListDblClick(); });
         return true;
     }
-    if (event->type() == QEvent::KeyPress && watched == FBAliasList) {
+    if (event->type() == QEvent::KeyPress && (watched == FBAliasList || watched == ParvexList)) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        // The keypad's Enter is the same key to the list.
+        // The keypad's Enter is the same key to the lists. In the parameter list it opens the
+        // edit dialog, as a double click does.
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Guarded([this] { FBAliasListKeyDown(Qt::Key_Return); });
+            if (watched == FBAliasList)
+                Guarded([this] { FBAliasListKeyDown(Qt::Key_Return); });
+            else
+                Guarded([this] { ParvexListDblClick(); });
             return true;
         }
     }
@@ -163,6 +167,7 @@ void TParvexDlg::SetLang(const QString &section)
     aliasHeader->setText(0, text("AliasKeyLabel", "Alias"));
     aliasHeader->setText(1, text("AliasDescrLabel", "Description"));
     aliasHeader->setText(2, text("AliasFileLabel", "Path"));
+    UpdateStatus();
 }
 
 void TParvexDlg::SetCurPage(int page)
@@ -219,6 +224,7 @@ void TParvexDlg::SetFirebirdFolder(const QString &folder)
     };
     load([this] { SetConfigFileName(FFirebirdFolder + QStringLiteral("firebird.conf")); });
     load([this] { SetAliasFileName(FFirebirdFolder + QStringLiteral("databases.conf")); });
+    UpdateStatus();
     if (!failures.isEmpty())
         throw ETessaroError(failures.join(u'\n'));
 }
@@ -253,6 +259,8 @@ void TParvexDlg::LoadConfigurationFile(TDocumentPage &page)
     page.FileVersion = TFileVersion();
     page.FileState = TFileState::Unreadable;
     page.EditedSinceLoad = false;
+    page.Unsaved = false;
+    page.SavedSinceLoad = false;
     try {
         if (QFileInfo::exists(page.FileName)) {
             page.Document.LoadFromFile(page.FileName);
@@ -318,8 +326,10 @@ void TParvexDlg::MarkChanged(TDocumentPage &page, TChangeKind kind)
 {
     page.Changed = true;
     page.EditedSinceLoad = true;
+    page.Unsaved = true;
     if (kind == TChangeKind::Command)
         page.ChangedByCommand = true;
+    UpdateStatus();
 }
 
 void TParvexDlg::pcMainChange(int index)
@@ -361,6 +371,7 @@ void TParvexDlg::SaveBtnClick()
     // Text typed before any server folder was loaded has no file to go to. The flags of commands
     // outlive a Load; in the new folder they rewrite a file that was read, but create no file and
     // replace no unreadable one.
+    const auto updateStatus = qScopeGuard([this] { UpdateStatus(); });
     QStringList unreadable;
     for (TDocumentPage *page : {&FConfigPage, &FAliasPage}) {
         if (page->FileName.isEmpty())
@@ -395,6 +406,10 @@ void TParvexDlg::SaveDocument(TDocumentPage &page)
     page.Document.SaveToFile(page.FileName, accepted);
     page.FileVersion = page.Document.FileVersion();
     page.FileState = TFileState::Read;
+    page.Unsaved = false;
+    page.SavedSinceLoad = true;
+    if (&page == &FConfigPage)
+        FRestart = FFindRestart();
 }
 
 bool TParvexDlg::ConfirmOverwrite(const QString &fileName)

@@ -4,6 +4,7 @@
 #include "app/search/FindDialog.h"
 #include "app/stddialogs/StdDialogs.h"
 #include "app/windowstate/WindowStateStore.h"
+#include "config/ServerProcess.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 #include "text/SettingsFile.h"
@@ -14,6 +15,7 @@
 #include <memory>
 
 class QItemSelection;
+class QLabel;
 class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
@@ -29,6 +31,8 @@ class TParvexDlg : public QWidget {
 public:
     // Looks up the server folder; false when none is recorded (see FindDefaultInstance).
     using TServerLookup = std::function<bool(QString &folder)>;
+    // Tells whether a server runs and how it is restarted (see FindServerRestart).
+    using TRestartLookup = std::function<TServerRestart()>;
 
     // The pages of the main tab set, which CurPage counts too, and of each inner tab set.
     static constexpr int AliasPage = 0;
@@ -60,6 +64,8 @@ public:
     bool AliasChanged() const { return FAliasPage.Changed; }
     const TLineDocument &ConfigItems() const { return FConfigPage.Document; }
     const TLineDocument &AliasList() const { return FAliasPage.Document; }
+    // How the status line learns about the running server; FindServerRestart unless replaced.
+    void SetRestartLookup(TRestartLookup lookup) { FFindRestart = std::move(lookup); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -88,6 +94,10 @@ private:
         bool EditedSinceLoad = false;
         TFileState FileState = TFileState::None;
         TFileVersion FileVersion{}; // the file as this window last loaded or saved it
+        // Changed since the file was last loaded or saved: what the status line calls unsaved.
+        bool Unsaved = false;
+        // Saved by this window since the last Load: the status line says when the server reads it.
+        bool SavedSinceLoad = false;
         QTabWidget *TabSet = nullptr; // the list page at ListTab, the raw text page at FileTab
         QWidget *ListPanel = nullptr; // above the list: EditBtn's place
         QWidget *SearchPanel = nullptr; // above the raw text: SearchBtn's place
@@ -119,6 +129,11 @@ private:
     enum class TChangeKind { Command, TypedText };
     void MarkChanged(TDocumentPage &page, TChangeKind kind);
 
+    // The status line: what is unsaved, and when the server takes what was saved.
+    void UpdateStatus();
+    QString StatusText() const;
+    QString SavedNote(const TDocumentPage &page) const;
+
     void pcMainChange(int index);
     void pcConfigChange(int index);
     void pcAliasChange(int index);
@@ -139,6 +154,8 @@ private:
     void ParvexListSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void ParvexListSelectItem(QTreeWidgetItem *item, bool selected);
     void ShowItemComment(QPlainTextEdit *box, const QString &name);
+    // Marks the row whose value the server will not use as written, with the reason.
+    void MarkConfigRow(QTreeWidgetItem &row);
     void EditConfigItemCommand();
 
     // Alias list
@@ -146,9 +163,14 @@ private:
     void UpdateAliasesCommand();
     void AssignAliasFolder(const QString &folder, const QString &key, int index);
     void AssignAllAliasFolders(const QString &folder);
+    // Marks the row whose database file, or even its folder, does not exist.
+    void MarkAliasRow(QTreeWidgetItem &row);
 
     TStdDialogs &FDialogs;
     TServerLookup FFindServer;
+    TRestartLookup FFindRestart = FindServerRestart;
+    // What the last Save of firebird.conf found of the running server.
+    TServerRestart FRestart;
     QString FSettingsPath;
     QString FSettingsFolder;
     std::unique_ptr<TWindowStateStore> FStore;
@@ -181,6 +203,7 @@ private:
     QToolButton *EditBtn = nullptr;
     QToolButton *ResetBtn = nullptr;
     QToolButton *SearchBtn = nullptr;
+    QLabel *lblStatus = nullptr;
     // Kept for the whole run, so the search settings survive closing it.
     TFindDialog *FindDialog = new TFindDialog(this);
 };

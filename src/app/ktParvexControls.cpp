@@ -4,10 +4,13 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -142,8 +145,13 @@ void TParvexDlg::CreateControls()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, 3, 3, 3);
     layout->setSpacing(3);
+    lblStatus = Named(new QLabel(this), "lblStatus");
+    // A long line is cut at the window's edge rather than widening the window.
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lblStatus->setTextFormat(Qt::PlainText);
     layout->addWidget(pnlToolbar);
     layout->addWidget(pcMain, 1);
+    layout->addWidget(lblStatus);
 
     EditBtn = MakeToolButton(FConfigPage.ListPanel, "EditBtn", 75, 25);
     EditBtn->move(5, 3);
@@ -230,6 +238,13 @@ void TParvexDlg::ConnectEvents()
     ConnectGuarded(ParvexList->selectionModel(), &QItemSelectionModel::selectionChanged,
                    &TParvexDlg::ParvexListSelectionChanged);
     ParvexList->viewport()->installEventFilter(this);
+    ParvexList->installEventFilter(this);
     FBAliasList->viewport()->installEventFilter(this);
     FBAliasList->installEventFilter(this);
+    // The buttons take no focus: their captions' access keys and Ctrl+S reach them by keyboard.
+    auto *save = new QShortcut(QKeySequence::Save, this);
+    ConnectGuarded(save, &QShortcut::activated, &TParvexDlg::SaveBtnClick);
+    // Typed raw text is unsaved before it is taken over.
+    for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
+        connect(page->Editor->document(), &QTextDocument::modificationChanged, this, &TParvexDlg::UpdateStatus);
 }

@@ -2,12 +2,16 @@
 
 #include "app/dialogs/ktParvexItemEdit.h"
 #include "app/platform/Platform.h"
+#include "text/Errors.h"
+#include "text/ktStrings.h"
 
 #include <QColor>
 #include <QDir>
+#include <QFileInfo>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -17,6 +21,13 @@ QTreeWidgetItem *SelectedRow(const QTreeWidget *list)
 {
     const QList<QTreeWidgetItem *> rows = list->selectedItems();
     return rows.isEmpty() ? nullptr : rows.constFirst();
+}
+
+// Gives every column of the row the same tooltip.
+void SetRowToolTip(QTreeWidgetItem &row, const QString &tip)
+{
+    for (int column = 0; column < row.columnCount(); ++column)
+        row.setToolTip(column, tip);
 }
 
 } // namespace
@@ -114,9 +125,10 @@ void TParvexDlg::FillAliasList(const TLineDocument &document)
     FBAliasList->setUpdatesEnabled(false);
     FBAliasList->clear();
     for (std::size_t row = 0; row < AliasCatalog.size(); ++row) {
-        new QTreeWidgetItem(
+        auto *item = new QTreeWidgetItem(
             FBAliasList,
             {QString::fromLatin1(AliasCatalog[row].Key), QString::fromUtf8(AliasCatalog[row].Description), paths[row]});
+        MarkAliasRow(*item);
     }
     FBAliasList->setUpdatesEnabled(true);
     FBAliasList->setCurrentItem(FBAliasList->topLevelItem(0));
@@ -129,12 +141,20 @@ void TParvexDlg::UpdateAliasesCommand()
     QString folder = QDir::toNativeSeparators(FFolderPicker.Directory);
     if (!folder.endsWith(FolderSeparator()))
         folder += FolderSeparator();
+    // The question names what it is about: the folder picked and the alias marked.
+    QTreeWidgetItem *selected = SelectedRow(FBAliasList);
+    QString question = Text(QStringLiteral("MsgAliasChoice"), QStringLiteral("Set selected or all Aliases"))
+        + QStringLiteral("\n\n")
+        + FormatWithOneString(Text(QStringLiteral("AliasChoiceFolder"), QStringLiteral("Ordner: %s")), folder);
+    if (selected)
+        question += u'\n'
+            + FormatWithOneString(Text(QStringLiteral("AliasChoiceAlias"), QStringLiteral("Markierter Alias: %s")),
+                                  selected->text(0));
     const int answer =
-        FDialogs.ShowMessageBox(Text(QStringLiteral("MsgAliasChoice"), QStringLiteral("Set selected or all Aliases")),
-                                TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
+        FDialogs.ShowMessageBox(question, TMsgKind::Confirmation, TMsgButton::Yes | TMsgButton::No | TMsgButton::All);
     if (answer == mrYes) {
-        if (QTreeWidgetItem *row = SelectedRow(FBAliasList))
-            AssignAliasFolder(folder, row->text(0), FBAliasList->indexOfTopLevelItem(row));
+        if (selected)
+            AssignAliasFolder(folder, selected->text(0), FBAliasList->indexOfTopLevelItem(selected));
     } else if (answer == mrAll) {
         AssignAllAliasFolders(folder);
     }
@@ -145,7 +165,36 @@ void TParvexDlg::UpdateAliasesCommand()
 void TParvexDlg::AssignAliasFolder(const QString &folder, const QString &key, int index)
 {
     const QString path = ::AssignAliasFolder(FAliasPage.Document, folder, FolderSeparator(), key, index);
-    FBAliasList->topLevelItem(index)->setText(2, path);
+    QTreeWidgetItem *row = FBAliasList->topLevelItem(index);
+    row->setText(2, path);
+    MarkAliasRow(*row);
+}
+
+// Only the names are looked at: a database is never opened here. A path that is no absolute path
+// of this machine (relative to the server's own folder, or on another host, "host:path") is left
+// as it is, as is an alias without a path.
+void TParvexDlg::MarkAliasRow(QTreeWidgetItem &row)
+{
+    const QString path = row.text(2);
+    const QFileInfo file(path);
+    QString tip;
+    QStyle::StandardPixmap icon = QStyle::SP_CustomBase;
+    if (!path.isEmpty() && QDir::isAbsolutePath(path) && !file.exists()) {
+        if (file.dir().exists()) {
+            icon = QStyle::SP_MessageBoxInformation;
+            tip = FormatWithOneString(
+                Text(QStringLiteral("AliasFileMissing"), QStringLiteral("Die Datenbankdatei „%s“ gibt es noch nicht.")),
+                MessagePath(path));
+        } else {
+            icon = QStyle::SP_MessageBoxWarning;
+            tip = FormatWithOneString(
+                Text(QStringLiteral("AliasFolderMissing"),
+                     QStringLiteral("Der Ordner „%s“ der Datenbankdatei fehlt, und damit auch die Datei.")),
+                MessagePath(QDir::toNativeSeparators(file.absolutePath())));
+        }
+    }
+    row.setIcon(2, icon == QStyle::SP_CustomBase ? QIcon() : style()->standardIcon(icon));
+    SetRowToolTip(row, tip);
 }
 
 void TParvexDlg::AssignAllAliasFolders(const QString &folder)
