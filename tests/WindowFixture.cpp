@@ -59,6 +59,7 @@ TParvexDlg &TWindowFixture::Open(std::optional<QString> serverFolder)
         return true;
     };
     FWindow = std::make_unique<TParvexDlg>(Dialogs, QDir(FProgram.path()).filePath(u"Tessaro.ini"_s), lookup);
+    FWindow->SetRestartLookup([this] { return Restart; });
     FWindow->show();
     return *FWindow;
 }

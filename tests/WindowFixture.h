@@ -40,6 +40,9 @@ public:
     }
 
     TScriptedDialogs Dialogs;
+    // What the window learns of the running server when it saves firebird.conf: none runs, unless
+    // a test says otherwise.
+    TServerRestart Restart;
 
 private:
     QTemporaryDir FServer;

@@ -3,8 +3,11 @@
 #include "WindowFixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -83,6 +86,9 @@ private slots:
     void cancelledPickerChangesNothing();
     void yesWithoutSelectedRowAssignsNothing();
     void enterAndDoubleClickRunUpdate();
+    void missingDatabasesAreMarked_data();
+    void missingDatabasesAreMarked();
+    void assignmentShowsWhatIsMissing();
 };
 
 void TestAliasFolders::listShowsCatalogueAndPaths()
@@ -249,3 +255,69 @@ void TestAliasFolders::enterAndDoubleClickRunUpdate()
 
 QTEST_MAIN(TestAliasFolders)
 #include "tst_AliasFolders.moc"
+
+// The alias list marks a database file that does not exist, and differently one whose folder does
+// not exist either; the tooltip says which. Paths that are not this machine's absolute paths, and
+// aliases without a path, stay unmarked.
+void TestAliasFolders::missingDatabasesAreMarked_data()
+{
+    QTest::addColumn<QString>("path"); // "<here>" stands for an existing folder
+    QTest::addColumn<QString>("mark"); // "", "file" or "folder"
+
+    QTest::newRow("file there") << u"<here>/hv.db"_s << QString();
+    QTest::newRow("file missing") << u"<here>/missing.db"_s << u"file"_s;
+    QTest::newRow("folder missing") << u"<here>/gone/hv.db"_s << u"folder"_s;
+    QTest::newRow("path with blanks and umlauts, missing") << u"<here>/Datenbänke neu/hv.db"_s << u"folder"_s;
+    QTest::newRow("relative path") << u"data/hv.db"_s << QString();
+    QTest::newRow("no path") << QString() << QString();
+}
+
+void TestAliasFolders::missingDatabasesAreMarked()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, mark);
+    QTemporaryDir here;
+    QVERIFY(here.isValid());
+    QFile database(QDir(here.path()).filePath(u"hv.db"_s));
+    QVERIFY(database.open(QIODevice::WriteOnly));
+    database.close();
+    path = Native(path.replace(u"<here>"_s, here.path()));
+
+    TOpenAliasPage page(u"hv = %1\n"_s.arg(path).toUtf8());
+    QTreeWidgetItem *row = page.List->topLevelItem(1);
+    QCOMPARE(row->text(2), path);
+    const QString missingFile = u"Die Datenbankdatei „%1“ gibt es noch nicht."_s.arg(path);
+    const QString missingFolder = u"Der Ordner „%1“ der Datenbankdatei fehlt, und damit auch die Datei."_s.arg(
+        Native(QFileInfo(path).absolutePath()));
+    const QString tip = mark == u"file" ? missingFile : mark == u"folder" ? missingFolder : QString();
+    for (int column = 0; column < row->columnCount(); ++column)
+        QCOMPARE(row->toolTip(column), tip);
+    QCOMPARE(row->icon(2).isNull(), mark.isEmpty());
+    // The two marks look different, and differ from an alias without a path.
+    if (!mark.isEmpty()) {
+        const QIcon other = page.List->style()->standardIcon(mark == u"file" ? QStyle::SP_MessageBoxWarning
+                                                                             : QStyle::SP_MessageBoxInformation);
+        QVERIFY(row->icon(2).cacheKey() != other.cacheKey());
+        QVERIFY(page.List->topLevelItem(0)->icon(2).isNull());
+    }
+}
+
+// An assignment into an empty folder shows at once that the database files are still missing;
+// a file made there meanwhile shows unmarked at the next assignment.
+void TestAliasFolders::assignmentShowsWhatIsMissing()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    TOpenAliasPage page;
+    page.Update(0, folder.path(), mrAll);
+    for (int row = 0; row < page.List->topLevelItemCount(); ++row)
+        QVERIFY2(page.List->topLevelItem(row)->toolTip(2).contains(u"gibt es noch nicht"_s),
+                 qPrintable(page.List->topLevelItem(row)->text(0)));
+
+    QFile database(QDir(folder.path()).filePath(u"hv_sec.db"_s));
+    QVERIFY(database.open(QIODevice::WriteOnly));
+    database.close();
+    page.Update(0, folder.path(), mrAll);
+    QCOMPARE(page.List->topLevelItem(0)->toolTip(2), QString());
+    QVERIFY(page.List->topLevelItem(1)->toolTip(2).contains(u"gibt es noch nicht"_s));
+}
