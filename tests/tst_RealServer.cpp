@@ -2,8 +2,11 @@
 // started by hand from a private copy of its folder (its own root, lock and temporary folders) on
 // a free loopback port; the program's window, offscreen, writes both files through its commands;
 // the server's own client then creates and opens every database through its alias over TCP.
+// And the server does with a value what the program's mark of it says: the page buffers a
+// database gets, the port it listens on, whether it starts at all, the socket option it sets.
 
 #include "WindowFixture.h"
+#include "config/ParamKinds.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 
@@ -12,6 +15,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +23,7 @@
 #include <QTreeWidget>
 
 #include <csignal>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -116,15 +121,22 @@ QString RunClient(const QProcessEnvironment &environment, const QStringList &arg
 }
 
 // The server process, stopped by its process id when this ends, whatever happened; should this
-// test process die first, the system stops the server too.
+// test process die first, the system stops the server too. A `tracer` (a command before the
+// server's) runs the server as its child; the server is then stopped by its own process id.
 class TServerProcess {
 public:
-    TServerProcess(const QProcessEnvironment &environment)
+    TServerProcess(const QProcessEnvironment &environment, const QStringList &tracer = {})
+        : FTraced(!tracer.isEmpty())
     {
         FProcess.setProcessEnvironment(environment);
         FProcess.setProcessChannelMode(QProcess::MergedChannels);
         FProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        FProcess.start(ServerBinary, {});
+        if (FTraced)
+            // The server's parent is the tracer: it dies with the tracer, as the tracer with this test.
+            FProcess.start(tracer.first(),
+                           tracer.mid(1) + QStringList{u"setpriv"_s, u"--pdeathsig"_s, u"KILL"_s, ServerBinary});
+        else
+            FProcess.start(ServerBinary, {});
         FProcess.waitForStarted();
     }
     ~TServerProcess() { Stop(); }
@@ -141,22 +153,70 @@ public:
         return false;
     }
 
+    // Whether the server ended by itself within 10 seconds.
+    bool WaitEnded() { return FProcess.waitForFinished(10000); }
+
     QString Output() { return QString::fromLocal8Bit(FProcess.readAll()); }
 
     void Stop()
     {
         if (FProcess.state() == QProcess::NotRunning)
             return;
-        ::kill(pid_t(FProcess.processId()), SIGTERM);
+        const pid_t server = ServerId();
+        ::kill(server, SIGTERM);
         if (!FProcess.waitForFinished(10000)) {
-            ::kill(pid_t(FProcess.processId()), SIGKILL);
+            ::kill(server, SIGKILL);
             FProcess.waitForFinished();
         }
     }
 
 private:
+    pid_t ServerId() const
+    {
+        const pid_t started = pid_t(FProcess.processId());
+        if (!FTraced)
+            return started;
+        QFile children(u"/proc/%1/task/%1/children"_s.arg(started));
+        if (!children.open(QIODevice::ReadOnly))
+            return started;
+        const pid_t child = pid_t(children.readAll().trimmed().split(' ').value(0).toInt());
+        return child > 0 ? child : started;
+    }
+
     QProcess FProcess;
+    bool FTraced;
 };
+
+// Sets every "name=value" of `settings` in the server folder's firebird.conf with the program's
+// routine, in order: a later one for the same name wins.
+void SetServerConfig(const QString &root, const QStringList &settings)
+{
+    TLineDocument config;
+    config.LoadFromFile(root + u"/firebird.conf"_s);
+    NormalizeLines(config);
+    for (const QString &setting : settings)
+        SetConfigValue(config, setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    config.SaveToFile(root + u"/firebird.conf"_s);
+}
+
+// The private server's own administrator, in a security database of its own at `path`, which the
+// server folder's firebird.conf names first. Gives what the client said: nothing when all went well.
+QString CreateSecurityDatabase(const QProcessEnvironment &environment, const QString &root, const QString &path)
+{
+    SetServerConfig(root, {u"SecurityDatabase="_s + path});
+    return RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
+                     u"create database '%1';\ncreate user SYSDBA password '%2' using plugin Srp;\ncommit;"_s.arg(
+                         path, ServerPassword));
+}
+
+const char *const NotInstalled = "Debian's firebird3.0-server and firebird3.0-utils are not installed "
+                                 "(scripts/setup.sh test installs them): the real-server test is skipped.";
+
+bool ServerInstalled()
+{
+    return QFileInfo(ServerBinary).isExecutable() && QFileInfo(ClientBinary).isExecutable()
+        && QFileInfo::exists(SystemRoot + u"/firebird.conf"_s);
+}
 
 // Lines "DB|<file>|<security database kind>" of every database the client opened.
 QStringList OpenedDatabases(const QString &output)
@@ -175,14 +235,19 @@ class TestRealServer : public QObject {
 
 private slots:
     void serverReadsWhatTheProgramWrote();
+    void serverTreatsValuesAsTheirMarkSays_data();
+    void serverTreatsValuesAsTheirMarkSays();
+
+private:
+    // A folder for the servers of the rows, with one security database that all of them name.
+    std::unique_ptr<QTemporaryDir> FWork;
+    QString FSecurityDatabase;
 };
 
 void TestRealServer::serverReadsWhatTheProgramWrote()
 {
-    if (!QFileInfo(ServerBinary).isExecutable() || !QFileInfo(ClientBinary).isExecutable()
-        || !QFileInfo::exists(SystemRoot + u"/firebird.conf"_s))
-        QSKIP("Debian's firebird3.0-server and firebird3.0-utils are not installed (scripts/setup.sh "
-              "test installs them): the real-server test is skipped.");
+    if (!ServerInstalled())
+        QSKIP(NotInstalled);
 
     QTemporaryDir work;
     QVERIFY(work.isValid());
@@ -195,17 +260,7 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
     // The private server's own administrator, in a security database of its own: the first
     // setting of the copied firebird.conf, made by the program's routines.
     const QString securityDatabase = root + u"/security3.fdb"_s;
-    {
-        TLineDocument config;
-        config.LoadFromFile(root + u"/firebird.conf"_s);
-        NormalizeLines(config);
-        SetConfigValue(config, u"SecurityDatabase"_s, securityDatabase);
-        config.SaveToFile(root + u"/firebird.conf"_s);
-    }
-    const QString created =
-        RunClient(environment, {u"-user"_s, u"SYSDBA"_s},
-                  u"create database '%1';\ncreate user SYSDBA password '%2' using plugin Srp;\ncommit;"_s.arg(
-                      securityDatabase, ServerPassword));
+    const QString created = CreateSecurityDatabase(environment, root, securityDatabase);
     QVERIFY2(QFileInfo::exists(securityDatabase) && created.trimmed().isEmpty(), qPrintable(created));
 
     // Aliases as an administrator writes them by hand: a comment after the path, one that names a
@@ -284,6 +339,104 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
 
         process.Stop();
         QVERIFY(!Listening(port));
+    }
+}
+
+void TestRealServer::serverTreatsValuesAsTheirMarkSays_data()
+{
+    QTest::addColumn<QString>("setting"); // "name=value"; {port} is the row's free port
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<QString>("observed"); // what is looked at: pages, listening, refused, nodelay
+    QTest::addColumn<int>("expected"); // the page buffers, or whether TCP_NODELAY is set
+
+    QTest::newRow("pages word") << u"DefaultDbCachePages=viel"_s << true << u"pages"_s << 50;
+    QTest::newRow("pages trailing letter") << u"DefaultDbCachePages=12x"_s << true << u"pages"_s << 50;
+    QTest::newRow("pages negative") << u"DefaultDbCachePages=-5"_s << true << u"pages"_s << 2048;
+    QTest::newRow("pages below minimum") << u"DefaultDbCachePages=10"_s << true << u"pages"_s << 50;
+    QTest::newRow("pages suffix") << u"DefaultDbCachePages=2k"_s << false << u"pages"_s << 2048;
+    QTest::newRow("pages commented and quoted") << u"DefaultDbCachePages= \"300\" # c"_s << false << u"pages"_s << 300;
+    QTest::newRow("mode unknown") << u"ServerMode=bogus"_s << true << u"pages"_s << 2048;
+    QTest::newRow("mode classic") << u"ServerMode=classic"_s << false << u"pages"_s << 256;
+    QTest::newRow("port wraps") << u"RemoteServicePort={port+65536}"_s << true << u"listening"_s << 0;
+    QTest::newRow("address octet 999") << u"RemoteBindAddress=999.1.1.1"_s << true << u"refused"_s << 0;
+    QTest::newRow("address colon port") << u"RemoteBindAddress=127.0.0.1:{port}"_s << true << u"refused"_s << 0;
+    QTest::newRow("text after quote") << u"DefaultDbCachePages=\"4096\" x"_s << true << u"refused"_s << 0;
+    // The reader refuses the line before it looks at the name, which the server does not know.
+    QTest::newRow("ignored name, text after quote") << u"RootDirectory=\"/x\" y"_s << true << u"refused"_s << 0;
+    // TCP_NODELAY is seen only in the server's system calls: on the listening socket, which the
+    // accepted ones take it from.
+    QTest::newRow("switch on") << u"TcpNoNagle=on"_s << true << u"nodelay"_s << 0;
+    QTest::newRow("switch yes") << u"TcpNoNagle=yes"_s << false << u"nodelay"_s << 1;
+}
+
+void TestRealServer::serverTreatsValuesAsTheirMarkSays()
+{
+    QFETCH(QString, setting);
+    QFETCH(bool, marked);
+    QFETCH(QString, observed);
+    QFETCH(int, expected);
+
+    if (!ServerInstalled())
+        QSKIP(NotInstalled);
+    const QString strace = QStandardPaths::findExecutable(u"strace"_s);
+    if (observed == u"nodelay" && strace.isEmpty())
+        QSKIP("strace is not installed: a switch's effect is seen only in the server's system calls.");
+
+    if (!FWork) {
+        FWork = std::make_unique<QTemporaryDir>();
+        QVERIFY(FWork->isValid());
+        const QString root = FWork->filePath(u"security"_s);
+        QVERIFY(QDir().mkpath(root) && MakeServerFolder(root));
+        QVERIFY(QDir(root).mkpath(u"lock"_s) && QDir(root).mkpath(u"tmp"_s));
+        FSecurityDatabase = root + u"/security3.fdb"_s;
+        const QString created = CreateSecurityDatabase(ServerEnvironment(root, root), root, FSecurityDatabase);
+        QVERIFY2(QFileInfo::exists(FSecurityDatabase) && created.trimmed().isEmpty(), qPrintable(created));
+    }
+
+    const int port = FreeLoopbackPort();
+    QVERIFY(port > 0);
+    setting.replace(u"{port+65536}"_s, QString::number(port + 65536)).replace(u"{port}"_s, QString::number(port));
+    const QString name = setting.section(u'=', 0, 0);
+    const QString value = setting.section(u'=', 1);
+    const QString reason =
+        UnusableValueReason(name, value, [](const QString &, const QString &fallback) { return fallback; });
+    QVERIFY2(reason.isEmpty() != marked, qPrintable(u"„%1“: „%2“"_s.arg(setting, reason)));
+
+    const QString root = FWork->filePath(QString::fromUtf8(QTest::currentDataTag()).replace(u' ', u'-'));
+    QVERIFY(QDir().mkpath(root) && MakeServerFolder(root));
+    QVERIFY(QDir(root).mkpath(u"lock"_s) && QDir(root).mkpath(u"tmp"_s));
+    SetServerConfig(root,
+                    {u"SecurityDatabase="_s + FSecurityDatabase, u"RemoteBindAddress=127.0.0.1"_s,
+                     u"RemoteServicePort=%1"_s.arg(port), setting});
+    const QProcessEnvironment environment = ServerEnvironment(root, root);
+
+    const QString trace = root + u"/strace.txt"_s;
+    TServerProcess process(environment,
+                           observed == u"nodelay"
+                               ? QStringList{strace, u"-f"_s, u"-e"_s, u"trace=setsockopt"_s, u"-o"_s, trace}
+                               : QStringList{});
+    if (observed == u"refused") {
+        QVERIFY2(process.WaitEnded(), "The server kept running.");
+        QVERIFY(!Listening(port));
+        return;
+    }
+    QVERIFY2(process.WaitListening(port),
+             qPrintable(u"The server is not listening on port %1. It said:\n"_s.arg(port) + process.Output()));
+    if (observed == u"nodelay") {
+        process.Stop();
+        QFile calls(trace);
+        QVERIFY(calls.open(QIODevice::ReadOnly));
+        QCOMPARE(int(calls.readAll().contains("TCP_NODELAY, [1]")), expected);
+    } else if (observed == u"pages") {
+        const QString output =
+            RunClient(environment, {},
+                      u"create database '127.0.0.1/%1:%2/pages.fdb' user 'SYSDBA' password '%3';\n"
+                      "select 'PAGES|' || mon$page_buffers from mon$database;\ndrop database;"_s.arg(port)
+                          .arg(root, ServerPassword));
+        static const QRegularExpression pages(u"PAGES\\|(\\d+)"_s);
+        const QRegularExpressionMatch match = pages.match(output);
+        QVERIFY2(match.hasMatch(), qPrintable(output));
+        QCOMPARE(match.captured(1).toInt(), expected);
     }
 }
 
