@@ -156,6 +156,8 @@ private:
     void ShowItemComment(QPlainTextEdit *box, const QString &name);
     // Marks the row whose value the server will not use as written, with the reason.
     void MarkConfigRow(QTreeWidgetItem &row);
+    // The help box for the row: the reason of its mark, if any, above the parameter's help text.
+    void ShowRowHelp(const QTreeWidgetItem &row);
     void EditConfigItemCommand();
 
     // Alias list

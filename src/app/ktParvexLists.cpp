@@ -2,6 +2,7 @@
 
 #include "app/dialogs/ktParvexItemEdit.h"
 #include "app/platform/Platform.h"
+#include "config/ParamKinds.h"
 #include "text/Errors.h"
 #include "text/ktStrings.h"
 
@@ -16,6 +17,9 @@
 #include <QTreeWidget>
 
 namespace {
+
+// Where a parameter row keeps why the server will not use its value as written.
+constexpr int UnusableReasonRole = Qt::UserRole + 1;
 
 QTreeWidgetItem *SelectedRow(const QTreeWidget *list)
 {
@@ -52,6 +56,7 @@ void TParvexDlg::FillConfigList(const TLineDocument &document)
             for (int column = 0; column < item->columnCount(); ++column)
                 item->setForeground(column, ignoredText);
         }
+        MarkConfigRow(*item);
     }
     ParvexList->setUpdatesEnabled(true);
     ParvexList->setCurrentItem(ParvexList->topLevelItem(0));
@@ -72,8 +77,7 @@ void TParvexDlg::ParvexListSelectItem(QTreeWidgetItem *item, bool /*selected*/)
 {
     if (!item)
         return;
-    ItemComment->clear();
-    ShowItemComment(ItemComment, item->text(0));
+    ShowRowHelp(*item);
     FCurItem = {item->text(0), item->text(1), item->text(2)};
     ResetBtn->setEnabled(!FCurItem.ConfigValue.isEmpty());
 }
@@ -102,6 +106,8 @@ void TParvexDlg::EditConfigItemCommand()
     SetConfigValue(FConfigPage.Document, FCurItem.ConfigKey, FCurItem.ConfigValue);
     FConfigPage.Binding->Refill();
     row->setText(1, FCurItem.ConfigValue);
+    MarkConfigRow(*row);
+    ShowRowHelp(*row);
     MarkChanged(FConfigPage, TChangeKind::Command);
 }
 
@@ -113,8 +119,28 @@ void TParvexDlg::ResetBtnClick()
     FCurItem.ConfigValue = FCurItem.DefaultValue;
     FConfigPage.Document.SetValues(FCurItem.ConfigKey, FCurItem.DefaultValue);
     row->setText(1, FCurItem.DefaultValue);
+    MarkConfigRow(*row);
+    ShowRowHelp(*row);
     FConfigPage.Binding->Refill();
     MarkChanged(FConfigPage, TChangeKind::Command);
+}
+
+void TParvexDlg::ShowRowHelp(const QTreeWidgetItem &row)
+{
+    ItemComment->clear();
+    ShowItemComment(ItemComment, row.text(0));
+    // Why the server will not use the value comes before the parameter's help.
+    if (const QString reason = row.data(1, UnusableReasonRole).toString(); !reason.isEmpty())
+        ItemComment->setPlainText(reason + u'\n' + ItemComment->toPlainText());
+}
+
+void TParvexDlg::MarkConfigRow(QTreeWidgetItem &row)
+{
+    const QString reason = UnusableValueReason(
+        row.text(0), row.text(1), [this](const QString &key, const QString &fallback) { return Text(key, fallback); });
+    row.setData(1, UnusableReasonRole, reason);
+    row.setIcon(1, reason.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    SetRowToolTip(row, reason);
 }
 
 // ---- Alias list ----------------------------------------------------------------------------
