@@ -75,7 +75,8 @@ snapshot() {
     echo "written: $out/$1"
 }
 
-# The parameter page after an edit of DefaultDbCachePages.
+# The parameter page after an edit of DefaultDbCachePages that the server will not read as meant:
+# the row is marked, the help box says why, the status line names the unsaved file.
 click "$main" "${config_page_tab[@]}"
 click "$main" "${list_tab[@]}"
 click "$main" "${first_row[@]}"
@@ -84,12 +85,12 @@ click "$main" "${edit_button[@]}"
 editor=$(focused_window 'Parameter bearbeiten')
 click "$editor" "${value_field[@]}"
 key ctrl+a
-type_text 8192
+type_text "8192 Seiten"
 key Return
 gone 'Parameter bearbeiten'
 snapshot parameter-page.png
 
-# The alias page after assigning all aliases to one folder.
+# The alias page after assigning all aliases to one folder that holds none of their files yet.
 click "$main" "${alias_page_tab[@]}"
 click "$main" "${list_tab[@]}"
 click "$main" "${first_row[@]}"
