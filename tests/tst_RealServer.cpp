@@ -7,6 +7,7 @@
 
 #include "WindowFixture.h"
 #include "config/ParamKinds.h"
+#include "config/ServerProcess.h"
 #include "config/ktFBFunc.h"
 #include "text/LineDocument.h"
 
@@ -302,6 +303,8 @@ void TestRealServer::serverReadsWhatTheProgramWrote()
         QVERIFY2(process.WaitListening(port),
                  qPrintable(u"The server is not listening on port %1, its firebird.conf's port. It said:\n"_s.arg(port)
                             + process.Output()));
+        // The program finds the running server, as the status line needs after a save.
+        QVERIFY(FindServerRestart().Running);
 
         // The suite's security database first, by the server's administrator; then its own
         // administrator, put in by a local attachment through an alias that names it.
