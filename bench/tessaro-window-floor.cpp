@@ -35,7 +35,7 @@ double CpuMilliseconds()
     return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
 }
 
-void Settle()
+void ProcessPendingEvents()
 {
     QApplication::processEvents();
     QApplication::processEvents();
@@ -73,19 +73,19 @@ int main(int argc, char *argv[])
     editor->setPlainText(ReadText(arguments.first()));
     window.setCurrentIndex(1);
     window.show();
-    Settle();
+    ProcessPendingEvents();
     const double shown = double(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() - startedNs) / 1e6;
     const double shownCpu = CpuMilliseconds();
 
     QElapsedTimer timer;
     timer.start();
     window.setCurrentIndex(0);
-    Settle();
+    ProcessPendingEvents();
     const double away = Milliseconds(timer);
     const double awayCpu = CpuMilliseconds() - shownCpu;
     timer.restart();
     window.setCurrentIndex(1);
-    Settle();
+    ProcessPendingEvents();
     const double back = Milliseconds(timer);
     const double backCpu = CpuMilliseconds() - shownCpu - awayCpu;
     std::printf("%.1f %.1f %.1f %.1f %lld %.1f %.1f %.1f %.1f\n", shown, shown, away, back,
