@@ -5,7 +5,7 @@
 #   test adds what the whole test suite needs besides: a window manager, input and screenshot tools
 #        for the end-to-end test, Windows cross compilers, Wine and NSIS for the registry test, the
 #        Windows program and its installer, ACL and attribute tools for the save tests, Debian's
-#        Firebird 3.0 server and its SQL client for the real-server test (which starts a private
+#        Firebird 3.0 server, its SQL client and strace for the real-server test (which starts a private
 #        copy of the server by hand: the system's service is never started).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ qt6-base-dev clang-14 libclang-rt-14-dev clang-f
 case "${1:-}" in
   gui) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n) ;;
   test) packages+=(xvfb xauth fonts-dejavu-core qt6-translations-l10n openbox xdotool x11-utils imagemagick
-                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 nsis locales firebird3.0-server firebird3.0-utils acl attr) ;;
+                   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 nsis locales firebird3.0-server firebird3.0-utils strace acl attr) ;;
 esac
 missing=()
 for package in "${packages[@]}"; do
