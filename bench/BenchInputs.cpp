@@ -8,7 +8,7 @@ using namespace Qt::StringLiterals;
 
 // Laid out as the server ships its file: comment blocks around commented-out defaults, with every
 // tenth parameter active and blanks around its "=" so that normalising has work to do.
-QByteArray GeneratedConfig(int lineCount)
+QByteArray GeneratedConfig(int lineCount, QByteArrayView lineEnd)
 {
     const QStringList catalogue = ParamCatalogNames();
     QByteArray text;
@@ -17,7 +17,7 @@ QByteArray GeneratedConfig(int lineCount)
         if (lines == lineCount)
             return;
         text += line;
-        text += "\r\n";
+        text += lineEnd;
         ++lines;
     };
     for (int entry = 0; lines < lineCount; ++entry) {

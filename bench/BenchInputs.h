@@ -1,14 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
 
 // Generated files for the benchmarks.
 
-// A firebird.conf of `lineCount` lines (about 20 bytes each), CR LF.
-QByteArray GeneratedConfig(int lineCount);
+// A firebird.conf of `lineCount` lines (about 20 bytes each), each ended by `lineEnd`: CR LF as
+// the program writes, or LF as Debian's stock file has.
+QByteArray GeneratedConfig(int lineCount, QByteArrayView lineEnd = "\r\n");
 
 // The hostile inputs, each at `scale` (1 = full size, 2 = half, ...):
 //   "config"   a 20 MB firebird.conf;

@@ -189,14 +189,19 @@ qsizetype CompleteLinesEnd(QByteArrayView bytes, qsizetype from, bool atEnd)
 {
     if (atEnd)
         return bytes.size();
-    const QByteArrayView searched = bytes.sliced(qMax<qsizetype>(from - 1, 0));
-    const qsizetype offset = bytes.size() - searched.size();
-    const qsizetype lastLf = searched.lastIndexOf('\n');
-    qsizetype lastCr = searched.lastIndexOf('\r');
-    if (lastCr == searched.size() - 1)
-        lastCr = searched.first(lastCr).lastIndexOf('\r');
-    const qsizetype last = qMax(lastLf, lastCr);
-    return last < 0 ? 0 : offset + last + 1;
+    // One scan back from the end that stops at the first CR or LF: lines are short, so it is
+    // short too. Looking for the last CR and the last LF in turn would cross the whole chunk
+    // for the one a file does not use.
+    const char *data = bytes.data();
+    qsizetype end = bytes.size();
+    if (end > 0 && data[end - 1] == '\r')
+        --end;
+    const qsizetype stop = qMax<qsizetype>(from - 1, 0);
+    for (qsizetype at = end; at > stop; --at) {
+        if (data[at - 1] == '\n' || data[at - 1] == '\r')
+            return at;
+    }
+    return 0;
 }
 
 // Reads a text in a byte encoding, from `pending`, the bytes read after the mark, on; `encoding`
