@@ -78,16 +78,7 @@ snapshot() {
 # The parameter page after an edit of DefaultDbCachePages that the server will not read as meant:
 # the row is marked, the help box says why, the status line names the unsaved file.
 click "$main" "${config_page_tab[@]}"
-click "$main" "${list_tab[@]}"
-click "$main" "${first_row[@]}"
-type_text DefaultDbCachePages
-click "$main" "${edit_button[@]}"
-editor=$(focused_window 'Parameter bearbeiten')
-click "$editor" "${value_field[@]}"
-key ctrl+a
-type_text "8192 Seiten"
-key Return
-gone 'Parameter bearbeiten'
+edit_parameter DefaultDbCachePages "8192 Seiten"
 snapshot parameter-page.png
 
 # The alias page after assigning all aliases to one folder that holds none of their files yet.

@@ -47,6 +47,12 @@ public:
     TLineDocument Loaded(const QByteArray &bytes) const;
 };
 
+// The program's text lookup without a language file: every text is its German fallback.
+inline QString FallbackText(const QString &, const QString &fallback)
+{
+    return fallback;
+}
+
 // The file's bytes, or "<unreadable>" so a comparison shows what went wrong.
 QByteArray FileBytes(const QString &path);
 

@@ -1,5 +1,6 @@
 #include "config/ParamKinds.h"
 
+#include "FileFixtures.h"
 #include "config/ktFBFunc.h"
 #include "text/SettingsFile.h"
 
@@ -11,12 +12,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(TParamKind)
 
 namespace {
-
-// The program's own lookup without a language file: the German texts built into the program.
-QString Fallback(const QString &, const QString &fallback)
-{
-    return fallback;
-}
 
 QString ShippedText(const QString &key)
 {
@@ -294,7 +289,7 @@ void TestParamKinds::unusableValueReason()
     QFETCH(QString, value);
     QFETCH(QString, reason);
 
-    const QString given = UnusableValueReason(name, value, Fallback);
+    const QString given = UnusableValueReason(name, value, FallbackText);
     if (reason.isEmpty())
         QCOMPARE(given, QString());
     else
@@ -314,9 +309,9 @@ void TestParamKinds::ignoredParametersAreNotMarked()
     QFETCH(QString, name);
 
     for (const QString &value : {u"viel"_s, u"on"_s, u"-5"_s, u"99999999999"_s, u"\"\""_s, u"a, b:1"_s})
-        QCOMPARE(UnusableValueReason(name, value, Fallback), QString());
+        QCOMPARE(UnusableValueReason(name, value, FallbackText), QString());
     // The server's reader refuses such a line before it looks at the name.
-    QVERIFY(UnusableValueReason(name, u"\"/x\" y"_s, Fallback).contains(u"der Server startet nicht."_s));
+    QVERIFY(UnusableValueReason(name, u"\"/x\" y"_s, FallbackText).contains(u"der Server startet nicht."_s));
 }
 
 void TestParamKinds::reasonsAreTextsOfTheLanguageFile()

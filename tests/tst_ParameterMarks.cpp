@@ -1,6 +1,7 @@
 // The parameter list marks a value the server will not use as written; the help box then begins
 // with the reason. The marks follow edits and resets at once.
 
+#include "FileFixtures.h"
 #include "WindowFixture.h"
 #include "config/ParamKinds.h"
 
@@ -17,7 +18,7 @@ namespace {
 // The reason as the window words it without a language file.
 QString ReasonOf(const QString &name, const QString &value)
 {
-    return UnusableValueReason(name, value, [](const QString &, const QString &fallback) { return fallback; });
+    return UnusableValueReason(name, value, FallbackText);
 }
 
 struct TConfigPage {

@@ -5,6 +5,7 @@
 // And the server does with a value what the program's mark of it says: the page buffers a
 // database gets, the port it listens on, whether it starts at all, the socket option it sets.
 
+#include "FileFixtures.h"
 #include "WindowFixture.h"
 #include "config/ParamKinds.h"
 #include "config/ServerProcess.h"
@@ -401,8 +402,7 @@ void TestRealServer::serverTreatsValuesAsTheirMarkSays()
     setting.replace(u"{port+65536}"_s, QString::number(port + 65536)).replace(u"{port}"_s, QString::number(port));
     const QString name = setting.section(u'=', 0, 0);
     const QString value = setting.section(u'=', 1);
-    const QString reason =
-        UnusableValueReason(name, value, [](const QString &, const QString &fallback) { return fallback; });
+    const QString reason = UnusableValueReason(name, value, FallbackText);
     QVERIFY2(reason.isEmpty() != marked, qPrintable(u"„%1“: „%2“"_s.arg(setting, reason)));
 
     const QString root = FWork->filePath(QString::fromUtf8(QTest::currentDataTag()).replace(u' ', u'-'));

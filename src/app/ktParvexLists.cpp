@@ -204,22 +204,22 @@ void TParvexDlg::MarkAliasRow(QTreeWidgetItem &row)
     const QString path = row.text(2);
     const QFileInfo file(path);
     QString tip;
-    QStyle::StandardPixmap icon = QStyle::SP_CustomBase;
+    QIcon icon;
     if (!path.isEmpty() && QDir::isAbsolutePath(path) && !file.exists()) {
         if (file.dir().exists()) {
-            icon = QStyle::SP_MessageBoxInformation;
+            icon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
             tip = FormatWithOneString(
                 Text(QStringLiteral("AliasFileMissing"), QStringLiteral("Die Datenbankdatei „%s“ gibt es noch nicht.")),
                 MessagePath(path));
         } else {
-            icon = QStyle::SP_MessageBoxWarning;
+            icon = style()->standardIcon(QStyle::SP_MessageBoxWarning);
             tip = FormatWithOneString(
                 Text(QStringLiteral("AliasFolderMissing"),
                      QStringLiteral("Der Ordner „%s“ der Datenbankdatei fehlt, und damit auch die Datei.")),
                 MessagePath(QDir::toNativeSeparators(file.absolutePath())));
         }
     }
-    row.setIcon(2, icon == QStyle::SP_CustomBase ? QIcon() : style()->standardIcon(icon));
+    row.setIcon(2, icon);
     SetRowToolTip(row, tip);
 }
 

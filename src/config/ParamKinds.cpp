@@ -18,52 +18,6 @@ namespace {
 
 using enum TParamKind;
 
-struct TKindRow {
-    const char *Name;
-    TParamKind Kind;
-};
-
-// The parameters the server ignores get the kind their name and default suggest.
-constexpr std::array<TKindRow, 37> KindCatalog = {{
-    {"RootDirectory", Path},
-    {"ExternalTablesDirs", PathList},
-    {"DefaultDbCachePages", Integer},
-    {"SortMemBlockSize", Integer},
-    {"SortMemUpperLimit", Integer},
-    {"OldParameterOrdering", Switch},
-    {"CompleteBooleanEvaluation", Switch},
-    {"DeadlockTimeout", Integer},
-    {"EventMemSize", Integer},
-    {"MaxUnflushedWrites", Integer},
-    {"MaxUnflushedWriteTime", Integer},
-    {"ConnectionTimeout", Integer},
-    {"DummyPacketInterval", Integer},
-    {"RemoteServiceName", PortOrService},
-    {"RemoteServicePort", Port},
-    {"RemoteAuxPort", Port},
-    {"TcpRemoteBufferSize", Integer},
-    {"TcpNoNagle", Switch},
-    {"RemoteBindAddress", Address},
-    {"LockMemSize", Integer},
-    {"LockSemCount", Integer},
-    {"LockGrantOrder", Switch},
-    {"LockRequireSpins", Integer},
-    {"LockHashSlots", Integer},
-    {"CpuAffinityMask", Integer},
-    {"PrioritySwitchDelay", Integer},
-    {"DeadThreadsCollection", Integer},
-    {"PriorityBoost", Integer},
-    {"GuardianOption", Integer},
-    {"ProcessPriorityLevel", Integer},
-    {"IpcMapSize", Integer},
-    {"IpcName", Name},
-    {"RemotePipeName", Name},
-    {"CreateInternalWindow", Switch},
-    {"LockSignal", Integer},
-    {"RemoteFileOpenAbility", Switch},
-    {"ServerMode", Choice},
-}};
-
 // A text of the language file: its key and the German text for a file without it. A reason is a
 // cause, which ends in a colon, and an effect, which names what the server does; each holds at most
 // one "%s".
@@ -414,7 +368,7 @@ std::optional<TReason> AddressReason(const QString &read)
 
 std::optional<TParamKind> ParamKindOf(QStringView name)
 {
-    for (const TKindRow &row : KindCatalog)
+    for (const TParamCatalogRow &row : ParamCatalog)
         if (name == QLatin1StringView(row.Name))
             return row.Kind;
     return std::nullopt;
@@ -431,10 +385,9 @@ QString UnusableValueReason(QStringView name, QStringView value, const TTextLook
         return Compose(TReason{{IllegalLine, Trim(value).toString()}, {NoStart, {}}}, text);
     const auto row = std::find_if(ParamCatalog.begin(), ParamCatalog.end(),
                                   [name](const TParamCatalogRow &row) { return name == QLatin1StringView(row.Name); });
-    const std::optional<TParamKind> kind = ParamKindOf(name);
-    if (row == ParamCatalog.end() || row->Use == TServerUse::Ignored || !kind)
+    if (row == ParamCatalog.end() || row->Use == TServerUse::Ignored)
         return {};
-    switch (*kind) {
+    switch (row->Kind) {
     case Integer: {
         const TIntegerRule *rule = IntegerRuleOf(name);
         return rule ? Compose(IntegerReason(*rule, *read), text) : QString();

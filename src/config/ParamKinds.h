@@ -1,24 +1,13 @@
 #pragma once
 
+#include "config/ktFBFunc.h"
+
 #include <QString>
 #include <QStringView>
 #include <functional>
 #include <optional>
 
-// What sort of value a server parameter takes, which decides how the server reads its text.
-enum class TParamKind {
-    Integer, // [-]digits with an optional k, m or g (binary multiples)
-    Switch, // 0/1; the server also knows true, yes and y
-    Choice, // one of a fixed set of names (ServerMode)
-    Port, // a TCP port number; 0 has a meaning of its own
-    PortOrService, // a port number or a name of the system's services file
-    Address, // a host name or IP address, optionally with "/port"
-    Name, // any text
-    Path, // a folder
-    PathList, // folders separated by ";"
-};
-
-// The kind of a catalogue parameter (ParamCatalog); no kind for a name outside the catalogue.
+// The kind of a catalogue parameter (its ParamCatalog row); no kind for a name outside the catalogue.
 std::optional<TParamKind> ParamKindOf(QStringView name);
 
 // Looks up a text of the language file by key; the fallback is the German text for a file that

@@ -19,9 +19,25 @@ struct TParvexItem {
 // Firebird 3.0 and later read; these versions ignore some of the older names altogether.
 enum class TServerUse { Read, Ignored };
 
+// What sort of value a server parameter takes, which decides how the server reads its text.
+enum class TParamKind {
+    Integer, // [-]digits with an optional k, m or g (binary multiples)
+    Switch, // 0/1; the server also knows true, yes and y
+    Choice, // one of a fixed set of names (ServerMode)
+    Port, // a TCP port number; 0 has a meaning of its own
+    PortOrService, // a port number or a name of the system's services file
+    Address, // a host name or IP address, optionally with "/port"
+    Name, // any text
+    Path, // a folder
+    PathList, // folders separated by ";"
+};
+
 struct TParamCatalogRow {
     const char *Name;
     const char *Default;
+    // What sort of value it takes; for a parameter the server ignores, what its name and default
+    // suggest.
+    TParamKind Kind;
     TServerUse Use = TServerUse::Read;
 };
 
@@ -31,7 +47,7 @@ struct TAliasCatalogRow {
     const char *FileName;
 };
 
-// The server parameters the program knows, in list order, with the server's defaults.
+// The server parameters the program knows, in list order, with the server's defaults and kinds.
 extern const std::array<TParamCatalogRow, 37> ParamCatalog;
 
 // The suite's database aliases, in list order; row 0 is the security database.

@@ -31,8 +31,8 @@ qsizetype LeadingMarkLength(QByteArrayView bytes, TTextEncoding encoding)
     return !mark.isEmpty() && bytes.startsWith(mark) ? mark.size() : 0;
 }
 
-// QStringConverter::encodingForData() is no help: it also knows the UTF-32 marks, and a file beginning FF FE 00 00 must
-// be taken for UTF-16.
+// QStringConverter::encodingForData() is no help: it also knows the UTF-32 marks, and a file
+// beginning FF FE 00 00 must be taken for UTF-16.
 TTextEncoding MarkedEncoding(QByteArrayView bytes)
 {
     for (TTextEncoding encoding : {TTextEncoding::Utf8, TTextEncoding::Utf16LE, TTextEncoding::Utf16BE}) {

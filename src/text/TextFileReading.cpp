@@ -15,8 +15,8 @@
 #include <type_traits>
 
 // Files of a million lines are read and split here, so the loops over their bytes and characters
-// take a 64-bit word a step: one character at a time, every character would cost a
-// test and a branch of its own.
+// take a 64-bit word a step: one character at a time, every character would cost a test and a
+// branch of its own.
 
 namespace {
 

@@ -80,16 +80,7 @@ shot start
 
 # A typical edit: DefaultDbCachePages gets a value in place of its commented default.
 click "$main" "${config_page_tab[@]}"
-select_parameter DefaultDbCachePages
-click "$main" "${edit_button[@]}"
-editor=$(focused_window 'Parameter bearbeiten')
-# The dialog opens with the focus on OK: the value field takes a click first.
-click "$editor" "${value_field[@]}"
-key ctrl+a
-type_text 8192
-shot edit-dialog
-key Return
-gone 'Parameter bearbeiten'
+edit_parameter DefaultDbCachePages 8192 edit-dialog
 click "$main" "${save_button[@]}"
 expect_file "$server/firebird.conf" firebird-edited.conf
 shot edited-and-saved

@@ -139,6 +139,22 @@ select_parameter() {
     type_text "$1"
 }
 
+# Sets the parameter $1 to $2 through the edit dialog, as a user does; with $3, a screenshot of
+# that name shows the filled-in dialog before it is confirmed.
+edit_parameter() {
+    select_parameter "$1"
+    click "$main" "${edit_button[@]}"
+    local editor
+    editor=$(focused_window 'Parameter bearbeiten')
+    # The dialog opens with the focus on OK: the value field takes a click first.
+    click "$editor" "${value_field[@]}"
+    key ctrl+a
+    type_text "$2"
+    [ -z "${3:-}" ] || shot "$3"
+    key Return
+    gone 'Parameter bearbeiten'
+}
+
 # Positions in the main window's client area (fixed layout, Tahoma 8 pt or its substitute).
 save_button=(155 17)
 alias_page_tab=(60 47)

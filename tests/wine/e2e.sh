@@ -47,15 +47,7 @@ main=$(await_focus 'Firebird-Konfiguration')
 shot start
 
 click "$main" "${config_page_tab[@]}"
-select_parameter DefaultDbCachePages
-click "$main" "${edit_button[@]}"
-editor=$(focused_window 'Parameter bearbeiten')
-click "$editor" "${value_field[@]}"
-key ctrl+a
-type_text 8192
-shot edit-dialog
-key Return
-gone 'Parameter bearbeiten'
+edit_parameter DefaultDbCachePages 8192 edit-dialog
 click "$main" "${save_button[@]}"
 saved_as_expected() { cmp -s "$server/firebird.conf" "$e2e/expected/firebird-edited.conf"; }
 wait_until saved_as_expected || {
