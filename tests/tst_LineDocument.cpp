@@ -19,7 +19,9 @@ private slots:
     void edits();
     void editsOfLoadedLinesSave();
     void copiesKeepTheirLines();
+    void manyEditsKeepEveryLine_data();
     void manyEditsKeepEveryLine();
+    void asciiLinesAreHeldAsBytes();
     void linesAndFirstChars();
     void joinedLines_data();
     void joinedLines();
@@ -123,13 +125,25 @@ void TestLineDocument::copiesKeepTheirLines()
 // A replaced line is stored separately from the loaded text, and so is the line behind a removed one:
 // edits in any order, appends after removals among them, must keep every line where it belongs,
 // and a copy taken midway must keep the lines it had.
+void TestLineDocument::manyEditsKeepEveryLine_data()
+{
+    QTest::addColumn<int>("otherEvery");
+    QTest::newRow("ASCII file") << 0;
+    // Held as UTF-16 from an even place on, such lines stand behind lines of odd and even lengths.
+    QTest::newRow("UTF-8 file, every third line beyond ASCII") << 3;
+}
+
 void TestLineDocument::manyEditsKeepEveryLine()
 {
-    QByteArray bytes;
+    QFETCH(int, otherEvery);
+    const auto lineText = [otherEvery](const QString &text, int i) {
+        return otherEvery > 0 && i % otherEvery == 0 ? text + u"ä€"_s.left(1 + i % 2) : text;
+    };
+    QByteArray bytes = otherEvery > 0 ? "\xEF\xBB\xBF"_ba : QByteArray();
     QStringList model;
     for (int i = 0; i < 2000; ++i) {
-        model.append(i % 7 == 0 ? QString() : u"line %1 %2"_s.arg(i).arg(QString(i % 50, u'x')));
-        bytes += model.last().toLatin1() + "\r\n";
+        model.append(i % 7 == 0 ? QString() : lineText(u"line %1 %2"_s.arg(i).arg(QString(i % 50, u'x')), i));
+        bytes += model.last().toUtf8() + "\r\n";
     }
     TLineDocument document = FDir->Loaded(bytes);
     QCOMPARE(document.Lines(), model);
@@ -155,7 +169,7 @@ void TestLineDocument::manyEditsKeepEveryLine()
             model.removeAt(index);
             break;
         default:
-            model.append(u"added %1"_s.arg(round));
+            model.append(lineText(u"added %1"_s.arg(round), round));
             QCOMPARE(document.Add(model.last()), model.size() - 1);
             break;
         }
@@ -176,6 +190,26 @@ void TestLineDocument::manyEditsKeepEveryLine()
     document.Add(u"a"_s);
     QCOMPARE(document.Lines(), QStringList{u"a"_s});
     QCOMPARE(snapshot.Lines(), snapshotLines);
+}
+
+// A configuration file is nearly all ASCII: such lines are held, and handed out, as their bytes,
+// loaded or added, whatever the file's encoding; only the others take UTF-16.
+void TestLineDocument::asciiLinesAreHeldAsBytes()
+{
+    const QByteArray utf16 = "\xFF\xFE"
+                             "a\0=\0\n\0\xE4\0\n\0"_ba;
+    for (const QByteArray &bytes : {"a=\n\xC3\xA4\n"_ba, "a=\n\xE4\n"_ba, utf16}) {
+        TLineDocument document = FDir->Loaded(bytes);
+        document.AddStrings({u"b=1"_s, u"ü"_s, QString()});
+        const QStringList lines{u"a="_s, u"ä"_s, u"b=1"_s, u"ü"_s, QString()};
+        const QList<bool> held{true, false, true, false, true};
+        QCOMPARE(document.Lines(), lines);
+        for (int i = 0; i < document.Count(); ++i) {
+            const bool asBytes =
+                document.Line(i).visit([](auto view) { return std::is_same_v<decltype(view), QLatin1StringView>; });
+            QCOMPARE(asBytes, held.at(i));
+        }
+    }
 }
 
 void TestLineDocument::linesAndFirstChars()

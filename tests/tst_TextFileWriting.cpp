@@ -78,6 +78,13 @@ void TestTextFileWriting::saveRoundTrip_data()
                                       << "\xEF\xBB\xBF"_ba;
     QTest::newRow("UTF-8") << "\xEF\xBB\xBF\xC3\xA4\rb"_ba
                            << "\xEF\xBB\xBF\xC3\xA4\r\nb\r\n"_ba;
+    // ASCII lines are held as bytes and the others as UTF-16, each from an even place on: lines of
+    // odd and even lengths in turn put the others at both.
+    QTest::newRow("UTF-8, ASCII and other lines in turn")
+        << "\xEF\xBB\xBF"
+           "a\r\n\xC3\xA4\nbc\r\n\xE2\x82\xAC\xC3\xA4\r\n\r\nd\xC3\xA4"_ba
+        << "\xEF\xBB\xBF"
+           "a\r\n\xC3\xA4\r\nbc\r\n\xE2\x82\xAC\xC3\xA4\r\n\r\nd\xC3\xA4\r\n"_ba;
     QTest::newRow("UTF-16 LE mark alone") << "\xFF\xFE"_ba
                                           << "\xFF\xFE"_ba;
     QTest::newRow("UTF-16 LE") << "\xFF\xFE"
@@ -86,6 +93,10 @@ void TestTextFileWriting::saveRoundTrip_data()
                                   "a\0\r\0\n\0"_ba;
     QTest::newRow("UTF-16 BE") << "\xFE\xFF\0a\0\n"_ba
                                << "\xFE\xFF\0a\0\r\0\n"_ba;
+    QTest::newRow("UTF-16 LE, ASCII and other lines in turn") << "\xFF\xFE"
+                                                                 "a\0\n\0\xE4\0\n\0b\0c\0\n\0\xAC\x20"_ba
+                                                              << "\xFF\xFE"
+                                                                 "a\0\r\0\n\0\xE4\0\r\0\n\0b\0c\0\r\0\n\0\xAC\x20\r\0\n\0"_ba;
 }
 
 void TestTextFileWriting::saveRoundTrip()

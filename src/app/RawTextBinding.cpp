@@ -35,14 +35,25 @@ bool BreaksParagraph(QChar c)
     return c == QChar::ParagraphSeparator || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1;
 }
 
-qsizetype ParagraphBreaks(QStringView line)
+// None of them is Latin-1, so an ASCII line as the document holds it has none.
+qsizetype ParagraphBreaks(QAnyStringView line)
 {
-    return std::count_if(line.begin(), line.end(), BreaksParagraph);
+    return line.visit([](auto view) -> qsizetype {
+        using TView = decltype(view);
+        if constexpr (std::is_same_v<TView, QStringView>)
+            return std::count_if(view.begin(), view.end(), BreaksParagraph);
+        else if constexpr (std::is_same_v<TView, QLatin1StringView>)
+            return 0;
+        else
+            return ParagraphBreaks(view.toString());
+    });
 }
 
 // Whether the paragraphs from `at` on are the line as the editor shows it.
-bool ShowsLine(const QStringList &blocks, qsizetype at, QStringView line)
+bool ShowsLine(const QStringList &blocks, qsizetype at, QAnyStringView anyLine)
 {
+    QString scratch;
+    const QStringView line = Utf16(anyLine, scratch);
     qsizetype start = 0;
     for (qsizetype i = 0; i <= line.size(); ++i) {
         if (i < line.size() && !BreaksParagraph(line[i]))

@@ -101,6 +101,12 @@ bool IsBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
+// Whether a line that begins with `first` may be a commented-out assignment, as below.
+bool MayBeCommented(QChar first)
+{
+    return first == u'#' || IsBlank(first);
+}
+
 // The value of `line` when it is the commented-out assignment of exactly `key`: blanks and "#"
 // characters ending in "#", the key, optional blanks, then "=" or the end of the line. Anything
 // else (a longer name, prose after the key, text before the "#") is not this key's default.
@@ -132,10 +138,11 @@ std::optional<QStringView> CommentedValue(QStringView line, QStringView key)
 void NormalizeLines(TLineDocument &document)
 {
     const int count = document.Count();
+    QString scratch;
     for (int i = 0; i < count; ++i) {
         if (document.FirstChar(i) == u'#')
             continue;
-        const QStringView line = document.Line(i);
+        const QStringView line = Utf16(document.Line(i), scratch);
         if (line.isEmpty())
             continue;
         // The name is ExtractField(line, '=', 0); taken as a view of the line instead, it costs no
@@ -158,8 +165,11 @@ void NormalizeLines(TLineDocument &document)
 void ActivateCommentedKey(TLineDocument &document, const QString &key)
 {
     const int count = document.Count();
+    QString scratch;
     for (int i = 0; i < count; ++i) {
-        if (const std::optional<QStringView> value = CommentedValue(document.Line(i), key)) {
+        if (!MayBeCommented(document.FirstChar(i)))
+            continue;
+        if (const std::optional<QStringView> value = CommentedValue(Utf16(document.Line(i), scratch), key)) {
             document.Put(i, key % u'=' % *value);
             return;
         }

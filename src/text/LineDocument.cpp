@@ -128,8 +128,9 @@ int TLineDocument::IndexOfName(QStringView name) const
     starts.Add(name);
     int found = -1;
     const auto mayName = [&starts](char16_t first) { return starts.MayName(first); };
-    FLines.ForEach(mayName, [&](qsizetype index, QStringView line) {
-        if (!HasName(line, name))
+    QString scratch;
+    FLines.ForEach(mayName, [&](qsizetype index, QAnyStringView line) {
+        if (!HasName(Utf16(line, scratch), name))
             return true;
         found = int(index);
         return false;
@@ -140,7 +141,8 @@ int TLineDocument::IndexOfName(QStringView name) const
 QString TLineDocument::Values(QStringView name) const
 {
     const int index = IndexOfName(name);
-    return index < 0 ? QString() : Line(index).sliced(name.size() + 1).toString();
+    QString scratch;
+    return index < 0 ? QString() : Utf16(Line(index), scratch).sliced(name.size() + 1).toString();
 }
 
 void TLineDocument::SetValues(const QString &name, const QString &value)
@@ -175,7 +177,9 @@ QStringList TLineDocument::ValuesOf(const QStringList &names) const
     qsizetype remaining = names.size();
 
     const auto mayName = [&starts](char16_t first) { return starts.MayName(first); };
-    FLines.ForEach(mayName, [&](qsizetype, QStringView line) {
+    QString scratch;
+    FLines.ForEach(mayName, [&](qsizetype, QAnyStringView anyLine) {
+        const QStringView line = Utf16(anyLine, scratch);
         const qsizetype end = NameEnd(line, longest);
         if (end < 0 || open[end].empty())
             return true;
@@ -199,12 +203,12 @@ QStringList TLineDocument::ValuesOf(const QStringList &names) const
 void TLineDocument::LoadFromFile(const QString &path)
 {
     TLineStore lines;
-    // A text has no more characters than its file has bytes.
+    // An ASCII text has as many characters as its file has bytes, and takes as many.
     lines.Reserve(QFileInfo(path).size());
     TTextEncoding encoding = TTextEncoding::None;
     TFileVersion version;
     try {
-        version = ReadTextLines(path, encoding, [&lines](QStringView line) { lines.Append(line); });
+        version = ReadTextLines(path, encoding, [&lines](QAnyStringView line) { lines.Append(line); });
     } catch (const EEncodingError &) {
         // The encoding is known even where the text fails to decode in it.
         FEncoding = encoding;
@@ -221,7 +225,7 @@ void TLineDocument::SaveToFile(const QString &path, const std::optional<TFileVer
     FFileVersion = WriteTextLines(
         path, FEncoding,
         [this](const TLineSink &sink) {
-            FLines.ForEach([&sink](qsizetype, QStringView line) {
+            FLines.ForEach([&sink](qsizetype, QAnyStringView line) {
                 sink(line);
                 return true;
             });
@@ -233,7 +237,7 @@ QStringList TLineDocument::Lines() const
 {
     QStringList lines;
     lines.reserve(Count());
-    FLines.ForEach([&lines](qsizetype, QStringView line) {
+    FLines.ForEach([&lines](qsizetype, QAnyStringView line) {
         lines.append(line.toString());
         return true;
     });
@@ -247,12 +251,11 @@ QString TLineDocument::JoinedLines(QChar separator, int first, int last) const
     for (int i = first; i < last; ++i)
         length += FLines.Line(i).size();
     QString text(length, Qt::Uninitialized);
-    QChar *out = text.data();
+    auto *out = reinterpret_cast<char16_t *>(text.data());
     for (int i = first; i < last; ++i) {
-        const QStringView line = FLines.Line(i);
-        out = std::copy(line.begin(), line.end(), out);
+        out = CopyUtf16(FLines.Line(i), out);
         if (i + 1 < Count())
-            *out++ = separator;
+            *out++ = separator.unicode();
     }
     return text;
 }

@@ -20,8 +20,9 @@ class TLineDocument {
 public:
     int Count() const { return int(FLines.Count()); }
     QString Get(int index) const;
-    // The line at `index` without a copy; valid until the document next changes.
-    QStringView Line(int index) const
+    // The line at `index` without a copy, as LineView.h has it; valid until the document next
+    // changes.
+    QAnyStringView Line(int index) const
     {
         CheckIndex(index);
         return FLines.Line(index);

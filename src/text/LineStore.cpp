@@ -1,5 +1,6 @@
 #include "text/LineStore.h"
 
+#include "text/Ascii.h"
 #include "text/LargeBuffer.h"
 
 #include <algorithm>
@@ -8,18 +9,15 @@
 
 namespace {
 
-// The ends in the string count in 32 bits, and a 32-bit program's string counts in fewer still:
-// there the limit of 32 bits unsigned would read as -1 and refuse every line.
+// The ends in the array count in 31 bits, the high one marking UTF-16, and a 32-bit program's
+// array counts in no more.
 constexpr qsizetype MaxTextLength =
-    qsizetype(std::min<quint64>(std::numeric_limits<quint32>::max(), std::numeric_limits<qsizetype>::max()));
+    qsizetype(std::min<quint64>(std::numeric_limits<quint32>::max() >> 1, std::numeric_limits<qsizetype>::max()));
 
 } // namespace
 
-char TLineStore::FirstCode(QStringView line)
+char TLineStore::FirstCode(char16_t first)
 {
-    if (line.isEmpty())
-        return 0;
-    const char16_t first = line.front().unicode();
     return char(first == 0 || first >= OtherCode ? OtherCode : first);
 }
 
@@ -42,7 +40,8 @@ void TLineStore::StoreSeparately(qsizetype index, const QString &text)
         else
             FSeparateLines.emplace(found, index, text);
     }
-    FFirsts[index] = char(StoredSeparately | FirstCode(text));
+    const char code = text.isEmpty() ? 0 : FirstCode(text.front().unicode());
+    FFirsts[index] = char(StoredSeparately | code);
 }
 
 QStringView TLineStore::SeparateLine(qsizetype index) const
@@ -55,26 +54,62 @@ void TLineStore::Replace(qsizetype index, const QString &text)
     StoreSeparately(index, text);
 }
 
-// Lines are written straight into the room at the end of the string, which grows by half again
-// when it runs out: appending a line costs no call into the string's own checks and copies.
-// Removed lines may have left their characters there; they are written over.
-void TLineStore::Append(QStringView text)
+// Lines are written straight into the room at the end of the array: appending a line costs no
+// call into the array's own checks and copies. Removed lines may have left their bytes there;
+// they are written over.
+char *TLineStore::RoomUpTo(qsizetype end)
 {
-    const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
-    const qsizetype end = start + text.size();
     if (end > MaxTextLength)
         throw std::bad_alloc();
     if (end > FText.size())
         FText.resize(qMin(qMax(end, FText.size() + FText.size() / 2), MaxTextLength));
-    std::copy(text.begin(), text.end(), FText.data() + start);
+    return FText.data();
+}
+
+void TLineStore::Append(QAnyStringView text)
+{
+    text.visit([this](auto view) {
+        using TView = decltype(view);
+        if constexpr (std::is_same_v<TView, QLatin1StringView>)
+            AppendAscii(view);
+        else if constexpr (std::is_same_v<TView, QStringView>)
+            AppendUtf16(view);
+        else
+            AppendUtf16(view.toString());
+    });
+}
+
+void TLineStore::AppendAscii(QLatin1StringView text)
+{
+    Q_ASSERT(IsAscii(QByteArrayView(text.data(), text.size())));
+    const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
+    const qsizetype end = start + text.size();
+    std::copy(text.begin(), text.end(), RoomUpTo(end) + start);
     FEnds.push_back(quint32(end));
-    FFirsts.push_back(FirstCode(text));
+    FFirsts.push_back(text.isEmpty() ? 0 : FirstCode(uchar(text.front().toLatin1())));
+}
+
+// Most lines are ASCII: they are narrowed where they are to go, and only the others are written
+// again as UTF-16, from the next even place on.
+void TLineStore::AppendUtf16(QStringView text)
+{
+    const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
+    const char code = text.isEmpty() ? 0 : FirstCode(text.front().unicode());
+    if (NarrowAscii(text, RoomUpTo(start + text.size()) + start)) {
+        FEnds.push_back(quint32(start + text.size()));
+    } else {
+        const qsizetype evenStart = (start + 1) & ~qsizetype(1);
+        const qsizetype end = evenStart + 2 * text.size();
+        std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(RoomUpTo(end) + evenStart));
+        FEnds.push_back(quint32(end) | Utf16Line);
+    }
+    FFirsts.push_back(code);
 }
 
 void TLineStore::Remove(qsizetype index)
 {
     // The next line begins where this one began once this one is gone, and would take its
-    // characters in: it stores its own separately instead.
+    // bytes in: it stores its own separately instead.
     const qsizetype next = index + 1;
     if (next < Count() && !(uchar(FFirsts[next]) & StoredSeparately) && End(index) > Start(index))
         StoreSeparately(next, Line(next).toString());
@@ -91,7 +126,7 @@ void TLineStore::Remove(qsizetype index)
 
 void TLineStore::Clear()
 {
-    FText = QString();
+    FText = QByteArray();
     FEnds = std::vector<quint32>();
     FFirsts = std::vector<char>();
     FSeparateLines = std::vector<TSeparateLine>();
@@ -99,17 +134,17 @@ void TLineStore::Clear()
 
 // Growing, the arrays would be copied, for a moment twice in memory: reserved whole, they are
 // filled where they lie. What is reserved and never filled takes no memory but addresses. The
-// string, which has as many characters as the file has bytes or nearly, is filled on large pages
-// where the system offers them; a large page is taken whole, and the line ends may fill only a
-// small part of their room, so they go on pages of the usual size.
-void TLineStore::Reserve(qsizetype characters)
+// bytes, as many as the file has or nearly, are filled on large pages where the system offers
+// them; a large page is taken whole, and the line ends may fill only a small part of their room,
+// so they go on pages of the usual size.
+void TLineStore::Reserve(qsizetype bytes)
 {
     const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
-    if (start + characters > FText.size())
-        FText.resize(qMin(start + characters, MaxTextLength));
-    AdviseLargePages(FText.data() + start, 2 * characters);
+    if (start + bytes > FText.size())
+        FText.resize(qMin(start + bytes, MaxTextLength));
+    AdviseLargePages(FText.data() + start, bytes);
     // No text has more lines than characters and one more.
-    const size_t lines = FEnds.size() + size_t(characters) + 1;
+    const size_t lines = FEnds.size() + size_t(bytes) + 1;
     FEnds.reserve(lines);
     FFirsts.reserve(lines);
 }

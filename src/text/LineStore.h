@@ -1,26 +1,30 @@
 #pragma once
 
+#include "text/LineView.h"
+
+#include <QByteArray>
 #include <QString>
-#include <QStringView>
 
 #include <utility>
 #include <vector>
 
 // The lines of a text as a file of a million lines can afford them: no string a line, but one
-// string of all their characters, one line after the other without breaks, and beside it five
-// bytes a line, each kind in an array of its own: where the line ends in that string, and a byte
-// for what its first character is and whether it is stored separately. A pass that passes over most
-// lines by their first character, as the passes over a configuration file's comments do, reads
-// little more than one byte a line.
+// array of all their bytes, one line after the other without breaks, and beside it five bytes a
+// line, each kind in an array of its own: where the line ends in that array and whether it is
+// ASCII, and a byte for what its first character is and whether it is stored separately. An
+// ASCII line takes a byte a character, any other its UTF-16, from an even place on. A pass that
+// passes over most lines by their first character, as the passes over a configuration file's
+// comments do, reads little more than one byte a line.
 //
-// A line that is replaced keeps its place in the string, and its new text is stored separately, as is
-// the line behind a removed one whose start in the string would otherwise be lost. Copies share
-// the characters until one of them changes. Indexes are not checked: the caller does.
+// A line that is replaced keeps its place in the array, and its new text is stored separately, as
+// is the line behind a removed one whose start in the array would otherwise be lost. Copies share
+// the bytes until one of them changes. Indexes are not checked: the caller does.
 class TLineStore {
 public:
     qsizetype Count() const { return qsizetype(FEnds.size()); }
-    // Valid until the lines next change.
-    QStringView Line(qsizetype index) const
+    // Valid until the lines next change. An ASCII line is a Latin-1 view of its bytes, unless it
+    // was stored separately; any other is UTF-16.
+    QAnyStringView Line(qsizetype index) const
     {
         if (uchar(FFirsts[index]) & StoredSeparately)
             return SeparateLine(index);
@@ -33,12 +37,14 @@ public:
         return first != OtherFirst ? QChar(first) : Line(index).front();
     }
     void Replace(qsizetype index, const QString &text);
-    void Append(QStringView text);
+    // A Latin-1 `text` must be ASCII, as the lines a file is read into are (LineView.h).
+    void Append(QAnyStringView text);
     void Remove(qsizetype index);
     void Clear();
-    // Makes room for a text of `characters` characters to be appended line by line, as loading
-    // does. What the lines do not take stays untouched, and takes no memory but addresses.
-    void Reserve(qsizetype characters);
+    // Makes room for a text of `bytes` ASCII characters to be appended line by line, as loading
+    // does; other characters take more, and the room grows for them. What the lines do not take
+    // stays untouched, and takes no memory but addresses.
+    void Reserve(qsizetype bytes);
 
     // Calls `visit(index, line)` for every line in order, as long as it gives true; lines whose
     // first character `mayVisit(first)` refuses are passed over unread. `first` is U+0000 for an
@@ -56,7 +62,7 @@ public:
             if (uchar(FFirsts[index]) & StoredSeparately) {
                 while (separate->first < index)
                     ++separate;
-                if (!visit(index, QStringView(separate->second)))
+                if (!visit(index, QAnyStringView(separate->second)))
                     return;
             } else if (!visit(index, PackedLine(index))) {
                 return;
@@ -75,27 +81,42 @@ private:
     static constexpr uchar OtherCode = 0x7F;
     static constexpr uchar StoredSeparately = 0x80;
     static constexpr char16_t OtherFirst = 0x80;
+    // The high bit of a line's end marks a line of UTF-16.
+    static constexpr quint32 Utf16Line = 0x80000000;
 
     char16_t First(qsizetype index) const
     {
         const uchar code = uchar(FFirsts[index]) & ~StoredSeparately;
         return code == OtherCode ? OtherFirst : code;
     }
-    QStringView PackedLine(qsizetype index) const
+    QAnyStringView PackedLine(qsizetype index) const
     {
-        return QStringView(FText).sliced(Start(index), End(index) - Start(index));
+        const char *bytes = FText.constData();
+        if (FEnds[index] & Utf16Line) {
+            const qsizetype start = EvenStart(index);
+            return QStringView(reinterpret_cast<const char16_t *>(bytes + start), (End(index) - start) / 2);
+        }
+        return QLatin1StringView(bytes + Start(index), End(index) - Start(index));
     }
-    qsizetype End(qsizetype index) const { return FEnds[index]; }
-    qsizetype Start(qsizetype index) const { return index == 0 ? 0 : FEnds[index - 1]; }
-    static char FirstCode(QStringView line);
+    qsizetype End(qsizetype index) const { return FEnds[index] & ~Utf16Line; }
+    qsizetype Start(qsizetype index) const { return index == 0 ? 0 : End(index - 1); }
+    // Where a line of UTF-16 begins: the byte array's data is aligned as its header is, so its
+    // even places are aligned for UTF-16.
+    qsizetype EvenStart(qsizetype index) const { return (Start(index) + 1) & ~qsizetype(1); }
+    static char FirstCode(char16_t first);
+
+    void AppendAscii(QLatin1StringView text);
+    void AppendUtf16(QStringView text);
+    // Room for the array up to `end`, growing by half again when it runs out.
+    char *RoomUpTo(qsizetype end);
 
     using TSeparateLine = std::pair<qsizetype, QString>;
     void StoreSeparately(qsizetype index, const QString &text);
     QStringView SeparateLine(qsizetype index) const;
     std::vector<TSeparateLine>::const_iterator FindSeparate(qsizetype index) const;
 
-    // Its characters from the end of the last line on are room for more, not yet written.
-    QString FText;
+    // Its bytes from the end of the last line on are room for more, not yet written.
+    QByteArray FText;
     std::vector<quint32> FEnds;
     std::vector<char> FFirsts;
     // The lines stored separately, with their indexes, in the order of the lines.

@@ -143,8 +143,9 @@ void TSettingsFile::ReadFile()
     // The first read decides the encoding for the object's lifetime, so a later file is decoded
     // in it even when its own mark says otherwise. It is remembered even if the decoding fails.
     std::vector<TSection> sections;
-    ReadTextLines(FFileName, FEncoding, [&sections](QStringView line) {
-        const QStringView text = Trim(line);
+    QString scratch;
+    ReadTextLines(FFileName, FEncoding, [&sections, &scratch](QAnyStringView line) {
+        const QStringView text = Trim(Utf16(line, scratch));
         if (text.isEmpty() || text.startsWith(u';'))
             return;
         if (text.startsWith(u'[') && text.endsWith(u']'))

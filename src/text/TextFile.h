@@ -1,12 +1,12 @@
 #pragma once
 
 #include "text/FileSystem.h"
+#include "text/LineView.h"
 #include "text/TextEncoding.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringView>
 
 #include <functional>
 #include <optional>
@@ -15,8 +15,9 @@
 // line document and the settings file. Both directions go a chunk at a time: a file of a million
 // lines never has its bytes in memory beside the text made of them.
 
-// Receives the lines of a text one by one, in order; a line's view is valid during the call only.
-using TLineSink = std::function<void(QStringView line)>;
+// Receives the lines of a text one by one, in order, as LineView.h has them: a line read from a
+// file is ASCII bytes or UTF-16. A line's view is valid during the call only.
+using TLineSink = std::function<void(QAnyStringView line)>;
 // Hands every line of a text to the sink it is given, in order.
 using TLineSource = std::function<void(const TLineSink &sink)>;
 

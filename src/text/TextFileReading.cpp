@@ -1,6 +1,7 @@
 #include "text/TextFile.h"
 
 #include "text/AnsiCodePage.h"
+#include "text/Ascii.h"
 #include "text/ByteOrderMark.h"
 #include "text/Errors.h"
 #include "text/FileSystem.h"
@@ -31,17 +32,6 @@ QByteArrayView BytesBeforeNull(QByteArrayView bytes)
 {
     const qsizetype end = bytes.indexOf('\0');
     return end < 0 ? bytes : bytes.first(end);
-}
-
-bool IsAscii(QByteArrayView bytes)
-{
-    quint64 all = 0;
-    qsizetype i = 0;
-    for (; i + 8 <= bytes.size(); i += 8)
-        all |= qFromUnaligned<quint64>(bytes.data() + i);
-    for (; i < bytes.size(); ++i)
-        all |= quint8(bytes[i]);
-    return (all & 0x8080808080808080) == 0;
 }
 
 // The mark is handled by the caller, so a second mark right behind it is text and must stay.
@@ -110,16 +100,20 @@ const Unit *SkipToLowUnit(const Unit *at, const Unit *end)
     return at;
 }
 
-// Hands the lines of a text to `sink`: CR, LF and CR LF each end a line, U+0000 ends the text,
-// and what follows the last break is a line when it is not empty. The line ends are looked for in
-// `units`, from `begin` to `end`, and the lines handed on are views of `text`, which holds the
-// same text from its start: an ASCII text is searched in its bytes, eight at a time. Gives the
-// position of the U+0000 that ended the text, or -1.
+// Hands the lines of the text from `begin` to `end` to `sink`: CR, LF and CR LF each end a line,
+// U+0000 ends the text, and what follows the last break is a line when it is not empty. Bytes
+// are ASCII, handed on as they are, and searched eight at a time. Gives the position of the U+0000
+// that ended the text, or -1.
 template <typename Unit>
-qsizetype SplitUnits(const Unit *begin, const Unit *end, const char16_t *text, const TLineSink &sink)
+qsizetype SplitUnits(const Unit *begin, const Unit *end, const TLineSink &sink)
 {
-    static_assert(std::is_unsigned_v<Unit>);
-    const auto addLine = [&](const Unit *from, const Unit *to) { sink(QStringView(text + (from - begin), to - from)); };
+    static_assert(std::is_same_v<Unit, uchar> || std::is_same_v<Unit, char16_t>);
+    const auto addLine = [&sink](const Unit *from, const Unit *to) {
+        if constexpr (std::is_same_v<Unit, uchar>)
+            sink(QLatin1StringView(reinterpret_cast<const char *>(from), to - from));
+        else
+            sink(QStringView(from, to - from));
+    };
     const Unit *start = begin;
     for (const Unit *at = SkipToLowUnit(start, end); at < end; at = SkipToLowUnit(at, end)) {
         const Unit unit = *at;
@@ -144,7 +138,7 @@ qsizetype SplitUnits(const Unit *begin, const Unit *end, const char16_t *text, c
 qsizetype SplitLines(QStringView text, const TLineSink &sink)
 {
     const char16_t *units = text.utf16();
-    return SplitUnits(units, units + text.size(), units, sink);
+    return SplitUnits(units, units + text.size(), sink);
 }
 
 // A file read a chunk at a time. Read failures throw EFOpenError.
@@ -206,23 +200,20 @@ qsizetype CompleteLinesEnd(QByteArrayView bytes, qsizetype from, bool atEnd)
 
 // Reads a text in a byte encoding, from `pending`, the bytes read after the mark, on; `encoding`
 // is None for a file without a mark, whose encoding is decided here. ASCII reads alike in all of
-// them: while the text is ASCII it goes a chunk at a time, each widened and split where it lies
-// in the cache. The first chunk that is not ASCII decides on the rest of the file, decoded whole.
+// them: while the text is ASCII it goes a chunk at a time, its lines handed on as the bytes they
+// are. The first chunk that is not ASCII decides on the rest of the file, decoded whole.
 TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncoding encoding, const TLineSink &sink)
 {
     // An ASCII text reads alike either way; what the system reads such a file as decides.
     const auto asciiEncoding = [encoding] { return encoding == TTextEncoding::None ? UnmarkedEncoding({}) : encoding; };
-    QString units;
     // The bytes of `pending` before this are ASCII and hold no break but a last CR.
     qsizetype scanned = 0;
     bool atEnd = pending.isEmpty() && !reader.ReadMore(pending);
     while (IsAscii(QByteArrayView(pending).sliced(scanned))) {
         const qsizetype complete = CompleteLinesEnd(pending, scanned, atEnd);
         if (complete > 0) {
-            units.resize(0);
-            units.append(QLatin1StringView(pending.constData(), complete));
             const auto *bytes = reinterpret_cast<const uchar *>(pending.constData());
-            const qsizetype null = SplitUnits(bytes, bytes + complete, QStringView(units).utf16(), sink);
+            const qsizetype null = SplitUnits(bytes, bytes + complete, sink);
             if (null >= 0) {
                 // Marked UTF-8 is decoded strictly to the end of the file, beyond its text.
                 if (encoding == TTextEncoding::Utf8) {

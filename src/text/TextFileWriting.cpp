@@ -1,6 +1,7 @@
 #include "text/TextFile.h"
 
 #include "text/AnsiCodePage.h"
+#include "text/Ascii.h"
 #include "text/ByteOrderMark.h"
 #include "text/Errors.h"
 #include "text/FileSystem.h"
@@ -12,46 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 
-// Files of a million lines are written here, so the loop that narrows ASCII takes a 64-bit word a
-// step: one character at a time, every character would cost a test and a branch of its own.
-
 namespace {
-
-// Four ASCII units, read as a little-endian word, as four bytes in the low half of one.
-constexpr quint64 PackAscii(quint64 units)
-{
-    units = (units | units >> 8) & 0x0000FFFF0000FFFF;
-    return (units | units >> 16) & 0xFFFFFFFF;
-}
-
-// Narrows `text` into `out` and tells whether it was ASCII; otherwise `out` holds garbage.
-// Sixteen units a step, tested and narrowed at once.
-bool NarrowAscii(QStringView text, char *out)
-{
-    const char16_t *units = text.utf16();
-    quint64 all = 0;
-    qsizetype i = 0;
-    for (; i + 16 <= text.size(); i += 16) {
-        quint64 words[4];
-        for (int k = 0; k < 4; ++k) {
-            words[k] = qFromLittleEndian<quint64>(units + i + 4 * k);
-            all |= words[k];
-        }
-        qToLittleEndian(PackAscii(words[0]) | PackAscii(words[1]) << 32, out + i);
-        qToLittleEndian(PackAscii(words[2]) | PackAscii(words[3]) << 32, out + i + 8);
-    }
-    // The short lines of a configuration file end here: four units a step, as far as they go.
-    for (; i + 4 <= text.size(); i += 4) {
-        const quint64 word = qFromLittleEndian<quint64>(units + i);
-        all |= word;
-        qToLittleEndian(quint32(PackAscii(word)), out + i);
-    }
-    for (; i < text.size(); ++i) {
-        all |= units[i];
-        out[i] = char(units[i]);
-    }
-    return (all & 0xFF80FF80FF80FF80) == 0;
-}
 
 using TByteSink = std::function<void(QByteArrayView bytes)>;
 
@@ -69,7 +31,25 @@ public:
         Append(SavedMark(encoding));
     }
 
-    void Add(QStringView line)
+    void Add(QAnyStringView line)
+    {
+        line.visit([this](auto view) {
+            using TView = decltype(view);
+            if constexpr (std::is_same_v<TView, QLatin1StringView>) {
+                if (!FUtf16 && IsAscii(QByteArrayView(view.data(), view.size()))) {
+                    Append(QByteArrayView(view.data(), view.size()));
+                    Append("\r\n");
+                    return;
+                }
+            }
+            AddText(Utf16(view, FScratch));
+        });
+    }
+
+    void Finish() { Flush(); }
+
+private:
+    void AddText(QStringView line)
     {
         if (FUtf16) {
             AddUtf16(line);
@@ -85,9 +65,6 @@ public:
         Append("\r\n");
     }
 
-    void Finish() { Flush(); }
-
-private:
     qsizetype Room() const { return FChunk.size() - FUsed; }
 
     // The file's size is not known beforehand: the chunk grows with what was written.
@@ -139,6 +116,8 @@ private:
     QByteArray FChunk;
     qsizetype FUsed = 0;
     qint64 FWritten = 0;
+    // The line being written, where it had to be made UTF-16 first.
+    QString FScratch;
 };
 
 // A read-only file must stay as it is even where its folder would let a new file replace it.
@@ -160,7 +139,7 @@ TFileVersion WriteTextLines(const QString &path, TTextEncoding encoding, const T
         encoding = NewFileIsUtf8() ? TTextEncoding::Utf8NoMark : TTextEncoding::Ansi;
     const auto write = [&](const TByteSink &sink) {
         TLineEncoder encoder(encoding, sink);
-        source([&encoder](QStringView line) { encoder.Add(line); });
+        source([&encoder](QAnyStringView line) { encoder.Add(line); });
         encoder.Finish();
     };
 
