@@ -13,12 +13,13 @@
 //                                                 QDeadlineTimer
 
 #include "BenchInputs.h"
+#include "FirstPaint.h"
 #include "PeakMemory.h"
+#include "ProcessClock.h"
 #include "app/ktParvex.h"
 #include "app/stddialogs/StdDialogs.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -29,7 +30,6 @@
 #include <QtNumeric>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -76,19 +76,6 @@ double Timed(TStep step)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// Processor time of this process so far: on a machine busy with other work it varies far less
-// than the time on the clock.
-double CpuMilliseconds()
-{
-    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
-}
-
-// Milliseconds since the parent started the process, at `startedNs` on the monotonic clock.
-double SinceStart(qint64 startedNs)
-{
-    return double(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() - startedNs) / 1e6;
-}
-
 // The server folder for the runs of one input, written before they start, as the floor's file is:
 // Debian's stock files for "stock", the demo folder's databases.conf beside a generated or the
 // demo firebird.conf otherwise. The window only reads them.
@@ -121,15 +108,14 @@ int OpenOnce(const QString &kind, int scale, const QString &server, const QStrin
         WriteBytes(settings, HostileInput(kind, scale), QIODevice::Append);
 
     TNoDialogs dialogs;
-    std::unique_ptr<TParvexDlg> window;
-    Timed([&] {
-        window = std::make_unique<TParvexDlg>(dialogs, settings, [server](QString &found) {
-            found = server;
-            return true;
-        });
-        window->show();
+    auto window = std::make_unique<TParvexDlg>(dialogs, settings, [server](QString &found) {
+        found = server;
+        return true;
     });
-    const double open = SinceStart(startedNs);
+    TFirstPaint firstPaint(*window);
+    window->show();
+    const TFirstPaint::TTime painted = firstPaint.Wait();
+    const double open = MillisecondsFrom(startedNs, painted.Ns);
     auto *pages = window->findChild<QTabWidget *>(u"pcMain"_s);
     auto *configPages = window->findChild<QTabWidget *>(u"pcConfig"_s);
     if (!pages || !configPages)
@@ -138,7 +124,7 @@ int OpenOnce(const QString &kind, int scale, const QString &server, const QStrin
         pages->setCurrentIndex(1);
         configPages->setCurrentIndex(1);
     };
-    const double openCpu = CpuMilliseconds();
+    const double openCpu = painted.CpuMs;
     Timed(showRawText);
     const double rawText = SinceStart(startedNs);
     const double rawTextCpu = CpuMilliseconds();
@@ -159,8 +145,7 @@ QList<double> RunChild(const QString &program, const QStringList &arguments)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(program,
-                arguments + QStringList{QString::number(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs())});
+    child.start(program, arguments + QStringList{QString::number(MonotonicNanoseconds())});
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         qFatal("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
                child.readAllStandardError().constData());
@@ -199,7 +184,7 @@ int Table(const QString &sourceFolder, int repeats, const QStringList &kinds)
         qFatal("no temporary folder");
     const QString floorProgram = QCoreApplication::applicationDirPath() + u"/tessaro-window-floor"_s;
     std::printf("Medians of %d interleaved runs; each cell: Tessaro (floor) = ratio. The floor loads the same\n"
-                "firebird.conf into one QPlainTextEdit. window: from the process start to the painted window;\n"
+                "firebird.conf into one QPlainTextEdit. window: from the process start to the window's first paint;\n"
                 "raw: from the process start until the raw text of firebird.conf is on screen; away: to the\n"
                 "other page; back: to the raw text again. \"cpu\": the same as processor time of the process.\n",
                 repeats);
