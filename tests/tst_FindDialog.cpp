@@ -38,7 +38,7 @@ QByteArray SettingsWith(const QStringList &lines)
 }
 
 // The main window on a server folder holding both files (or with no server found), and the
-// find dialog it keeps.
+// find dialog it keeps from the first Search on.
 class TSearchFixture : public TWindowFixture {
 public:
     explicit TSearchFixture(const QStringList &settings = {}, bool serverFound = true)
@@ -49,10 +49,14 @@ public:
         Open(serverFound ? std::optional(ServerFolder()) : std::nullopt);
         if (!QTest::qWaitForWindowExposed(&Window()))
             qFatal("the main window is not shown");
-        Dialog = Control<TFindDialog>("FindDialog");
     }
 
-    void PressSearchBtn() { Control<QToolButton>("SearchBtn")->click(); }
+    void PressSearchBtn()
+    {
+        Control<QToolButton>("SearchBtn")->click();
+        if (!Dialog)
+            Dialog = Control<TFindDialog>("FindDialog");
+    }
 
     template <class T>
     T *DialogControl(const char *name) const
@@ -90,10 +94,11 @@ private slots:
 void TestFindDialog::opensAtMainPagesCorner()
 {
     TSearchFixture fixture;
-    QVERIFY(fixture.Dialog);
-    QVERIFY(!fixture.Dialog->isVisible());
+    // The window makes its find dialog at the first Search, not at its start.
+    QVERIFY(!fixture.Control<TFindDialog>("FindDialog"));
 
     fixture.PressSearchBtn();
+    QVERIFY(fixture.Dialog);
     QVERIFY(fixture.Dialog->isVisible());
     QVERIFY(!fixture.Dialog->isModal());
     QCOMPARE(fixture.Dialog->parentWidget(), &fixture.Window());

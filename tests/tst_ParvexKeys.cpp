@@ -133,6 +133,13 @@ public:
         QTest::keyClick(Window().windowHandle(), key, modifiers);
     }
 
+    // Whether the find dialog is on the screen; the window makes it at the first Search.
+    bool FindShown() const
+    {
+        const auto *find = Control<TFindDialog>("FindDialog");
+        return find && find->isVisible();
+    }
+
     // The buttons the user sees on the window.
     QList<QAbstractButton *> VisibleButtons()
     {
@@ -240,8 +247,6 @@ void TestParvexKeys::keyRunsItsCommand()
 
     TKeysWindow fixture(serverFound);
     TParvexDlg &window = fixture.Window();
-    auto *find = fixture.Control<TFindDialog>("FindDialog");
-    QVERIFY(find);
     if (serverFound) {
         // A change for Save to write, made with the mouse; then the row the keys act on.
         fixture.Show(TParvexDlg::ConfigPage, TParvexDlg::ListTab);
@@ -269,7 +274,7 @@ void TestParvexKeys::keyRunsItsCommand()
         QTRY_COMPARE(fixture.ParamValue(u"RemoteServicePort"_s), u"3050"_s);
         break;
     case TEffect::FindShown:
-        QTRY_VERIFY(find->isVisible());
+        QTRY_VERIFY(fixture.FindShown());
         break;
     case TEffect::ServerPickerAsked:
         QTRY_COMPARE(fixture.Dialogs.FolderTitles, QStringList(ServerFolderTitle));
@@ -298,7 +303,7 @@ void TestParvexKeys::keyRunsItsCommand()
             QCOMPARE(fixture.ParamValue(u"RemoteServicePort"_s), valueBefore);
     }
     if (effect != TEffect::FindShown)
-        QVERIFY(!find->isVisible());
+        QVERIFY(!fixture.FindShown());
     if (effect != TEffect::ServerPickerAsked && effect != TEffect::DatabasePickerAsked)
         QCOMPARE(fixture.Dialogs.FolderTitles, QStringList());
     if (effect != TEffect::Closed && effect != TEffect::Nothing)

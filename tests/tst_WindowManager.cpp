@@ -198,12 +198,14 @@ public:
         if (!QTest::qWaitForWindowExposed(&Window()) || !WaitForSettledFrame(Window()))
             qFatal("the main window is not framed");
         Window().activateWindow();
-        Find = Control<TFindDialog>("FindDialog");
     }
 
+    // The first opening makes the dialog, which the window keeps from then on.
     void OpenFindDialog(const QString &text)
     {
         Control<QToolButton>("SearchBtn")->click();
+        if (!Find)
+            Find = Control<TFindDialog>("FindDialog");
         Find->findChild<QLineEdit *>(u"edtFindText"_s)->setText(text);
     }
 

@@ -1,3 +1,4 @@
+#include "app/ProgramStart.h"
 #include "app/ktParvex.h"
 #include "app/platform/Platform.h"
 #include "app/state/SettingsFilePath.h"
@@ -6,22 +7,14 @@
 #include "text/Errors.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("Tahoma"), 8));
-    // Qt's own dialogs (the folder picker) speak the program's language where Qt's translations
-    // are installed; without them they stay English.
     QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    SetUpProgram(qtTexts);
 
     TQtStdDialogs dialogs;
     std::unique_ptr<TParvexDlg> window;

@@ -2,6 +2,7 @@
 
 #include "app/platform/ExactWindowTitle.h"
 #include "app/platform/Platform.h"
+#include "app/search/FindDialog.h"
 #include "app/search/TextSearch.h"
 #include "app/windowstate/CentreWindow.h"
 #include "text/Errors.h"
@@ -444,6 +445,8 @@ void TParvexDlg::FBAliasListKeyDown(int key)
 
 void TParvexDlg::SearchBtnClick()
 {
+    if (!FindDialog)
+        CreateFindDialog();
     // The offset is meant in device pixels, whatever the screen's scale.
     const QPointF offset = QPointF(100, 50) / devicePixelRatioF();
     FindDialog->SetPosition(pcMain->mapToGlobal(offset.toPoint()));

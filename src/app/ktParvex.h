@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/RawTextBinding.h"
-#include "app/search/FindDialog.h"
 #include "app/stddialogs/StdDialogs.h"
 #include "app/windowstate/WindowStateStore.h"
 #include "config/ServerProcess.h"
@@ -22,6 +21,7 @@ class QTabWidget;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TFindDialog;
 
 // The main window: both configuration documents with their lists and raw text views, and the
 // commands on them.
@@ -146,6 +146,7 @@ private:
     void ResetBtnClick();
     void ParvexListDblClick();
     void FBAliasListKeyDown(int key);
+    void CreateFindDialog();
     void SearchBtnClick();
     void FindDialogFind();
 
@@ -206,8 +207,10 @@ private:
     QToolButton *ResetBtn = nullptr;
     QToolButton *SearchBtn = nullptr;
     QLabel *lblStatus = nullptr;
-    // Kept for the whole run, so the search settings survive closing it.
-    TFindDialog *FindDialog = new TFindDialog(this);
+    // Made at the first Search, not with the window: many runs never search, and its widgets would
+    // only add to the window's start and memory. Kept from then on, so the search settings survive
+    // closing it.
+    TFindDialog *FindDialog = nullptr;
 };
 
 // What the window-state store keeps of the main window, on the settings file in `folder`: its

@@ -1,6 +1,7 @@
 #include "app/ktParvex.h"
 
 #include "app/ElidingTabWidget.h"
+#include "app/search/FindDialog.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -234,7 +235,6 @@ void TParvexDlg::ConnectEvents()
     ConnectGuarded(EditBtn, &QToolButton::clicked, &TParvexDlg::EditBtnClick);
     ConnectGuarded(ResetBtn, &QToolButton::clicked, &TParvexDlg::ResetBtnClick);
     ConnectGuarded(SearchBtn, &QToolButton::clicked, &TParvexDlg::SearchBtnClick);
-    ConnectGuarded(FindDialog, &TFindDialog::Find, &TParvexDlg::FindDialogFind);
     ConnectGuarded(ParvexList->selectionModel(), &QItemSelectionModel::selectionChanged,
                    &TParvexDlg::ParvexListSelectionChanged);
     ParvexList->viewport()->installEventFilter(this);
@@ -247,4 +247,10 @@ void TParvexDlg::ConnectEvents()
     // Typed raw text is unsaved before it is taken over.
     for (TDocumentPage *page : {&FConfigPage, &FAliasPage})
         connect(page->Editor->document(), &QTextDocument::modificationChanged, this, &TParvexDlg::UpdateStatus);
+}
+
+void TParvexDlg::CreateFindDialog()
+{
+    FindDialog = new TFindDialog(this);
+    ConnectGuarded(FindDialog, &TFindDialog::Find, &TParvexDlg::FindDialogFind);
 }
