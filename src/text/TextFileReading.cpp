@@ -12,6 +12,7 @@
 #include <QtAlgorithms>
 #include <QtEndian>
 
+#include <algorithm>
 #include <limits>
 #include <type_traits>
 
@@ -222,7 +223,11 @@ TTextEncoding ReadByteText(TFileReader &reader, QByteArray &pending, TTextEncodi
                 }
                 return asciiEncoding();
             }
-            pending.remove(0, complete);
+            // The incomplete line moves to the front, where the next chunk joins it. Removing the
+            // complete lines would only move the array's start, and the next chunk would need a
+            // new array whose every page faults in afresh.
+            std::copy(pending.cbegin() + complete, pending.cend(), pending.begin());
+            pending.truncate(pending.size() - complete);
         }
         scanned = pending.size();
         if (atEnd)
