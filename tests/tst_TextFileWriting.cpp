@@ -93,10 +93,11 @@ void TestTextFileWriting::saveRoundTrip_data()
                                   "a\0\r\0\n\0"_ba;
     QTest::newRow("UTF-16 BE") << "\xFE\xFF\0a\0\n"_ba
                                << "\xFE\xFF\0a\0\r\0\n"_ba;
-    QTest::newRow("UTF-16 LE, ASCII and other lines in turn") << "\xFF\xFE"
-                                                                 "a\0\n\0\xE4\0\n\0b\0c\0\n\0\xAC\x20"_ba
-                                                              << "\xFF\xFE"
-                                                                 "a\0\r\0\n\0\xE4\0\r\0\n\0b\0c\0\r\0\n\0\xAC\x20\r\0\n\0"_ba;
+    QTest::newRow("UTF-16 LE, ASCII and other lines in turn")
+        << "\xFF\xFE"
+           "a\0\n\0\xE4\0\n\0b\0c\0\n\0\xAC\x20"_ba
+        << "\xFF\xFE"
+           "a\0\r\0\n\0\xE4\0\r\0\n\0b\0c\0\r\0\n\0\xAC\x20\r\0\n\0"_ba;
 }
 
 void TestTextFileWriting::saveRoundTrip()
