@@ -39,6 +39,8 @@ private slots:
     void saveWithoutLoad();
     void editedFileKeepsItsEncoding_data();
     void editedFileKeepsItsEncoding();
+    void linesOfBytesAreEncoded_data();
+    void linesOfBytesAreEncoded();
     void fileVersionFollowsLoadAndSave();
     void saveRefusesFileChangedSinceVersion();
     void saveKeepsLinkModeAndOwner();
@@ -173,6 +175,35 @@ void TestTextFileWriting::editedFileKeepsItsEncoding()
     document.Add(added);
     const QString path = FDir->filePath(u"saved.conf"_s);
     document.SaveToFile(path);
+
+    QCOMPARE(FileBytes(path), saved);
+}
+
+void TestTextFileWriting::linesOfBytesAreEncoded_data()
+{
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QByteArray>("saved");
+
+    // A line handed on as Latin-1 bytes goes into the file as is only where it is ASCII.
+    QTest::newRow("UTF-8") << int(TTextEncoding::Utf8NoMark) << "a=1\r\nb=\xC3\xA4\r\n"_ba;
+    QTest::newRow("UTF-8 with its mark") << int(TTextEncoding::Utf8)
+                                         << "\xEF\xBB\xBF"
+                                            "a=1\r\nb=\xC3\xA4\r\n"_ba;
+    QTest::newRow("UTF-16 LE") << int(TTextEncoding::Utf16LE)
+                               << "\xFF\xFE"
+                                  "a\0=\0\x31\0\r\0\n\0b\0=\0\xE4\0\r\0\n\0"_ba;
+}
+
+void TestTextFileWriting::linesOfBytesAreEncoded()
+{
+    QFETCH(int, encoding);
+    QFETCH(QByteArray, saved);
+
+    const QString path = FDir->filePath(u"saved.conf"_s);
+    WriteTextLines(path, TTextEncoding(encoding), [](const TLineSink &sink) {
+        sink(QLatin1StringView("a=1"));
+        sink(QLatin1StringView("b=\xE4"));
+    });
 
     QCOMPARE(FileBytes(path), saved);
 }

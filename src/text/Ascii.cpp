@@ -51,3 +51,21 @@ bool NarrowAscii(QStringView text, char *out)
     }
     return (all & 0xFF80FF80FF80FF80) == 0;
 }
+
+// Eight bytes a step, tested and copied at once.
+bool NarrowAscii(QLatin1StringView text, char *out)
+{
+    const char *bytes = text.data();
+    quint64 all = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        const quint64 word = qFromUnaligned<quint64>(bytes + i);
+        all |= word;
+        qToUnaligned(word, out + i);
+    }
+    for (; i < text.size(); ++i) {
+        all |= quint8(bytes[i]);
+        out[i] = bytes[i];
+    }
+    return (all & 0x8080808080808080) == 0;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QLatin1StringView>
 #include <QStringView>
 
 // The loops over the bytes and characters of files of a million lines take a 64-bit word a step:
@@ -8,6 +9,7 @@
 
 bool IsAscii(QByteArrayView bytes);
 
-// Narrows `text` into `out`, which has room for its size, and tells whether it was ASCII;
-// otherwise `out` holds garbage.
+// Writes `text` as one byte a character into `out`, which has room for its size, and tells
+// whether it was ASCII; otherwise `out` holds garbage.
 bool NarrowAscii(QStringView text, char *out);
+bool NarrowAscii(QLatin1StringView text, char *out);

@@ -34,34 +34,33 @@ public:
     void Add(QAnyStringView line)
     {
         line.visit([this](auto view) {
-            using TView = decltype(view);
-            if constexpr (std::is_same_v<TView, QLatin1StringView>) {
-                if (!FUtf16 && IsAscii(QByteArrayView(view.data(), view.size()))) {
-                    Append(QByteArrayView(view.data(), view.size()));
-                    Append("\r\n");
-                    return;
-                }
-            }
-            AddText(Utf16(view, FScratch));
+            if constexpr (std::is_same_v<decltype(view), QLatin1StringView>)
+                AddText(view);
+            else
+                AddText(Utf16(view, FScratch));
         });
     }
 
     void Finish() { Flush(); }
 
 private:
-    void AddText(QStringView line)
+    // `TText`: a line as the document holds it, QLatin1StringView or QStringView.
+    template <typename TText>
+    void AddText(TText line)
     {
         if (FUtf16) {
-            AddUtf16(line);
+            AddUtf16(Utf16(line, FScratch));
             return;
         }
         const qsizetype size = line.size();
         if (Room() < size + 2)
             Flush();
-        if (Room() >= size + 2 && NarrowAscii(line, FChunk.data() + FUsed))
+        if (Room() >= size + 2 && NarrowAscii(line, FChunk.data() + FUsed)) {
             FUsed += size;
-        else
-            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(line) : line.toUtf8());
+        } else {
+            const QStringView text = Utf16(line, FScratch);
+            Append(FEncoding == TTextEncoding::Ansi ? EncodeAnsi(text) : text.toUtf8());
+        }
         Append("\r\n");
     }
 
