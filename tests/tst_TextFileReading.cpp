@@ -173,7 +173,7 @@ void TestTextFileReading::readingSharesWithReadersOnly()
     WriteFixture(path, "a=1\r\nb=2\r\n"_ba);
     bool readerOpened = false, writerOpened = true;
     TTextEncoding encoding = TTextEncoding::None;
-    ReadTextLines(path, encoding, [&](QStringView) {
+    ReadTextLines(path, encoding, [&](QAnyStringView) {
         QFile reader(path), writer(path);
         readerOpened = reader.open(QIODevice::ReadOnly);
         writerOpened = writer.open(QIODevice::ReadWrite);
