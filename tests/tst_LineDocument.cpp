@@ -198,7 +198,10 @@ void TestLineDocument::asciiLinesAreHeldAsBytes()
 {
     const QByteArray utf16 = "\xFF\xFE"
                              "a\0=\0\n\0\xE4\0\n\0"_ba;
-    for (const QByteArray &bytes : {"a=\n\xC3\xA4\n"_ba, "a=\n\xE4\n"_ba, utf16}) {
+    // UTF-8 with its mark, as Windows reads a file without one in its ANSI code page.
+    const QByteArray utf8 = "\xEF\xBB\xBF"
+                            "a=\n\xC3\xA4\n"_ba;
+    for (const QByteArray &bytes : {utf8, "a=\n\xE4\n"_ba, utf16}) {
         TLineDocument document = FDir->Loaded(bytes);
         document.AddStrings({u"b=1"_s, u"ü"_s, QString()});
         const QStringList lines{u"a="_s, u"ä"_s, u"b=1"_s, u"ü"_s, QString()};
