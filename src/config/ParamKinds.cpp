@@ -364,14 +364,19 @@ std::optional<TReason> AddressReason(const QString &read)
     return std::nullopt;
 }
 
+const TParamCatalogRow *CatalogRowOf(QStringView name)
+{
+    const auto row = std::find_if(ParamCatalog.begin(), ParamCatalog.end(),
+                                  [name](const TParamCatalogRow &row) { return name == QLatin1StringView(row.Name); });
+    return row == ParamCatalog.end() ? nullptr : &*row;
+}
+
 } // namespace
 
 std::optional<TParamKind> ParamKindOf(QStringView name)
 {
-    for (const TParamCatalogRow &row : ParamCatalog)
-        if (name == QLatin1StringView(row.Name))
-            return row.Kind;
-    return std::nullopt;
+    const TParamCatalogRow *row = CatalogRowOf(name);
+    return row ? std::optional(row->Kind) : std::nullopt;
 }
 
 QString UnusableValueReason(QStringView name, QStringView value, const TTextLookup &text)
@@ -383,9 +388,8 @@ QString UnusableValueReason(QStringView name, QStringView value, const TTextLook
     // the parameter.
     if (!read)
         return Compose(TReason{{IllegalLine, Trim(value).toString()}, {NoStart, {}}}, text);
-    const auto row = std::find_if(ParamCatalog.begin(), ParamCatalog.end(),
-                                  [name](const TParamCatalogRow &row) { return name == QLatin1StringView(row.Name); });
-    if (row == ParamCatalog.end() || row->Use == TServerUse::Ignored)
+    const TParamCatalogRow *row = CatalogRowOf(name);
+    if (!row || row->Use == TServerUse::Ignored)
         return {};
     switch (row->Kind) {
     case Integer: {

@@ -16,11 +16,6 @@ constexpr qsizetype MaxTextLength =
 
 } // namespace
 
-char TLineStore::FirstCode(char16_t first)
-{
-    return char(first == 0 || first >= OtherCode ? OtherCode : first);
-}
-
 std::vector<TLineStore::TSeparateLine>::const_iterator TLineStore::FindSeparate(qsizetype index) const
 {
     return std::lower_bound(FSeparateLines.cbegin(), FSeparateLines.cend(), index,
@@ -40,8 +35,7 @@ void TLineStore::StoreSeparately(qsizetype index, const QString &text)
         else
             FSeparateLines.emplace(found, index, text);
     }
-    const char code = text.isEmpty() ? 0 : FirstCode(text.front().unicode());
-    FFirsts[index] = char(StoredSeparately | code);
+    FFirsts[index] = char(StoredSeparately | FirstCode(text));
 }
 
 QStringView TLineStore::SeparateLine(qsizetype index) const
@@ -86,7 +80,7 @@ void TLineStore::AppendAscii(QLatin1StringView text)
     const qsizetype end = start + text.size();
     std::copy(text.begin(), text.end(), RoomUpTo(end) + start);
     FEnds.push_back(quint32(end));
-    FFirsts.push_back(text.isEmpty() ? 0 : FirstCode(uchar(text.front().toLatin1())));
+    FFirsts.push_back(FirstCode(text));
 }
 
 // Most lines are ASCII: they are narrowed where they are to go, and only the others are written
@@ -94,7 +88,6 @@ void TLineStore::AppendAscii(QLatin1StringView text)
 void TLineStore::AppendUtf16(QStringView text)
 {
     const qsizetype start = Count() == 0 ? 0 : End(Count() - 1);
-    const char code = text.isEmpty() ? 0 : FirstCode(text.front().unicode());
     if (NarrowAscii(text, RoomUpTo(start + text.size()) + start)) {
         FEnds.push_back(quint32(start + text.size()));
     } else {
@@ -103,7 +96,7 @@ void TLineStore::AppendUtf16(QStringView text)
         std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(RoomUpTo(end) + evenStart));
         FEnds.push_back(quint32(end) | Utf16Line);
     }
-    FFirsts.push_back(code);
+    FFirsts.push_back(FirstCode(text));
 }
 
 void TLineStore::Remove(qsizetype index)

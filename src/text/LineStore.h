@@ -103,7 +103,15 @@ private:
     // Where a line of UTF-16 begins: the byte array's data is aligned as its header is, so its
     // even places are aligned for UTF-16.
     qsizetype EvenStart(qsizetype index) const { return (Start(index) + 1) & ~qsizetype(1); }
-    static char FirstCode(char16_t first);
+    // The first character's code of a line held in any of the store's string types.
+    template <typename TText>
+    static char FirstCode(const TText &line)
+    {
+        if (line.isEmpty())
+            return 0;
+        const char16_t first = QChar(line.front()).unicode();
+        return char(first == 0 || first >= OtherCode ? OtherCode : first);
+    }
 
     void AppendAscii(QLatin1StringView text);
     void AppendUtf16(QStringView text);
